@@ -1,0 +1,80 @@
+#include "app/command_line.h"
+
+#include <charconv>
+
+namespace ef2 {
+
+namespace {
+
+bool readCount(const std::string& text, int64_t& value) {
+    const char* end = text.data() + text.size();
+    auto [pointer, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && pointer == end && value >= 0;
+}
+
+}  // namespace
+
+CommandLineResult parseCommandLine(int argc, const char* const* argv) {
+    CommandLineResult result;
+    CommandLine& line = result.commandLine;
+    for (int index = 1; index < argc; ++index) {
+        std::string argument = argv[index];
+        auto needValue = [&](std::string& value) {
+            if (index + 1 >= argc) {
+                result.error = "option " + argument + " needs a value";
+                return false;
+            }
+            value = argv[++index];
+            return true;
+        };
+        std::string value;
+        if (argument == "--headless") {
+            line.headless = true;
+        } else if (argument == "--bench") {
+            line.bench = true;
+        } else if (argument == "--version") {
+            line.showVersion = true;
+        } else if (argument == "--help" || argument == "-h") {
+            line.showHelp = true;
+        } else if (argument == "--steps") {
+            if (!needValue(value)) return result;
+            int64_t steps = 0;
+            if (!readCount(value, steps)) {
+                result.error = "--steps needs a whole number of steps, not \"" + value + "\"";
+                return result;
+            }
+            line.steps = steps;
+        } else if (argument == "--workdir") {
+            if (!needValue(line.workdir)) return result;
+        } else if (argument.size() > 1 && argument[0] == '-' && argument != "-") {
+            result.error = "unknown option " + argument + " (see --help)";
+            return result;
+        } else {
+            line.arguments.push_back(argument);
+        }
+    }
+    if (line.bench && !line.steps) result.error = "--bench needs --steps N";
+    return result;
+}
+
+std::string absoluteArgument(const std::string& argument, const std::string& currentDirectory) {
+    if (argument.empty() || argument[0] == '/' || argument.find("://") != std::string::npos) return argument;
+    return currentDirectory + "/" + argument;
+}
+
+std::string usageText() {
+    return "Usage: emberfall2 [options] [script, picture or link ...]\n"
+           "\n"
+           "A falling-sand toy driven by scripts. Without file arguments the start\n"
+           "script (myconfig.ef2 or config.ef2 in the program folder) is loaded.\n"
+           "\n"
+           "Options:\n"
+           "  --headless        no window; console lines also go to standard output\n"
+           "  --steps N         run exactly N simulation steps, then exit\n"
+           "  --bench           with --steps: print the speed and a checksum of the world\n"
+           "  --workdir DIR     use DIR as the working directory\n"
+           "  --version         print the version\n"
+           "  --help            print this text\n";
+}
+
+}  // namespace ef2

@@ -1,0 +1,35 @@
+#pragma once
+// The command line: options, and the files and links that start-up loads.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ef2 {
+
+struct CommandLine {
+    bool headless = false;
+    std::optional<int64_t> steps;  // run exactly this many steps, then exit
+    bool bench = false;
+    std::string workdir;           // empty: the program's folder
+    std::vector<std::string> arguments;  // files and links, in order
+    bool showVersion = false;
+    bool showHelp = false;
+};
+
+struct CommandLineResult {
+    CommandLine commandLine;
+    std::string error;  // not empty when the command line could not be read
+};
+
+CommandLineResult parseCommandLine(int argc, const char* const* argv);
+
+// Relative file paths become absolute (against the current directory), so that
+// they survive the change to the program's folder. Links and paths that are
+// already absolute stay as they are.
+std::string absoluteArgument(const std::string& argument, const std::string& currentDirectory);
+
+std::string usageText();
+
+}  // namespace ef2

@@ -1,0 +1,33 @@
+// Emberfall 2: a falling-sand toy whose particles, menus, keys, tools and
+// reactions are all defined by scripts.
+
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/program.h"
+#include "app/runtime.h"
+#include "platform/paths.h"
+
+int main(int argc, char** argv) {
+    ef2::CommandLineResult parsed = ef2::parseCommandLine(argc, argv);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "emberfall2: %s\n", parsed.error.c_str());
+        return 2;
+    }
+    ef2::CommandLine& commandLine = parsed.commandLine;
+    if (commandLine.showHelp) {
+        std::fputs(ef2::usageText().c_str(), stdout);
+        return 0;
+    }
+    if (commandLine.showVersion) {
+        std::printf("Emberfall 2 %s (Alpha11, script version 1901100)\n", EF2_VERSION_TEXT);
+        return 0;
+    }
+    std::string startDirectory = ef2::currentDirectory();
+    for (std::string& argument : commandLine.arguments) {
+        argument = ef2::absoluteArgument(argument, startDirectory);
+    }
+    ef2::Runtime runtime;
+    ef2::Program program(runtime, commandLine);
+    return program.run();
+}

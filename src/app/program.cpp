@@ -1,0 +1,269 @@
+#include "app/program.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "app/exit_request.h"
+#include "platform/paths.h"
+#include "script/variables.h"
+#include "world/physics.h"
+
+namespace ef2 {
+
+namespace {
+
+constexpr int kStartWindowWidth = 486;
+constexpr int kStartWindowHeight = 504;
+constexpr int kDefaultWorldSize = 420;
+constexpr int32_t kVersionNumber = 1901100;
+constexpr const char* kWelcomeLine = "Welcome to Emberfall 2";
+
+}  // namespace
+
+Program::Program(Runtime& runtime, CommandLine commandLine)
+    : runtime_(runtime), commandLine_(std::move(commandLine)) {}
+
+Program::~Program() { SDL_Quit(); }
+
+int Program::run() {
+    try {
+        if (!startUp()) return 1;
+        if (commandLine_.steps) return runFixedSteps(*commandLine_.steps);
+        frameLoop();
+    } catch (const ExitRequest& exit) {
+        return exit.status;
+    }
+    return 0;
+}
+
+bool Program::startUp() {
+    bool headless = commandLine_.headless;
+    if (SDL_Init(headless ? SDL_INIT_TIMER : SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+        std::fprintf(stderr, "emberfall2: cannot start SDL: %s\n", SDL_GetError());
+        return false;
+    }
+    if (headless) {
+        display_ = openHeadlessDisplay(kStartWindowWidth, kStartWindowHeight);
+    } else {
+        std::string error;
+        display_ = openWindowDisplay(kStartWindowWidth, kStartWindowHeight, error);
+        if (!display_) {
+            std::fprintf(stderr, "emberfall2: cannot open a window: %s (try --headless)\n", error.c_str());
+            return false;
+        }
+    }
+
+    std::string folder = commandLine_.workdir.empty() ? programFolder() : commandLine_.workdir;
+    if (!changeDirectory(folder)) {
+        std::fprintf(stderr, "emberfall2: cannot enter the folder \"%s\"\n", folder.c_str());
+        return false;
+    }
+    runtime_.console.openLog("console.txt");
+    runtime_.console.setEchoToStdout(headless);
+
+    VariableTable& variables = runtime_.variables;
+    variables.obtain("DEBUGPARAMETER", 0, true);
+    variables.obtain("DEBUGVAR", 0, true);
+    variables.obtain("DEBUGFRAME", 0, true);
+    clockStart_ = SDL_GetTicks();
+    runtime_.parameters.push(ParameterFrame{});
+
+    createBuiltInVariables();
+    display_->setCaption("Emberfall 2 Alpha11 - a falling-sand toy driven by scripts");
+
+    runtime_.printLine(kWelcomeLine, 0);
+    runtime_.console.clearChanged();
+
+    secondStamp_ = SDL_GetTicks() / 1000;
+    budget_ = 0.0f;
+    stepsThisSecond_ = 0;
+    lastTick_ = SDL_GetTicks();
+    uint32_t changed = lastTick_;
+    while ((changed = SDL_GetTicks()) == lastTick_) {
+    }
+    timerResolution_ = changed - lastTick_;
+    lastScreenUpdate_ = 0;
+
+    for (const char* name : {"LASTACTIONMSEC", "LASTACTIONFRAME", "FRAME", "MSEC"}) variables.obtain(name, 0, true);
+    msec_ = variables.obtain("MSEC", 0, true);
+    fullscreen_ = variables.obtain("FULLSCREEN", 0, true);
+    fullscreenX_ = variables.obtain("FULLSCREENX", 0, true);
+    fullscreenY_ = variables.obtain("FULLSCREENY", 0, true);
+    fps_ = variables.obtain("FPS", 0, true);
+    return true;
+}
+
+void Program::createBuiltInVariables() {
+    VariableTable& variables = runtime_.variables;
+    variables.obtain("EFVERSION", kVersionNumber, true);
+    variables.obtain("DEFAULTWIDTH", kDefaultWorldSize, true);
+    variables.obtain("DEFAULTHEIGHT", kDefaultWorldSize, true);
+    variables.obtain("DEFAULTMENUWIDTH", 33, true);
+    runtime_.world.create(kDefaultWorldSize, kDefaultWorldSize);
+    variables.obtain("ZOOM", 1, true);
+    updateView_ = variables.obtain("UPDATEVIEW", 20, true);
+    speed_ = variables.obtain("SPEED", 0, true);
+    fps_ = variables.obtain("FPS", 0, true);
+    variables.obtain("WINDOWS", 1, true);
+    variables.obtain("SHOWKEYCODE", 0, true);
+    variables.obtain("KEYREPEATDELAY", 50, true);
+    variables.obtain("KEYREPEATRATE", 3, true);
+    physics_ = variables.obtain("PHYSICS", 1, true);
+    clock_ = ClockVariables{variables.obtain("YEAR", 0, true),    variables.obtain("MONTH", 0, true),
+                            variables.obtain("DAY", 0, true),     variables.obtain("WEEKDAY", 0, true),
+                            variables.obtain("HOUR", 0, true),    variables.obtain("MINUTE", 0, true),
+                            variables.obtain("SECOND", 0, true),  variables.obtain("UNIXTIME", 0, true)};
+    variables.obtain("RCLICK", 0, true);
+    variables.obtain("MCLICK", 0, true);
+}
+
+void Program::frameLoop() {
+    while (true) loopPass();
+}
+
+void Program::loopPass() {
+    refreshClockVariables();
+
+    uint32_t now = SDL_GetTicks();
+    uint32_t elapsed = now - lastTick_;
+    lastTick_ = SDL_GetTicks();
+    if (elapsed != 0) budget_ += static_cast<float>(speed_->value) * static_cast<float>(elapsed) / 1000.0f;
+    if (budget_ < 0.0f && static_cast<int64_t>(1000 / timerResolution_) > speed_->value) SDL_Delay(1);
+
+    applyVideoMode();
+
+    bool screenCheck = true;
+    if (budget_ > 0.0f && speed_->value != 0) {
+        budget_ -= 1.0f;
+        simulationStep();
+        ++stepsThisSecond_;
+    } else if (speed_->value != 0) {
+        screenCheck = false;
+    }
+    bool redrawn = false;
+    if (screenCheck && static_cast<int32_t>(SDL_GetTicks() - lastScreenUpdate_) > updateView_->value) {
+        updateScreen();
+        redrawn = true;
+    }
+    // A stopped simulation has nothing to do between redraws; do not spin.
+    if (speed_->value == 0 && !redrawn) SDL_Delay(1);
+
+    float limit = static_cast<float>(speed_->value) * static_cast<float>(timerResolution_) / 1000.0f;
+    if (budget_ > limit) budget_ = limit;
+
+    if (SDL_GetTicks() / 1000 != secondStamp_) {
+        fps_->value = stepsThisSecond_;
+        stepsThisSecond_ = 0;
+        secondStamp_ = SDL_GetTicks() / 1000;
+    }
+    drainEvents();
+}
+
+void Program::simulationStep() {
+    if (physics_->value != 0) runtime_.physicsStep();
+}
+
+int Program::runFixedSteps(int64_t steps) {
+    auto started = std::chrono::steady_clock::now();
+    for (int64_t step = 0; step < steps; ++step) simulationStep();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (commandLine_.bench) {
+        const World& world = runtime_.world;
+        double cellSteps = static_cast<double>(steps) * world.width() * world.height();
+        std::printf("steps %lld seconds %.6f steps/s %.1f ns/cell %.3f checksum %016llx\n",
+                    static_cast<long long>(steps), seconds, seconds > 0 ? steps / seconds : 0.0,
+                    cellSteps > 0 ? seconds * 1e9 / cellSteps : 0.0,
+                    static_cast<unsigned long long>(worldChecksum(world)));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+void Program::updateScreen() {
+    msec_->value = static_cast<int32_t>(SDL_GetTicks() - clockStart_);
+    lastScreenUpdate_ = SDL_GetTicks();
+    runtime_.world.repaintColourLayer();
+    composeFrame();
+    display_->present();
+}
+
+void Program::composeFrame() {
+    SDL_Surface* screen = display_->screen();
+    SDL_FillRect(screen, nullptr, 0);
+    World& world = runtime_.world;
+    LockGuard guard(world.resizeLock());
+    // The world inside a one-pixel white frame, between the default panel extents.
+    constexpr int kPanel = 32;
+    const uint16_t white = rgb565(255, 255, 255);
+    int frameWidth = std::min(world.width() + 2, screen->w - 2 * kPanel);
+    int frameHeight = std::min(world.height() + 2, screen->h - 2 * kPanel - 20);
+    SDL_Rect edges[4] = {{kPanel, kPanel, frameWidth, 1},
+                         {kPanel, kPanel + frameHeight - 1, frameWidth, 1},
+                         {kPanel, kPanel, 1, frameHeight},
+                         {kPanel + frameWidth - 1, kPanel, 1, frameHeight}};
+    for (const SDL_Rect& edge : edges) SDL_FillRect(screen, &edge, white);
+    SDL_Rect source{1, 1, frameWidth - 2, frameHeight - 2};
+    SDL_Rect target{kPanel + 1, kPanel + 1, 0, 0};
+    SDL_BlitSurface(world.colourSurface(), &source, screen, &target);
+}
+
+void Program::refreshClockVariables() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    clock_.unixTime->value = static_cast<int32_t>(now);
+    clock_.year->value = local.tm_year + 1900;
+    clock_.month->value = local.tm_mon;
+    clock_.day->value = local.tm_mday;
+    clock_.weekday->value = local.tm_wday;
+    clock_.hour->value = local.tm_hour;
+    clock_.minute->value = local.tm_min;
+    clock_.second->value = local.tm_sec;
+}
+
+void Program::applyVideoMode() {
+    int32_t wanted[3] = {fullscreen_->value, fullscreenX_->value, fullscreenY_->value};
+    if (wanted[0] == previousFullscreen_[0] && wanted[1] == previousFullscreen_[1] &&
+        wanted[2] == previousFullscreen_[2]) {
+        return;
+    }
+    int desktopWidth = 0, desktopHeight = 0;
+    display_->desktopSize(desktopWidth, desktopHeight);
+    if (fullscreenX_->value == 0) fullscreenX_->value = desktopWidth;
+    if (fullscreenY_->value == 0) fullscreenY_->value = desktopHeight;
+    previousFullscreen_[0] = fullscreen_->value;
+    previousFullscreen_[1] = fullscreenX_->value;
+    previousFullscreen_[2] = fullscreenY_->value;
+    if (fullscreen_->value == 0) {
+        display_->setMode(483, 505, false);
+    } else {
+        display_->setMode(fullscreenX_->value, fullscreenY_->value, true);
+    }
+}
+
+void Program::drainEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) throw ExitRequest{0};
+    }
+}
+
+uint64_t worldChecksum(const World& world) {
+    uint64_t hash = 14695981039346656037ull;
+    for (int y = 0; y < world.gridHeight(); ++y) {
+        const uint16_t* row = world.cells() + y * world.stride();
+        for (int x = 0; x < world.gridWidth(); ++x) {
+            for (int shift : {0, 8}) {
+                hash ^= (row[x] >> shift) & 0xFF;
+                hash *= 1099511628211ull;
+            }
+        }
+    }
+    return hash;
+}
+
+}  // namespace ef2

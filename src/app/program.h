@@ -1,0 +1,71 @@
+#pragma once
+// The main program: start-up, the frame loop and the screen update.
+//
+// Each pass of the loop refreshes the clock variables, credits a step budget
+// with SPEED x elapsed time, runs at most one simulation step between its phase
+// triggers, redraws the window when UPDATEVIEW milliseconds have passed, raises
+// SECOND once a second and drains the input events.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/runtime.h"
+#include "platform/display.h"
+
+namespace ef2 {
+
+class Program {
+public:
+    Program(Runtime& runtime, CommandLine commandLine);
+    ~Program();
+
+    // Start-up, then the loop (or the requested number of steps). Returns the
+    // exit status.
+    int run();
+
+private:
+    bool startUp();
+    void createBuiltInVariables();
+    void frameLoop();
+    int runFixedSteps(int64_t steps);
+    void loopPass();
+    void simulationStep();
+    void updateScreen();
+    void composeFrame();
+    void refreshClockVariables();
+    void applyVideoMode();
+    void drainEvents();
+
+    Runtime& runtime_;
+    CommandLine commandLine_;
+    std::unique_ptr<Display> display_;
+
+    // Variables the loop reads every pass, bound once.
+    Variable* speed_ = nullptr;
+    Variable* physics_ = nullptr;
+    Variable* updateView_ = nullptr;
+    Variable* fps_ = nullptr;
+    Variable* msec_ = nullptr;
+    Variable* fullscreen_ = nullptr;
+    Variable* fullscreenX_ = nullptr;
+    Variable* fullscreenY_ = nullptr;
+    struct ClockVariables {
+        Variable *year, *month, *day, *weekday, *hour, *minute, *second, *unixTime;
+    } clock_{};
+
+    float budget_ = 0.0f;
+    uint32_t timerResolution_ = 1;
+    uint32_t lastTick_ = 0;
+    uint32_t lastScreenUpdate_ = 0;
+    uint32_t clockStart_ = 0;
+    uint32_t secondStamp_ = 0;
+    int32_t stepsThisSecond_ = 0;
+    int32_t previousFullscreen_[3] = {0, 0, 0};
+};
+
+// FNV-1a over every cell of the framed grid, so that a change of behaviour shows.
+uint64_t worldChecksum(const World& world);
+
+}  // namespace ef2

@@ -1,0 +1,53 @@
+#pragma once
+// The program's state in one place: every table, the world, the script engine
+// and the console.
+//
+// A `Runtime` owns everything that lives for the whole run. The main program
+// makes one; a test makes as many fresh ones as it likes. Nothing that belongs
+// to a run is kept in hidden static state.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "script/parameter_stack.h"
+#include "script/variable_table.h"
+#include "ui/console.h"
+#include "world/element_table.h"
+#include "world/random.h"
+#include "world/rebuild_request.h"
+#include "world/world.h"
+
+namespace ef2 {
+
+class Runtime : private ElementNameContext {
+public:
+    Runtime();
+    ~Runtime() override;
+    Runtime(const Runtime&) = delete;
+    Runtime& operator=(const Runtime&) = delete;
+
+    // Declaration order is construction order: the world needs the tables.
+    VariableTable variables;
+    RebuildRequest rebuildRequest;
+    Random random;
+    ElementTable elements;
+    World world;
+    ParameterStack parameters;
+    Console console;
+
+    // The one way to report a line: to the console for origin 0, otherwise
+    // back to the network connection the text came from.
+    void printLine(std::string_view text, int32_t messageId);
+
+    // Runs one physics step with the interaction triggers wired to scripts.
+    void physicsStep();
+
+private:
+    std::string messageText() override;
+    std::optional<int32_t> evaluateNumber(std::string_view text) override;
+    void report(std::string_view line) override;
+};
+
+}  // namespace ef2

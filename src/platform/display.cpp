@@ -1,0 +1,124 @@
+#include "platform/display.h"
+
+#include <SDL.h>
+
+#include "world/surface.h"
+
+namespace ef2 {
+
+namespace {
+
+class HeadlessDisplay : public Display {
+public:
+    HeadlessDisplay(int width, int height) : screen_(makeSurface16(width, height)) {}
+    SDL_Surface* screen() override { return screen_.get(); }
+    void present() override {}
+    bool setMode(int width, int height, bool) override {
+        SurfacePtr resized = makeSurface16(width, height);
+        if (!resized) return false;
+        screen_ = std::move(resized);
+        return true;
+    }
+    void setCaption(const std::string&) override {}
+    void setIcon(SDL_Surface*) override {}
+    bool isHeadless() const override { return true; }
+    void desktopSize(int& width, int& height) override {
+        width = screen_->w;
+        height = screen_->h;
+    }
+
+private:
+    SurfacePtr screen_;
+};
+
+class WindowDisplay : public Display {
+public:
+    ~WindowDisplay() override {
+        if (texture_) SDL_DestroyTexture(texture_);
+        if (renderer_) SDL_DestroyRenderer(renderer_);
+        if (window_) SDL_DestroyWindow(window_);
+    }
+
+    bool open(int width, int height, std::string& error) {
+        window_ = SDL_CreateWindow("Emberfall 2", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                   SDL_WINDOW_RESIZABLE);
+        if (!window_) return fail(error);
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer_) return fail(error);
+        if (!makeScreen(width, height)) return fail(error);
+        return true;
+    }
+
+    SDL_Surface* screen() override { return screen_.get(); }
+
+    void present() override {
+        SDL_UpdateTexture(texture_, nullptr, screen_->pixels, screen_->pitch);
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+    }
+
+    bool setMode(int width, int height, bool fullscreen) override {
+        SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
+        SDL_SetWindowSize(window_, width, height);
+        return makeScreen(width, height);
+    }
+
+    void setCaption(const std::string& caption) override { SDL_SetWindowTitle(window_, caption.c_str()); }
+    void setIcon(SDL_Surface* icon) override {
+        if (icon) SDL_SetWindowIcon(window_, icon);
+    }
+    bool isHeadless() const override { return false; }
+
+    void desktopSize(int& width, int& height) override {
+        SDL_DisplayMode mode;
+        if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+            width = mode.w;
+            height = mode.h;
+        } else {
+            width = screen_->w;
+            height = screen_->h;
+        }
+    }
+
+private:
+    bool fail(std::string& error) {
+        error = SDL_GetError();
+        return false;
+    }
+
+    bool makeScreen(int width, int height) {
+        SurfacePtr screen = makeSurface16(width, height);
+        SDL_Texture* texture =
+            SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
+        if (!screen || !texture) {
+            if (texture) SDL_DestroyTexture(texture);
+            return false;
+        }
+        if (texture_) SDL_DestroyTexture(texture_);
+        texture_ = texture;
+        screen_ = std::move(screen);
+        SDL_RenderSetLogicalSize(renderer_, width, height);
+        return true;
+    }
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    SurfacePtr screen_;
+};
+
+}  // namespace
+
+std::unique_ptr<Display> openWindowDisplay(int width, int height, std::string& error) {
+    auto display = std::make_unique<WindowDisplay>();
+    if (!display->open(width, height, error)) return nullptr;
+    return display;
+}
+
+std::unique_ptr<Display> openHeadlessDisplay(int width, int height) {
+    return std::make_unique<HeadlessDisplay>(width, height);
+}
+
+}  // namespace ef2

@@ -1,0 +1,397 @@
+#include "world/physics.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "world/interactions.h"
+#include "world/random.h"
+#include "world/world.h"
+
+namespace ef2 {
+
+namespace {
+
+// Marks start with a value no row index can have.
+constexpr int32_t kNoMark = -1000000;
+
+enum class Slide { None, Higher, Lower, Fail };
+
+// One step over the world. This is the program's hottest loop: per-element
+// values come from flat tables indexed by element id, the scan skips empty
+// cells four at a time, and the per-cell random numbers come from the 15-bit
+// generators so that the program's generator is drawn once per row.
+class Stepper {
+public:
+    Stepper(World& world, Random& random, const InteractionTriggerRunner& runTrigger)
+        : world_(world),
+          random_(random),
+          runTrigger_(runTrigger),
+          state_(world.stepState()),
+          options_(world.options()) {}
+
+    void run() {
+        prologue();
+        bindGrid();
+        if (state_.direction > 0) {
+            for (int row = height_ - 1; row >= 0; --row) processRow(row);
+        } else {
+            for (int row = 0; row < height_; ++row) processRow(row);
+        }
+        epilogue();
+    }
+
+private:
+    void prologue() {
+        uint32_t seed = static_cast<uint32_t>(options_.seed->value);
+        options_.seed->value = static_cast<int32_t>(seed + 1);
+        random_.seed(seed);
+
+        state_.columnMarks.assign(2 * (world_.width() + 2) + 10, kNoMark);
+        options_.nextInteraction->value = 0;
+
+        if (state_.presenceCounter++ > 1000) {
+            world_.recountPresence();
+            state_.presenceCounter = 0;
+        }
+        detectOptionChanges();
+        detectPresenceChanges();
+        world_.rebuildIfRequested();
+
+        state_.higherOpen = state_.lowerOpen = true;
+        state_.scanBit = !state_.scanBit;
+        WindThresholds wind = windThresholds(options_.wind->value);
+        higherThreshold_ = wind.higher;
+        lowerThreshold_ = wind.lower;
+    }
+
+    void detectOptionChanges() {
+        int direction = state_.direction;
+        if (options_.reverse->value == 0) direction = 1;
+        if (options_.reverse->value == 1) direction = -1;
+        if (direction != state_.direction) world_.requestRebuild(kRebuildElements);
+        state_.direction = direction;
+        int32_t interactions = options_.interactions->value;
+        int32_t death = options_.death->value;
+        int32_t gravity = options_.gravity->value;
+        if (interactions != state_.cachedInteractions || death != state_.cachedDeath ||
+            gravity != state_.cachedGravity) {
+            world_.requestRebuild(kRebuildElements);
+            state_.cachedInteractions = interactions;
+            state_.cachedDeath = death;
+            state_.cachedGravity = gravity;
+        }
+    }
+
+    void detectPresenceChanges() {
+        std::size_t count = static_cast<std::size_t>(world_.cacheSize());
+        uint8_t* current = world_.presence().data();
+        uint8_t* previous = world_.previousPresence().data();
+        if (world_.rebuildRequest().level() < kRebuildPresence && std::memcmp(current, previous, count) != 0) {
+            world_.requestRebuild(kRebuildPresence);
+        }
+        std::memcpy(previous, current, count);
+    }
+
+    void bindGrid() {
+        cells_ = world_.cells();
+        colours_ = world_.colours();
+        stride_ = world_.stride();
+        width_ = world_.width();
+        height_ = world_.height();
+        const PhysicsCaches& caches = world_.caches();
+        physics_ = caches.elements.data();
+        inert_ = caches.inert.data();
+        marks_ = state_.columnMarks.data();
+    }
+
+    void processRow(int row) {
+        row_ = row;
+        edgeRow_ = row == 0 || row == height_ - 1;
+        rowStart_ = (row + 1) * stride_;
+        r_ = static_cast<uint32_t>(random_.next());
+        int sign = (r_ & 1) ? 1 : -1;
+        horizontal_ = sign;
+        vertical_ = sign * stride_;
+
+        int step = state_.scanBit ? -1 : 1;
+        int x = state_.scanBit ? width_ : 1;
+        endColumn_ = state_.scanBit ? 0 : width_ + 1;
+        uint16_t* cells = cells_ + rowStart_;
+        cells[endColumn_] = kNothing;
+
+        const ElementPhysics* physics = physics_;
+        while (true) {
+            const uint16_t element = cells[x];
+            const ElementPhysics& cell = physics[element];
+            if (!cell.plainMover || !surroundedByItsKind(cells + x, element, cell.fallOffset)) processCell(x);
+            x = step > 0 ? nextForward(cells, x + 1) : nextBackward(cells, x - 1);
+            if (x == endColumn_) break;
+        }
+    }
+
+    // In packed material most particles have their own kind below and on both
+    // sides: they can neither fall nor slide, so the step has nothing to do.
+    static bool surroundedByItsKind(const uint16_t* at, uint16_t element, int fallOffset) {
+        return at[fallOffset] == element && at[1] == element && at[-1] == element;
+    }
+
+    // The next column at or after x whose element is not inert. The end cell
+    // holds element 1, which is never inert, so the search always stops there.
+    // Runs of empty cells are skipped four at a time: a zero word cannot hold
+    // the end cell.
+    int nextForward(const uint16_t* cells, int x) const {
+        while (true) {
+            uint64_t four;
+            std::memcpy(&four, cells + x, sizeof four);
+            if (four == 0) {
+                x += 4;
+                continue;
+            }
+            if (!inert_[cells[x]]) return x;
+            ++x;
+        }
+    }
+
+    int nextBackward(const uint16_t* cells, int x) const {
+        while (true) {
+            uint64_t four;
+            std::memcpy(&four, cells + x - 3, sizeof four);
+            if (four == 0) {
+                x -= 4;
+                continue;
+            }
+            if (!inert_[cells[x]]) return x;
+            --x;
+        }
+    }
+
+    void processCell(int x) {
+        const int index = rowStart_ + x;
+        const uint16_t element = cells_[index];
+        const ElementPhysics& physics = physics_[element];
+
+        if (physics.hasRules && runInteractionPhase(x, index, element)) return;
+
+        if (physics.totalDeathRate != 0) {
+            r_ = advanceDeath(r_);
+            if (physics.totalDeathRate >= r_) {
+                die(index, element);
+                return;
+            }
+        }
+        move(x, index, element, physics);
+    }
+
+    bool runInteractionPhase(int x, int index, uint16_t element) {
+        InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
+                                   horizontal_, vertical_, edgeRow_, rowStart_ + endColumn_};
+        return interactionPhase(context, element);
+    }
+
+    void die(int index, uint16_t element) {
+        const std::vector<DeathEntry>& table = world_.caches().deathTables[element];
+        for (std::size_t k = 0; k < table.size(); ++k) {
+            if (static_cast<uint32_t>(random_.next()) <= table[k].chance) {
+                uint16_t target = table[k].target;
+                cells_[index] = target;
+                colours_[index] = world_.displayColour(target);
+                world_.markPresent(target);
+                return;
+            }
+        }
+    }
+
+    void move(int x, int index, uint16_t element, const ElementPhysics& physics) {
+        const int32_t fall = physics.fallMagnitude;
+        if (fall >= kImmovable) return;
+        const int toward = physics.fallStep * stride_;
+        const int target = index + toward;
+        const uint16_t below = cells_[target];
+        if (below == element) {
+            slide(x, index, element, physics, toward);
+            return;
+        }
+        if (below == kClear) {
+            if (edgeRow_) return fallInto(x, index, target, physics);
+            if (static_cast<int32_t>(r_) % physics.spray != 0 && cells_[target + toward] == element) {
+                return fallInto(x, index, target, physics);
+            }
+            r_ = advanceMovement(r_);
+            if (static_cast<int32_t>(r_) < fall && marks_[x] != row_) return fallInto(x, index, target, physics);
+        }
+        const ElementPhysics& other = physics_[below];
+        if (physics.signedFall <= other.signedFall || marks_[x] == row_) {
+            slide(x, index, element, physics, toward);
+            return;
+        }
+        r_ = advanceMovement(r_);
+        int64_t viscosity = int64_t{other.viscosity} + physics.viscosity;
+        if (viscosity == 0) viscosity = 1;
+        int64_t chance = (int64_t{physics.signedFall} - other.signedFall) / viscosity;
+        if (static_cast<int64_t>(r_) < chance) return fallInto(x, index, target, physics);
+        slide(x, index, element, physics, toward);
+    }
+
+    void fallInto(int x, int index, int target, const ElementPhysics& physics) {
+        if (physics.noBias) marks_[x] = row_ - state_.direction;
+        swapCells(index, target);
+    }
+
+    void swapCells(int a, int b) {
+        std::swap(cells_[a], cells_[b]);
+        std::swap(colours_[a], colours_[b]);
+    }
+
+    // A cell d columns away is passable when it holds something lighter.
+    // Columns outside the framed row count as walls.
+    bool passable(int x, int at, int d, int32_t fall) const {
+        int column = x + d;
+        if (column < 0 || column > width_ + 1) return false;
+        return physics_[cells_[at + d]].fallMagnitude < fall;
+    }
+
+    void slide(int x, int index, uint16_t element, const ElementPhysics& physics, int toward) {
+        if (cells_[index + 1] == element && cells_[index - 1] == element) return;
+        uint32_t previousR = r_;
+        r_ = (r_ + 1) & 0xFFFFu;
+        if (static_cast<int32_t>(previousR) % physics.slideSpan == 0) return;
+        const bool evenR = (r_ & 1) == 0;
+        const int32_t fall = physics.fallMagnitude;
+        const int below = index + toward;
+        bool& higherOpen = state_.higherOpen;
+        bool& lowerOpen = state_.lowerOpen;
+
+        Slide choice = Slide::None;
+        int d = 1;
+        while (true) {
+            if (!passable(x, index, d, fall)) {
+                higherOpen = false;
+            } else if (passable(x, below, d, fall)) {
+                if (!passable(x, below, -d, fall) || evenR) {
+                    choice = Slide::Higher;
+                } else {
+                    higherOpen = false;
+                }
+            }
+            if (choice != Slide::Higher) {
+                if (!passable(x, index, -d, fall)) {
+                    lowerOpen = false;
+                } else if (passable(x, below, -d, fall)) {
+                    if (passable(x, below, d, fall) && evenR) {
+                        choice = Slide::Higher;
+                    } else {
+                        higherOpen = false;
+                        choice = lowerOpen ? Slide::Lower : Slide::Fail;
+                    }
+                }
+            }
+            if (choice == Slide::None) {
+                if (higherOpen && lowerOpen) {
+                    ++d;
+                    continue;
+                }
+                choice = lowerOpen ? Slide::Lower : higherOpen ? Slide::Higher : Slide::Fail;
+            }
+            break;
+        }
+
+        const int reach = std::min(d, 2);
+        if (choice == Slide::Higher) {
+            lowerOpen = false;
+            if (!higherOpen) {
+                choice = Slide::Fail;
+            } else if (static_cast<int64_t>(r_) < higherThreshold_) {
+                swapCells(index, index + reach);
+            }
+        } else if (choice == Slide::Lower) {
+            if (static_cast<int64_t>(r_) < lowerThreshold_) swapCells(index, index - reach);
+        }
+        if (choice == Slide::Fail) higherOpen = lowerOpen = true;
+    }
+
+    void epilogue() {
+        int32_t border = options_.border->value;
+        int gridWidth = width_ + 2;
+        uint16_t* top = cells_;
+        uint16_t* bottom = cells_ + (height_ + 1) * stride_;
+        uint16_t* topColour = colours_;
+        uint16_t* bottomColour = colours_ + (height_ + 1) * stride_;
+        if (border == 1) {
+            uint16_t wallColour = world_.displayColour(kNothing);
+            std::fill(top, top + gridWidth, kNothing);
+            std::fill(bottom, bottom + gridWidth, kNothing);
+            std::fill(topColour, topColour + gridWidth, wallColour);
+            std::fill(bottomColour, bottomColour + gridWidth, wallColour);
+        } else if (border == 2 && state_.previousBorder == 2) {
+            wrapAround(top, bottom, topColour, bottomColour, gridWidth);
+        } else if (border == 0 || border == 2) {
+            std::fill(top, top + gridWidth, kClear);
+            std::fill(bottom, bottom + gridWidth, kClear);
+            std::fill(topColour, topColour + gridWidth, uint16_t{0});
+            std::fill(bottomColour, bottomColour + gridWidth, uint16_t{0});
+        }
+        state_.previousBorder = border;
+    }
+
+    // Particles that left through the bottom frame row come back in the top
+    // interior row when it has room there, and the other way round.
+    void wrapAround(uint16_t* top, uint16_t* bottom, uint16_t* topColour, uint16_t* bottomColour, int gridWidth) {
+        uint16_t* firstRow = cells_ + stride_;
+        uint16_t* lastRow = cells_ + height_ * stride_;
+        uint16_t* firstColour = colours_ + stride_;
+        uint16_t* lastColour = colours_ + height_ * stride_;
+        for (int x = 0; x < gridWidth; ++x) {
+            if (firstRow[x] == kClear) {
+                firstRow[x] = bottom[x];
+                firstColour[x] = bottomColour[x];
+                bottom[x] = kClear;
+                bottomColour[x] = 0;
+            }
+            if (lastRow[x] == kClear) {
+                lastRow[x] = top[x];
+                lastColour[x] = topColour[x];
+                top[x] = kClear;
+                topColour[x] = 0;
+            }
+        }
+    }
+
+    World& world_;
+    Random& random_;
+    const InteractionTriggerRunner& runTrigger_;
+    StepState& state_;
+    const WorldOptions& options_;
+
+    uint16_t* cells_ = nullptr;
+    uint16_t* colours_ = nullptr;
+    const ElementPhysics* physics_ = nullptr;
+    const uint8_t* inert_ = nullptr;
+    int32_t* marks_ = nullptr;
+    int stride_ = 0, width_ = 0, height_ = 0;
+    int64_t higherThreshold_ = 32768, lowerThreshold_ = 32768;
+
+    int row_ = 0;
+    int rowStart_ = 0;
+    int endColumn_ = 0;
+    bool edgeRow_ = false;
+    int horizontal_ = 1;
+    int vertical_ = 0;
+    uint32_t r_ = 0;  // the row's random value; a 16-bit quantity
+};
+
+}  // namespace
+
+WindThresholds windThresholds(int32_t wind) {
+    int64_t w = int64_t{wind} * 32768 / 1000;
+    WindThresholds thresholds{32768 - w, 32768 + w};
+    if (thresholds.higher <= 0) thresholds.higher = 1;
+    if (thresholds.lower <= 0) thresholds.lower = 1;
+    return thresholds;
+}
+
+void physicsStep(World& world, Random& random, const InteractionTriggerRunner& runTrigger) {
+    if (!world.exists()) return;
+    Stepper(world, random, runTrigger).run();
+}
+
+}  // namespace ef2

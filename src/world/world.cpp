@@ -1,0 +1,235 @@
+#include "world/world.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace ef2 {
+
+World::World(VariableTable& variables, ElementTable& elements, RebuildRequest& rebuildRequest)
+    : variables_(variables), elements_(elements), rebuildRequest_(rebuildRequest) {
+    caches_.elements.assign(kCacheEntries, ElementPhysics{});
+    caches_.inert.assign(kCacheEntries, 1);
+    caches_.displayColour.assign(kCacheEntries, 0);
+    caches_.deathTables.assign(kCacheEntries, {});
+    caches_.ruleTables.assign(kCacheEntries, {});
+    caches_.neighbourFilters.assign(kCacheEntries, NeighbourFilter{});
+    presence_.assign(kCacheEntries, 0);
+    previousPresence_.assign(kCacheEntries, 0);
+}
+
+void World::bindOptions() {
+    options_.border = variables_.obtain("BORDER", 0, true);
+    options_.interactions = variables_.obtain("INTERACTIONS", 1, true);
+    options_.death = variables_.obtain("DEATH", 1, true);
+    options_.gravity = variables_.obtain("GRAVITY", 1000, true);
+    options_.wind = variables_.obtain("WIND", 0, true);
+    options_.seed = variables_.obtain("SEED", 0, true);
+    options_.nextInteraction = variables_.obtain("NEXTINTERACTION", 0, false);
+    options_.preview = variables_.obtain("PREVIEW", 0, false);
+}
+
+void World::create(int width, int height) {
+    bindOptions();
+    state_ = StepState{};
+    state_.direction = -1;
+    state_.cachedInteractions = options_.interactions->value;
+    state_.cachedDeath = options_.death->value;
+    state_.cachedGravity = options_.gravity->value;
+    state_.previousBorder = options_.border->value;
+    resize(width, height);
+    options_.reverse = variables_.obtain("REVERSE", 0, true);
+    // Build the caches and presence flags from scratch.
+    cacheSize_ = 0;
+    rebuild(kRebuildElements);
+}
+
+bool World::sizeAllowed(int64_t width, int64_t height) {
+    return width >= 1 && height >= 1 && width <= kMaxWorldSide && height <= kMaxWorldSide &&
+           width * height <= kMaxWorldCells;
+}
+
+bool World::resize(int width, int height) {
+    if (!sizeAllowed(width, height)) return false;
+    LockGuard guard(resizeLock_);
+    SurfacePtr newGrid = makeSurface16(width + 2, height + 2);
+    SurfacePtr newColour = makeSurface16(width + 2, height + 2);
+    if (!newGrid || !newColour) return false;
+
+    options_.width = variables_.obtain("WIDTH", width, false);
+    options_.height = variables_.obtain("HEIGHT", height, false);
+    options_.width->value = width;
+    options_.height->value = height;
+
+    SurfacePtr oldGrid = std::move(grid_);
+    int oldGridWidth = gridWidth(), oldGridHeight = gridHeight();
+    int oldStride = stride_;
+    grid_ = std::move(newGrid);
+    colour_ = std::move(newColour);
+    width_ = width;
+    height_ = height;
+    stride_ = stride16(grid_.get());
+    if (onResized) onResized();
+    rebuild(kRebuildElements);
+
+    if (oldGrid) {
+        // A growing grid keeps everything but the old right frame column and
+        // bottom frame row; a shrinking grid keeps the top-left part.
+        int copyColumns = gridWidth() > oldGridWidth ? oldGridWidth - 1 : gridWidth();
+        int copyRows = gridHeight() > oldGridHeight ? oldGridHeight - 1 : gridHeight();
+        const uint16_t* source = pixels16(oldGrid.get());
+        for (int y = 0; y < copyRows; ++y) {
+            std::memcpy(cells() + y * stride_, source + y * oldStride, copyColumns * sizeof(uint16_t));
+        }
+        // Shrinking copies interior cells into the new right frame column; the
+        // frame must stay a wall.
+        restoreFrameColumns();
+    }
+    if (cachesExist_) markColourLayerStale();
+    return true;
+}
+
+void World::rebuildIfRequested() {
+    if (rebuildRequest_.level() != 0) rebuild(rebuildRequest_.level());
+}
+
+void World::rebuild(int level) {
+    if (cacheSize_ < elements_.recordCount() + 5) {
+        LockGuard guard(worldLock_);
+        cacheSize_ = std::min(elements_.recordCount() + 10, kCacheEntries);
+        cachesExist_ = true;
+        if (exists()) recountPresence();
+        level = std::max(level, static_cast<int>(kRebuildElements));
+    }
+    if (level >= kRebuildPresence) {
+        for (int id = cacheSize_ - 1; id >= 0; --id) compileElement(static_cast<uint16_t>(id));
+    }
+    if (exists()) {
+        if (level >= kRebuildFrame) restoreFrameColumns();
+        if (level >= kRebuildPresence) {
+            markColourLayerStale();
+            repaintColourLayer();
+        }
+    }
+    rebuildRequest_.take();
+}
+
+int32_t fallRateOf(uint16_t id, int32_t weight, int32_t gravity) {
+    if (id == kNothing) return kWallFallRate;
+    if (weight == 0) return kImmovable;
+    // |GRAVITY| above 10000 would make the divisor 0; it acts as 1.
+    int64_t divisor = gravity != 0 ? 10000 / gravity : 1000000;
+    if (divisor == 0) divisor = 1;
+    int64_t rate = int64_t{weight} * 328 / divisor;
+    if (rate > kImmovable) rate = kMaxFallRate;
+    if (rate < -kImmovable) rate = -kMaxFallRate;
+    if (rate == 0) rate = id == kClear ? 1 : 2;
+    return static_cast<int32_t>(rate);
+}
+
+void World::compileElement(uint16_t id) {
+    static const Element fresh;
+    const Element* element = elements_.get(id);
+    if (!element) element = &fresh;
+
+    ElementPhysics physics;
+    physics.signedFall = fallRateOf(id, element->weight, state_.cachedGravity);
+    physics.fallMagnitude = id == kNothing ? kWallFallMagnitude : std::abs(physics.signedFall);
+    int sign = physics.signedFall > 0 ? 1 : -1;
+    physics.fallStep = sign == state_.direction ? 1 : -1;
+    physics.spray = element->spray != 0 ? element->spray : 1;
+    physics.slideSpan = static_cast<int32_t>(std::clamp<int64_t>(int64_t{element->slide} * 2 + 1, -65537, 65537));
+    physics.viscosity = element->viscosity;
+    physics.totalDeathRate = state_.cachedDeath != 0 ? element->totalDeathRate : 0;
+    physics.noBias = element->noBias;
+    compileRules(id, *element);
+    compileDeathTable(id, *element);
+    physics.hasRules = caches_.ruleTables[id].empty() ? 0 : 1;
+    physics.fallOffset = physics.fallStep * stride_;
+    physics.plainMover = !physics.hasRules && physics.totalDeathRate == 0 && physics.fallMagnitude < kImmovable;
+
+    caches_.elements[id] = physics;
+    bool inert = !physics.hasRules && physics.signedFall == kImmovable && physics.totalDeathRate == 0;
+    caches_.inert[id] = id == kClear ? 1 : id == kNothing ? 0 : inert;
+    caches_.displayColour[id] = rgb565(element->colour.r, element->colour.g, element->colour.b);
+}
+
+void World::compileRules(uint16_t id, const Element& element) {
+    std::vector<CachedRule>& table = caches_.ruleTables[id];
+    NeighbourFilter& filter = caches_.neighbourFilters[id];
+    table.clear();
+    filter.fill(0);
+    if (state_.cachedInteractions == 0 || id == kNothing) return;
+    for (const Interaction& rule : element.interactions) {
+        if (!presence_[rule.partner]) continue;
+        // A chance of 0 ends the table; the first entry is always kept.
+        if (rule.chance == 0 && !table.empty()) break;
+        table.push_back(CachedRule{rule.partner, rule.ownerResult, rule.partnerResult, rule.excepted,
+                                   rule.chance, rule.trigger});
+        if (rule.partner == kNothing) {
+            filter.fill(~uint64_t{0});
+        } else {
+            filter[(rule.partner & 0xFF) >> 6] |= uint64_t{1} << (rule.partner & 63);
+        }
+    }
+}
+
+void World::compileDeathTable(uint16_t id, const Element& element) {
+    std::vector<DeathEntry>& table = caches_.deathTables[id];
+    table.clear();
+    if (state_.cachedDeath == 0 || element.totalDeathRate == 0) return;
+    for (const DeathRule& rule : element.deathRules) {
+        uint32_t chance = std::min<uint32_t>(uint32_t{rule.rate} * 32768u / element.totalDeathRate, 32768u);
+        if (chance == 0) break;
+        table.push_back(DeathEntry{chance, rule.target});
+    }
+}
+
+void World::restoreFrameColumns() {
+    uint16_t wallColour = caches_.displayColour[kNothing];
+    for (int y = 1; y <= height_; ++y) {
+        uint16_t* row = cells() + y * stride_;
+        uint16_t* colourRow = colours() + y * stride_;
+        row[0] = row[width_ + 1] = kNothing;
+        colourRow[0] = colourRow[width_ + 1] = wallColour;
+    }
+}
+
+void World::repaintColourLayer() {
+    if (!colourStale_ || !cachesExist_ || !exists()) return;
+    LockGuard guard(worldLock_);
+    repaintAll();
+    colourStale_ = false;
+}
+
+void World::repaintAll() {
+    const uint16_t* lookup = caches_.displayColour.data();
+    for (int y = 0; y < gridHeight(); ++y) {
+        const uint16_t* row = cells() + y * stride_;
+        uint16_t* colourRow = colours() + y * stride_;
+        for (int x = 0; x < gridWidth(); ++x) colourRow[x] = lookup[row[x]];
+    }
+}
+
+void World::recountPresence() {
+    std::fill(presence_.begin(), presence_.end(), 0);
+    presence_[kClear] = presence_[kNothing] = 1;
+    for (int y = 1; y <= height_; ++y) {
+        const uint16_t* row = cells() + y * stride_;
+        for (int x = 1; x <= width_; ++x) presence_[row[x]] = 1;
+    }
+}
+
+uint16_t World::interiorCell(int x, int y) const {
+    if (x < 1 || x > width_ || y < 1 || y > height_) return kNothing;
+    return cells()[y * stride_ + x];
+}
+
+void World::setCell(int x, int y, uint16_t id) {
+    if (x < 0 || x >= gridWidth() || y < 0 || y >= gridHeight()) return;
+    cells()[y * stride_ + x] = id;
+    colours()[y * stride_ + x] = caches_.displayColour[id];
+    presence_[id] = 1;
+}
+
+}  // namespace ef2
