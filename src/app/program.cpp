@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "app/exit_request.h"
+#include "io/script_file.h"
 #include "platform/paths.h"
 #include "script/variables.h"
 #include "world/physics.h"
@@ -69,14 +70,23 @@ bool Program::startUp() {
     variables.obtain("DEBUGPARAMETER", 0, true);
     variables.obtain("DEBUGVAR", 0, true);
     variables.obtain("DEBUGFRAME", 0, true);
+    runtime_.interpreter.bindDebugVariables();
     clockStart_ = SDL_GetTicks();
-    runtime_.parameters.push(ParameterFrame{});
+    runtime_.timers.runTimers();
+    runtime_.interpreter.pushFrame(ParameterFrame{});
 
+    std::string startFile = fileReadable("myconfig.ef2") ? "myconfig.ef2" : "config.ef2";
     createBuiltInVariables();
     display_->setCaption("Emberfall 2 Alpha11 - a falling-sand toy driven by scripts");
+    bindPhaseTriggers();
+    for (const char* line : {"ON KEY_ESC EXIT\n", "ON KEY_SPACE EXIT\n", "ON QUIT EXIT\n", "KEYCODE 27 ESC\n",
+                             "KEYCODE 32 SPACE\n"}) {
+        runtime_.parser.parseText(line, 0, std::nullopt);
+    }
 
     runtime_.printLine(kWelcomeLine, 0);
     runtime_.console.clearChanged();
+    loadStartFiles(startFile);
 
     secondStamp_ = SDL_GetTicks() / 1000;
     budget_ = 0.0f;
@@ -94,7 +104,36 @@ bool Program::startUp() {
     fullscreenX_ = variables.obtain("FULLSCREENX", 0, true);
     fullscreenY_ = variables.obtain("FULLSCREENY", 0, true);
     fps_ = variables.obtain("FPS", 0, true);
+    phases_.second = runtime_.interpreter.triggers().obtain("SECOND");
     return true;
+}
+
+void Program::bindPhaseTriggers() {
+    TriggerRegistry& triggers = runtime_.interpreter.triggers();
+    phases_ = PhaseTriggers{triggers.obtain("PREPHYSICS"),      triggers.obtain("POSTPHYSICS"),
+                            triggers.obtain("PRETIMER"),        triggers.obtain("POSTTIMER"),
+                            triggers.obtain("PREUPDATESCREEN"), triggers.obtain("POSTUPDATESCREEN"),
+                            nullptr};
+}
+
+// The command line's files and links, in order. A plain file replaces the
+// start script; links are loaded on top of it.
+void Program::loadStartFiles(const std::string& startFile) {
+    bool startLoaded = false;
+    bool anyLoaded = false;
+    auto loadStart = [&] {
+        if (startLoaded) return;
+        startLoaded = true;
+        loadScriptFile(runtime_, startFile, 0);
+    };
+    for (const std::string& argument : commandLine_.arguments) {
+        // Screen-saver switches ("/p", "/c") are not files.
+        if (!argument.empty() && argument[0] == '/' && !fileReadable(argument)) continue;
+        if (argument.rfind("ef2mod://", 0) == 0 || argument.rfind("ef2addon://", 0) == 0) loadStart();
+        loadScriptFile(runtime_, argument, 0);
+        anyLoaded = true;
+    }
+    if (!anyLoaded) loadStart();
 }
 
 void Program::createBuiltInVariables() {
@@ -146,7 +185,9 @@ void Program::loopPass() {
     }
     bool redrawn = false;
     if (screenCheck && static_cast<int32_t>(SDL_GetTicks() - lastScreenUpdate_) > updateView_->value) {
+        runtime_.interpreter.runTrigger(phases_.preUpdateScreen);
         updateScreen();
+        runtime_.interpreter.runTrigger(phases_.postUpdateScreen);
         redrawn = true;
     }
     // A stopped simulation has nothing to do between redraws; do not spin.
@@ -159,12 +200,19 @@ void Program::loopPass() {
         fps_->value = stepsThisSecond_;
         stepsThisSecond_ = 0;
         secondStamp_ = SDL_GetTicks() / 1000;
+        runtime_.interpreter.runTrigger(phases_.second);
     }
     drainEvents();
 }
 
 void Program::simulationStep() {
+    Interpreter& interpreter = runtime_.interpreter;
+    interpreter.runTrigger(phases_.prePhysics);
     if (physics_->value != 0) runtime_.physicsStep();
+    interpreter.runTrigger(phases_.postPhysics);
+    interpreter.runTrigger(phases_.preTimer);
+    runtime_.timers.runTimers();
+    interpreter.runTrigger(phases_.postTimer);
 }
 
 int Program::runFixedSteps(int64_t steps) {
@@ -248,7 +296,7 @@ void Program::applyVideoMode() {
 void Program::drainEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_QUIT) throw ExitRequest{0};
+        if (event.type == SDL_QUIT) runtime_.interpreter.runTrigger(runtime_.interpreter.triggers().obtain("QUIT"));
     }
 }
 

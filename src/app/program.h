@@ -28,6 +28,8 @@ public:
 private:
     bool startUp();
     void createBuiltInVariables();
+    void bindPhaseTriggers();
+    void loadStartFiles(const std::string& startFile);
     void frameLoop();
     int runFixedSteps(int64_t steps);
     void loopPass();
@@ -54,6 +56,10 @@ private:
     struct ClockVariables {
         Variable *year, *month, *day, *weekday, *hour, *minute, *second, *unixTime;
     } clock_{};
+
+    struct PhaseTriggers {
+        Trigger *prePhysics, *postPhysics, *preTimer, *postTimer, *preUpdateScreen, *postUpdateScreen, *second;
+    } phases_{};
 
     float budget_ = 0.0f;
     uint32_t timerResolution_ = 1;

@@ -5,7 +5,12 @@
 
 namespace ef2 {
 
-Runtime::Runtime() : elements(rebuildRequest, *this), world(variables, elements, rebuildRequest) {}
+Runtime::Runtime()
+    : elements(rebuildRequest, *this),
+      world(variables, elements, rebuildRequest),
+      interpreter(*this),
+      parser(*this),
+      timers(*this) {}
 
 Runtime::~Runtime() = default;
 
@@ -18,7 +23,7 @@ void Runtime::physicsStep() {
     ef2::physicsStep(world, random, noTriggers);
 }
 
-std::string Runtime::messageText() { return {}; }
+std::string Runtime::messageText() { return message.text(); }
 
 std::optional<int32_t> Runtime::evaluateNumber(std::string_view text) {
     LookupResult result = lookupValue(*this, text);

@@ -11,9 +11,14 @@
 #include <string>
 #include <string_view>
 
+#include "script/interpreter.h"
+#include "script/message_buffer.h"
 #include "script/parameter_stack.h"
+#include "script/parser.h"
+#include "script/timer_queue.h"
 #include "script/variable_table.h"
 #include "ui/console.h"
+#include "ui/key_names.h"
 #include "world/element_table.h"
 #include "world/random.h"
 #include "world/rebuild_request.h"
@@ -36,6 +41,11 @@ public:
     World world;
     ParameterStack parameters;
     Console console;
+    MessageBuffer message;
+    Interpreter interpreter;
+    Parser parser;
+    TimerQueue timers;
+    KeyNames keyNames;
 
     // The one way to report a line: to the console for origin 0, otherwise
     // back to the network connection the text came from.

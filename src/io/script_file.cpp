@@ -1,0 +1,154 @@
+#include "io/script_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/runtime.h"
+#include "platform/paths.h"
+#include "platform/shell.h"
+
+namespace ef2 {
+
+namespace {
+
+bool endsWith(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() && text.substr(text.size() - ending.size()) == ending;
+}
+
+// Names of more than four characters ending in exactly one of these forms.
+bool isPictureName(std::string_view name) {
+    if (name.size() <= 4) return false;
+    return endsWith(name, ".png") || endsWith(name, ".PNG") || endsWith(name, ".bmp") || endsWith(name, ".BMP");
+}
+
+bool readWholeFile(const std::string& name, std::string& contents) {
+    std::ifstream file(name, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream buffer;
+    buffer << file.rdbuf();
+    contents = buffer.str();
+    // The text ends at its first NUL byte, as a C string would.
+    std::size_t nul = contents.find('\0');
+    if (nul != std::string::npos) contents.resize(nul);
+    return true;
+}
+
+// XML goes through the converter beside the program, when there is one:
+// `node xml2ef2.js` reads xml2ef2.xml and writes xml2ef2.ef2.
+int loadXml(Runtime& runtime, const std::string& text, int32_t messageId) {
+    {
+        std::ofstream out("xml2ef2.xml", std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    std::string converter = programFolder() + "/xml2ef2.js";
+    if (fileReadable(converter)) runProgram({"node", converter}, true);
+    return loadScriptFile(runtime, "xml2ef2.ef2", messageId);
+}
+
+// Code blocks of a web page: the content between an opening marker's '>' and
+// the closing marker, decoded and parsed line by line.
+void loadBlocks(Runtime& runtime, std::string& page, std::string_view open, std::string_view close,
+                int32_t messageId, const std::string& fileName) {
+    std::size_t searchFrom = 0;
+    while (true) {
+        std::size_t marker = page.find(open, searchFrom);
+        if (marker == std::string::npos) return;
+        std::size_t contentStart = page.find('>', marker);
+        if (contentStart == std::string::npos) return;
+        ++contentStart;
+        std::size_t end = page.find(close, contentStart);
+        if (end == std::string::npos) return;
+        std::string content = page.substr(contentStart, end - contentStart);
+        decodeHtmlEntities(content);
+        page.replace(contentStart, content.size(), content);
+        if (!content.empty()) parseLinesOf(runtime, content, messageId, fileName);
+        searchFrom = contentStart;
+    }
+}
+
+// Table cells decode the rest of the page before they are cut, so later cells
+// are decoded once per earlier cell as well.
+void loadTableCells(Runtime& runtime, std::string& page, int32_t messageId, const std::string& fileName) {
+    constexpr std::string_view open = "<td class=\"code\"";
+    constexpr std::string_view close = "</td>";
+    std::size_t searchFrom = 0;
+    while (true) {
+        std::size_t marker = page.find(open, searchFrom);
+        if (marker == std::string::npos) return;
+        std::size_t contentStart = page.find('>', marker);
+        if (contentStart == std::string::npos) return;
+        ++contentStart;
+        if (page.find(close, contentStart) == std::string::npos) return;
+        std::string rest = page.substr(contentStart);
+        decodeHtmlEntities(rest);
+        page.replace(contentStart, rest.size(), rest);
+        std::size_t end = page.find(close, contentStart);
+        if (end == std::string::npos) return;
+        std::string content = page.substr(contentStart, end - contentStart);
+        if (!content.empty()) parseLinesOf(runtime, content, messageId, fileName);
+        searchFrom = contentStart;
+    }
+}
+
+}  // namespace
+
+void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, const std::string& sourceName) {
+    int lineNumber = 1;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        runtime.parser.parseLine(text.substr(0, end), lineNumber++, messageId, sourceName);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+}
+
+int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId) {
+    if (isPictureName(fileName)) return 0;  // world pictures are not script text
+    std::string text;
+    if (!readWholeFile(fileName, text)) {
+        runtime.printLine("Error opening file \"" + fileName + "\"", messageId);
+        return 0;
+    }
+    if (!text.empty() && text[0] == '<') {
+        if (text.find("<ef2>") != std::string::npos) return loadXml(runtime, text, messageId);
+        loadBlocks(runtime, text, "<pre", "</pre>", messageId, fileName);
+        loadBlocks(runtime, text, "<code", "</code>", messageId, fileName);
+        loadTableCells(runtime, text, messageId, fileName);
+        return 0;
+    }
+    parseLinesOf(runtime, text, messageId, fileName);
+    return 0;
+}
+
+void replaceWithChar(std::string& text, std::string_view pattern, char replacement, char fill) {
+    // A one-character pattern replaced by itself would be found for ever.
+    if (pattern.empty() || (pattern.size() == 1 && pattern[0] == replacement)) return;
+    const std::size_t logical = std::min(text.find('\0'), text.size());
+    // Streaming the text through an output that never holds a whole
+    // occurrence replaces leftmost occurrences first, exactly as searching
+    // again from the start after every replacement would, in linear time.
+    std::string out;
+    out.reserve(logical);
+    for (std::size_t at = 0; at < logical; ++at) {
+        out += text[at];
+        while (out.size() >= pattern.size() && std::string_view(out).substr(out.size() - pattern.size()) == pattern) {
+            out.resize(out.size() - pattern.size());
+            out += replacement;
+        }
+    }
+    out.append(logical - out.size(), fill);
+    text.replace(0, logical, out);
+}
+
+void decodeHtmlEntities(std::string& text) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&lt;", '<'},  {"&gt;", '>'},   {"&#40;", '('}, {"&#41;", ')'}, {"&amp;", '&'},
+        {"&quot;", '"'}, {"&#58;", ':'}, {"&#46;", '.'}, {"<br>", '\n'}, {"<br />", '\n'},
+    };
+    for (const auto& [pattern, replacement] : kEntities) replaceWithChar(text, pattern, replacement, ' ');
+}
+
+}  // namespace ef2

@@ -1,0 +1,33 @@
+#pragma once
+// Loading script files: the one road by which a file's contents become
+// statements.
+//
+// The file name and the first byte decide what a file is: a world picture
+// (handed to the world-file loader), an XML document (converted by an outside
+// script and loaded again), a web page (script taken from its code blocks) or
+// plain script text.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ef2 {
+
+class Runtime;
+
+int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId);
+
+// Replaces every occurrence of `pattern` in the text (up to its first NUL) by
+// `replacement`, leftmost first and from the start again after each one, so
+// that an occurrence formed by a replacement is replaced too. The text keeps
+// its length: the freed bytes at its end take `fill`.
+void replaceWithChar(std::string& text, std::string_view pattern, char replacement, char fill);
+
+// Decodes &lt; &gt; &#40; &#41; &amp; &quot; &#58; &#46; <br> and <br /> in
+// that order, one full pass each; the text keeps its length.
+void decodeHtmlEntities(std::string& text);
+
+// Hands every line of `text` to the parser, numbering from 1.
+void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, const std::string& sourceName);
+
+}  // namespace ef2

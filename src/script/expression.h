@@ -1,0 +1,92 @@
+#pragma once
+// Integer formulas: every numeric argument of every statement.
+//
+// An expression is parsed once, when its statement is read, and evaluated each
+// time the statement runs. All operators have the same precedence and group to
+// the left (`2 + 3 * 4` is 20); parentheses group only as whole tokens. Plain
+// variable names are bound when parsed, so evaluation never searches a name;
+// element and group pseudo-variables and array elements are looked up at every
+// evaluation.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/trigger.h"
+#include "script/variable_table.h"
+
+namespace ef2 {
+
+class Runtime;
+class Tokenizer;
+class Expression;
+
+// Up to ten parameter expressions; absent slots are null.
+using ParameterList = std::vector<std::unique_ptr<Expression>>;
+constexpr int kMaxParameters = 10;
+
+// Percentages refer to this base unless a statement says otherwise.
+constexpr int32_t kDefaultPercentBase = 32768;
+
+class Expression {
+public:
+    enum class Op : uint8_t {
+        Invalid, Constant, Variable, Lookup, Parameter, Array, TriggerCall, Grouping,
+        Add, Subtract, Multiply, Divide, Remainder, BitAnd, LogicalAnd, BitOr, LogicalOr,
+        NotEqual, Equal, Less, LessEqual, Greater, GreaterEqual,
+        Rand, Pixel, InGroup, Min, Max, Power,
+        Sin, Cos, Tan, ArcSin, ArcCos, ArcTan, Sqrt,
+    };
+
+    Expression(Runtime& runtime, std::string_view text, int32_t percentBase = kDefaultPercentBase);
+    ~Expression();
+    Expression(const Expression&) = delete;
+    Expression& operator=(const Expression&) = delete;
+
+    bool isValid() const { return op_ != Op::Invalid; }
+    int32_t evaluate(Runtime& runtime) const;
+    // The text the expression was parsed from, as statements print it.
+    const std::string& text() const { return source_; }
+
+private:
+    Expression(Runtime& runtime, std::string_view text, int32_t percentBase, int depth);
+    Expression() = default;
+    void parse(Runtime& runtime, std::string_view text, int32_t percentBase, int depth);
+    bool parseFunction(Runtime& runtime, Tokenizer& tokens, const std::string& first, int depth);
+    void parseTriggerCall(Runtime& runtime, Tokenizer& tokens, const std::string& first, int depth);
+    void parseBinary(Runtime& runtime, Tokenizer& tokens, int32_t percentBase, int depth);
+    void parseLeaf(Runtime& runtime, const std::string& token, int32_t percentBase, int depth);
+    void setBinary(Op op);
+    int32_t compute(Runtime& runtime) const;
+    int32_t callTrigger(Runtime& runtime) const;
+
+    Op op_ = Op::Invalid;
+    int32_t constant_ = 0;
+    Variable* variable_ = nullptr;
+    TriggerRef trigger_;
+    std::string token_;   // the name a lookup leaf reads
+    std::string source_;  // empty for the inner node of a function
+    bool hasSource_ = false;
+    std::unique_ptr<Expression> left_;
+    std::unique_ptr<Expression> right_;
+    std::unique_ptr<ParameterList> parameters_;
+    mutable bool announcing_ = false;  // DEBUGVAR: being evaluated right now
+};
+
+// Reads the rest of the line as up to ten single-token expressions. Stops at
+// the end, at a token that is not a valid expression (left unread) or after
+// the tenth. Null when nothing was read.
+std::unique_ptr<ParameterList> parseParameterList(Runtime& runtime, Tokenizer& tokens);
+
+// As above; when the very first remaining token equals `terminator` it is
+// consumed and `terminatorFound` is set instead.
+std::unique_ptr<ParameterList> parseParameterList(Runtime& runtime, Tokenizer& tokens,
+                                                  std::string_view terminator, bool& terminatorFound);
+
+// The operator of a token, or nothing when the token is not an operator.
+std::optional<Expression::Op> operatorOf(std::string_view token);
+
+}  // namespace ef2

@@ -1,0 +1,132 @@
+#pragma once
+// Running triggers: the registry, the return protocol, parameter frames, debug
+// traces and the guard against runaway scripts.
+//
+// `runTrigger` runs a trigger's statements in order. RETURN stores a value and
+// sets the return flag; the flag stops every running trigger on the way out up
+// to the first trigger-call expression or the event that started the chain.
+// Callers with a parameter list push a frame of ten values for the callee
+// (`runWithParameters`); callers without one let the callee see their frame.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "script/expression.h"
+#include "script/parameter_stack.h"
+#include "script/trigger.h"
+
+namespace ef2 {
+
+class Runtime;
+
+// One timer pass, one event or one top-level statement may run at most this
+// many statements and trigger calls. A script that keeps a timer re-running in
+// the same pass, or a WHILE whose condition never falls, is stopped there with
+// one console line instead of freezing the program for good.
+constexpr int64_t kStatementBudget = 10'000'000;
+// Triggers calling triggers nest on the machine stack; deeper than this is a
+// runaway recursion.
+constexpr int kMaxTriggerNesting = 2000;
+
+// Thrown when a script exceeds the budget or the nesting limit; caught where
+// the pass or event began.
+struct RunawayScript {
+    std::string reason;
+};
+
+class Interpreter {
+public:
+    explicit Interpreter(Runtime& runtime) : runtime_(runtime) {}
+    Interpreter(const Interpreter&) = delete;
+    Interpreter& operator=(const Interpreter&) = delete;
+
+    TriggerRegistry& triggers() { return triggers_; }
+
+    // The trigger a name stands for: "MESSAGE" is the message text, "<...>" an
+    // inline statement (a new anonymous trigger each time; none when it does
+    // not parse), anything else a registered trigger, created when new.
+    TriggerRef findTrigger(std::string_view name, int32_t messageId);
+    void addActionToTrigger(std::string_view name, ActionPtr action, int32_t messageId);
+    // Empties a trigger (REMOVETRIGGER): a run of it in progress stops after
+    // the current statement.
+    void emptyTrigger(Trigger* trigger);
+
+    int32_t runTrigger(Trigger* trigger);
+    // With parameters, runs the trigger in a new frame built from them;
+    // without, in the caller's frame.
+    int32_t runWithParameters(Trigger* trigger, const ParameterList* parameters);
+    int32_t runWithFrame(Trigger* trigger, const ParameterFrame& frame);
+    ParameterFrame buildFrame(const ParameterList& parameters);
+    // Frame pushes and pops with their console errors and debug traces.
+    bool pushFrame(const ParameterFrame& frame);
+    void popFrame();
+
+    bool returnFlag() const { return returnFlag_; }
+    int32_t returnValue() const { return returnValue_; }
+    void setReturn(int32_t value) {
+        returnValue_ = value;
+        returnFlag_ = true;
+    }
+    void clearReturn() { returnFlag_ = false; }
+    int32_t runSerial() const { return runSerial_; }
+
+    // SET, INC, GET and IF tell scripts where they came from through MESSAGEID.
+    void noteOrigin(int32_t messageId);
+
+    // Binds DEBUGPARAMETER, DEBUGVAR and DEBUGFRAME (the main program creates them).
+    void bindDebugVariables();
+    const Variable* debugVar() const { return debugVar_; }
+    const Variable* debugFrame() const { return debugFrame_; }
+
+    // Runs `body` as one pass under the statement budget. Nested calls join the
+    // pass already running. A runaway pass is abandoned with one console line.
+    template <typename Body>
+    void guarded(Body&& body) {
+        if (guardDepth_ > 0) {
+            body();
+            return;
+        }
+        GuardScope scope(*this);
+        try {
+            body();
+        } catch (const RunawayScript& runaway) {
+            abandon(runaway);
+        }
+    }
+    void charge() {
+        if (--budget_ < 0) throw RunawayScript{"more than 10000000 statements in one pass"};
+    }
+
+private:
+    struct GuardScope {
+        explicit GuardScope(Interpreter& interpreter);
+        ~GuardScope();
+        Interpreter& interpreter;
+    };
+    void abandon(const RunawayScript& runaway);
+    int32_t runStatements(Trigger* trigger);
+    void traceTrigger(const Trigger* trigger) const;
+    void traceAction(const Action& action) const;
+    void traceFrame(const char* label, const ParameterFrame& frame) const;
+
+    Runtime& runtime_;
+    TriggerRegistry triggers_;
+    bool returnFlag_ = false;
+    int32_t returnValue_ = 0;
+    int32_t runSerial_ = 0;
+    int depth_ = -1;  // nesting, for the indentation of traces
+    int nesting_ = 0;
+    Variable* debugTrigger_ = nullptr;
+    Variable* debugAction_ = nullptr;
+    Variable* debugParameter_ = nullptr;
+    Variable* debugVar_ = nullptr;
+    Variable* debugFrame_ = nullptr;
+    Variable* messageIdVariable_ = nullptr;
+    int guardDepth_ = 0;
+    int64_t budget_ = kStatementBudget;
+    int guardFrames_ = 0;
+};
+
+}  // namespace ef2

@@ -1,0 +1,171 @@
+#include "script/parser.h"
+
+#include <cstdio>
+
+#include "app/runtime.h"
+#include "script/tokenizer.h"
+#include "statements/control.h"
+
+namespace ef2 {
+
+std::optional<std::string> StatementReader::next() { return tokens.nextToken(true); }
+
+std::unique_ptr<Expression> StatementReader::expression(const std::optional<std::string>& token,
+                                                        int32_t percentBase) {
+    if (!token) return nullptr;
+    auto parsed = std::make_unique<Expression>(runtime, *token, percentBase);
+    if (!parsed->isValid()) return nullptr;
+    return parsed;
+}
+
+TriggerRef StatementReader::trigger(const std::string& token) {
+    return runtime.parser.resolveTriggerName(token, messageId);
+}
+
+std::unique_ptr<ParameterList> StatementReader::parameters() { return parseParameterList(runtime, tokens); }
+
+bool StatementReader::atEnd() { return tokens.atEnd(); }
+
+Parser::Parser(Runtime& runtime) : runtime_(runtime) {
+    for (const Keyword& keyword : keywordTable()) keywords_.emplace(keyword.word, keyword.parse);
+}
+
+void Parser::bindVariables() {
+    if (debugParser_) return;
+    debugParser_ = runtime_.variables.obtain("DEBUGPARSER", 0, true);
+    autoExec_ = runtime_.variables.obtain("AUTOEXEC", 0, true);
+}
+
+void Parser::parseText(std::string_view text, int32_t messageId, std::optional<std::string_view> fileName) {
+    std::string_view name = fileName.value_or("");
+    int lineNumber = 1;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string line(text.substr(0, end));
+        parseLine(line, lineNumber++, messageId, name);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+}
+
+void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId, std::string_view fileName) {
+    bindVariables();
+    std::string text(line);
+    if (debugParser_->value != 0) {
+        std::printf("parsing line:  messageid: %i, filename: %s, line: %i, line  : %s\n", messageId,
+                    std::string(fileName).c_str(), lineNumber, text.c_str());
+    }
+    const std::size_t depthBefore = blockStack_.size();
+    const std::string topBefore = depthBefore ? blockStack_.back() : std::string();
+
+    Tokenizer tokens(text);
+    ActionPtr statement = parseStatement(tokens, messageId);
+    if (statement) {
+        if (depthBefore > 0) {
+            runtime_.interpreter.addActionToTrigger(topBefore, statement, messageId);
+            // "} ELSE trigger" closes the last block without opening another:
+            // the waiting top-level statement runs now.
+            if (blockStack_.empty()) runPending(lineNumber, fileName);
+        } else if (blockStack_.empty()) {
+            runTopLevel(statement, lineNumber, fileName);
+        } else {
+            pending_.push_back(std::move(statement));
+        }
+        return;
+    }
+    if (blockStack_.size() < depthBefore) {
+        if (blockStack_.empty()) runPending(lineNumber, fileName);
+        return;
+    }
+    if (capture_) return;
+    if (fileName.empty()) {
+        runtime_.printLine("ERROR in line " + std::to_string(lineNumber) + ": " + text, messageId);
+    } else {
+        runtime_.printLine("ERROR in file " + std::string(fileName) + " in line " + std::to_string(lineNumber) +
+                               ": " + text,
+                           messageId);
+    }
+}
+
+void Parser::runTopLevel(const ActionPtr& statement, int lineNumber, std::string_view fileName) {
+    if (debugParser_->value != 0) {
+        std::printf("parsed action: messageid: %i, filename: %s, line: %i, action: %s\n", statement->messageId,
+                    std::string(fileName).c_str(), lineNumber, statement->text().c_str());
+    }
+    runtime_.interpreter.guarded([&] { statement->execute(runtime_); });
+}
+
+void Parser::runPending(int lineNumber, std::string_view fileName) {
+    if (pending_.empty()) return;
+    ActionPtr statement = std::move(pending_.back());
+    pending_.pop_back();
+    runTopLevel(statement, lineNumber, fileName);
+}
+
+ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
+    bindVariables();
+    std::optional<std::string> first = tokens.nextToken(true);
+    if (!first || *first == "//" || (*first)[0] == '<') return std::make_shared<Action>(messageId);
+    if (*first == "}") return closeBlock(tokens, messageId);
+    if (capture_) capture_->addRow(*first);
+
+    StatementReader reader(runtime_, tokens, messageId);
+    ActionPtr statement;
+    auto keyword = keywords_.find(*first);
+    if (keyword != keywords_.end()) {
+        statement = keyword->second(reader);
+    } else {
+        statement = parseUnknown(tokens, *first, messageId);
+    }
+    if (statement) statement->messageId = messageId;
+    return statement;
+}
+
+// "}" ends the drawing capture and the innermost block; "} ELSE trigger" also
+// gives the pending IF its else-branch.
+ActionPtr Parser::closeBlock(Tokenizer& tokens, int32_t messageId) {
+    capture_ = nullptr;
+    captureOwner_.reset();
+    if (!blockStack_.empty()) blockStack_.pop_back();
+    ActionPtr result;
+    if (pendingIf_) {
+        std::optional<std::string> word = tokens.nextToken(true);
+        std::optional<std::string> branch = tokens.nextToken(true);
+        if (word && *word == "ELSE" && branch) {
+            pendingElse_->setElse(resolveTriggerName(*branch, messageId));
+            result = std::make_shared<Action>(messageId);
+        }
+    }
+    pendingIf_.reset();
+    pendingElse_ = nullptr;
+    return result;
+}
+
+// name = expression, or (with AUTOEXEC) a bare trigger call.
+ActionPtr Parser::parseUnknown(Tokenizer& tokens, const std::string& first, int32_t messageId) {
+    StatementReader reader(runtime_, tokens, messageId);
+    std::size_t afterFirst = tokens.cursor();
+    std::optional<std::string> second = tokens.nextToken(true);
+    if (second && *second == "=") return parseAssignmentLine(reader, first);
+    if (autoExec_->value == 0) return nullptr;
+    tokens.setCursor(afterFirst);
+    return parseBareCall(reader, first);
+}
+
+TriggerRef Parser::resolveTriggerName(std::string_view name, int32_t messageId) {
+    if (name == "{") {
+        std::string block = "TMPTRIGGER" + std::to_string(temporaryCounter_++);
+        TriggerRef ref;
+        ref.trigger = runtime_.interpreter.triggers().obtain(block);
+        blockStack_.push_back(std::move(block));
+        return ref;
+    }
+    if (name == "THIS" && !blockStack_.empty()) {
+        TriggerRef ref;
+        ref.trigger = runtime_.interpreter.triggers().obtain(blockStack_.back());
+        return ref;
+    }
+    return runtime_.interpreter.findTrigger(name, messageId);
+}
+
+}  // namespace ef2
