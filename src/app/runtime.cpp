@@ -10,7 +10,10 @@ Runtime::Runtime()
       world(variables, elements, rebuildRequest),
       interpreter(*this),
       parser(*this),
-      timers(*this) {}
+      timers(*this) {
+    interactionRunner_ = [this](Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,
+                                int y2) { runInteractionTrigger(trigger, acting, neighbour, x1, y1, x2, y2); };
+}
 
 Runtime::~Runtime() = default;
 
@@ -18,9 +21,25 @@ void Runtime::printLine(std::string_view text, int32_t messageId) {
     if (messageId == 0) console.print(text);
 }
 
-void Runtime::physicsStep() {
-    static const InteractionTriggerRunner noTriggers;
-    ef2::physicsStep(world, random, noTriggers);
+void Runtime::physicsStep() { ef2::physicsStep(world, random, interactionRunner_); }
+
+// INTERACTION1 and INTERACTION2 hold the two elements, X1 Y1 and X2 Y2 the two
+// cells in framed coordinates.
+void Runtime::runInteractionTrigger(Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,
+                                    int y2) {
+    InteractionVariables& v = interactionVariables_;
+    if (!v.acting) {
+        v = InteractionVariables{variables.obtain("INTERACTION1", 0, false), variables.obtain("INTERACTION2", 0, false),
+                                 variables.obtain("X1", 0, false), variables.obtain("Y1", 0, false),
+                                 variables.obtain("X2", 0, false), variables.obtain("Y2", 0, false)};
+    }
+    v.acting->value = acting;
+    v.neighbour->value = neighbour;
+    v.x1->value = x1;
+    v.y1->value = y1;
+    v.x2->value = x2;
+    v.y2->value = y2;
+    interpreter.runTrigger(trigger);
 }
 
 std::string Runtime::messageText() { return message.text(); }

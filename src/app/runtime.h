@@ -20,7 +20,9 @@
 #include "ui/console.h"
 #include "ui/key_names.h"
 #include "world/element_table.h"
+#include "world/physics.h"
 #include "world/random.h"
+#include "world/stamp_table.h"
 #include "world/rebuild_request.h"
 #include "world/world.h"
 
@@ -46,6 +48,7 @@ public:
     Parser parser;
     TimerQueue timers;
     KeyNames keyNames;
+    StampTable stamps;
 
     // The one way to report a line: to the console for origin 0, otherwise
     // back to the network connection the text came from.
@@ -55,6 +58,13 @@ public:
     void physicsStep();
 
 private:
+    void runInteractionTrigger(Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,
+                               int y2);
+    struct InteractionVariables {
+        Variable *acting, *neighbour, *x1, *y1, *x2, *y2;
+    } interactionVariables_{};
+    InteractionTriggerRunner interactionRunner_;
+
     std::string messageText() override;
     std::optional<int32_t> evaluateNumber(std::string_view text) override;
     void report(std::string_view line) override;

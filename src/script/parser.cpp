@@ -59,7 +59,17 @@ void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId,
     const std::string topBefore = depthBefore ? blockStack_.back() : std::string();
 
     Tokenizer tokens(text);
+    captureClosed_ = false;
     ActionPtr statement = parseStatement(tokens, messageId);
+    if (captureClosed_) {
+        // The rows of a drawn object are complete; a top-level object runs now.
+        if (ActionPtr finished = std::move(topLevelCapture_)) runTopLevel(finished, lineNumber, fileName);
+        return;
+    }
+    if (statement && depthBefore == 0 && blockStack_.empty() && statement == captureOwner_) {
+        topLevelCapture_ = statement;
+        return;
+    }
     if (statement) {
         if (depthBefore > 0) {
             runtime_.interpreter.addActionToTrigger(topBefore, statement, messageId);
@@ -124,8 +134,13 @@ ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
 // "}" ends the drawing capture and the innermost block; "} ELSE trigger" also
 // gives the pending IF its else-branch.
 ActionPtr Parser::closeBlock(Tokenizer& tokens, int32_t messageId) {
-    capture_ = nullptr;
-    captureOwner_.reset();
+    // The "}" after the rows of a drawn object ends only that object.
+    if (capture_) {
+        capture_ = nullptr;
+        captureOwner_.reset();
+        captureClosed_ = true;
+        return nullptr;
+    }
     if (!blockStack_.empty()) blockStack_.pop_back();
     ActionPtr result;
     if (pendingIf_) {

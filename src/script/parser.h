@@ -97,6 +97,7 @@ public:
         captureOwner_ = std::move(statement);
         capture_ = capture;
     }
+    bool capturing() const { return capture_ != nullptr; }
 
 private:
     void bindVariables();
@@ -113,6 +114,8 @@ private:
     ElseBranch* pendingElse_ = nullptr;
     ActionPtr captureOwner_;
     LineCapture* capture_ = nullptr;
+    bool captureClosed_ = false;     // the last "}" ended a capture
+    ActionPtr topLevelCapture_;      // a top-level statement that runs when its capture ends
     int32_t temporaryCounter_ = 0;
     Variable* debugParser_ = nullptr;
     Variable* autoExec_ = nullptr;

@@ -18,13 +18,15 @@ TimerRecord* TimerQueue::take() {
 
 void TimerQueue::recycle(TimerRecord* record) {
     record->trigger = nullptr;
+    record->owner.reset();
     record->frame.reset();
     pool_.push_back(record);
 }
 
-void TimerQueue::schedule(Trigger* trigger, int32_t delay, std::optional<ParameterFrame> frame) {
+void TimerQueue::schedule(const TriggerRef& trigger, int32_t delay, std::optional<ParameterFrame> frame) {
     TimerRecord* record = take();
-    record->trigger = trigger;
+    record->trigger = trigger.trigger;
+    record->owner = trigger.owned;
     record->frame = frame;
     record->due = static_cast<uint32_t>(delay) + frameCounter_;
     record->sequence = nextSequence_++;

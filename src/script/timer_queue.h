@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "script/parameter_stack.h"
+#include "script/trigger.h"
 
 namespace ef2 {
 
@@ -24,6 +25,7 @@ struct TimerRecord {
     uint32_t due = 0;
     uint64_t sequence = 0;
     Trigger* trigger = nullptr;
+    std::shared_ptr<Trigger> owner;  // keeps an anonymous inline trigger alive
     std::optional<ParameterFrame> frame;
 };
 
@@ -34,7 +36,7 @@ public:
     TimerQueue& operator=(const TimerQueue&) = delete;
 
     // Due at `delay` frames after the current frame counter.
-    void schedule(Trigger* trigger, int32_t delay, std::optional<ParameterFrame> frame);
+    void schedule(const TriggerRef& trigger, int32_t delay, std::optional<ParameterFrame> frame);
     // Takes a record from the pool and gives it straight back: what a timer
     // of an unknown unit does.
     void scheduleNothing();

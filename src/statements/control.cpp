@@ -311,7 +311,7 @@ public:
             runtime.timers.scheduleNothing();
             return;
         }
-        runtime.timers.schedule(target_.trigger, delay_->evaluate(runtime), frame);
+        runtime.timers.schedule(target_, delay_->evaluate(runtime), frame);
     }
     std::string text() const override { return "TIMER " + delay_->text() + " FRAMES " + quoted(target_.name()); }
 

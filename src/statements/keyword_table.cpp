@@ -4,8 +4,10 @@
 
 #include "script/parser.h"
 #include "statements/control.h"
+#include "statements/drawing.h"
 #include "statements/input.h"
 #include "statements/listing.h"
+#include "statements/world_editing.h"
 
 namespace ef2 {
 
@@ -30,6 +32,28 @@ const std::vector<Keyword>& keywordTable() {
         {"EXEC", parseExec},
         {"REMOVETRIGGER", parseRemoveTrigger},
         {"KEYCODE", parseKeyCode},
+        {"ELEMENT", parseElement},
+        {"Element", parseElement},
+        {"INTERACTION", parseInteraction},
+        {"Interaction", parseInteraction},
+        {"INTERACTIONAT", parseInteractionAt},
+        {"InteractionAt", parseInteractionAt},
+        {"INTERACTIONTRIGGER", parseInteractionTrigger},
+        {"InteractionTrigger", parseInteractionTrigger},
+        {"INTERACTIONTRIGGERAT", parseInteractionTriggerAt},
+        {"InteractionTriggerAt", parseInteractionTriggerAt},
+        {"INTERACTIONREMOVE", parseInteractionRemove},
+        {"INTERACTIONCLEAR", parseInteractionClear},
+        {"DIECLEAR", parseDieClear},
+        {"ELEMENTSCLEAR", parseElementsClear},
+        {"GROUP", parseGroup},
+        {"Group", parseGroup},
+        {"NOBIAS", parseNoBias},
+        {"WIND", parseWind},
+        {"RESIZE", parseResize},
+        {"COUNT", parseCount},
+        {"CLOSEST", parseClosest},
+        {"DRAW", parseDraw},
     };
     return table;
 }

@@ -206,16 +206,26 @@ void ElementTable::addInteraction(uint16_t owner, const Interaction& rule, int p
     touch();
 }
 
+void ElementTable::retireTriggers(const std::vector<Interaction>& rules) {
+    for (const Interaction& rule : rules) {
+        if (rule.triggerOwner) retiredTriggers_.push_back(rule.triggerOwner);
+    }
+}
+
 void ElementTable::removeInteraction(uint16_t owner, int64_t index) {
     Element* element = editable(owner);
     if (!element) return;
     auto& rules = element->interactions;
-    if (index >= 0 && index < static_cast<int64_t>(rules.size())) rules.erase(rules.begin() + index);
+    if (index >= 0 && index < static_cast<int64_t>(rules.size())) {
+        retireTriggers({rules[index]});
+        rules.erase(rules.begin() + index);
+    }
     touch();
 }
 
 void ElementTable::clearInteractions(uint16_t owner) {
     if (Element* element = editable(owner)) {
+        retireTriggers(element->interactions);
         element->interactions.clear();
         touch();
     }
@@ -241,7 +251,10 @@ void ElementTable::clearDeathRules(uint16_t id) {
 }
 
 void ElementTable::clearAllElements() {
-    for (std::size_t id = 2; id < records_.size(); ++id) records_[id] = Element{};
+    for (std::size_t id = 2; id < records_.size(); ++id) {
+        retireTriggers(records_[id].interactions);
+        records_[id] = Element{};
+    }
     resetFixedElements();
     for (ElementGroup& entry : groups_) {
         entry.members.clear();

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,7 @@ struct Interaction {
     uint32_t chance = 0;         // 0..32768
     uint16_t excepted = kNothing;  // wildcard rules: the neighbour must not hold this
     Trigger* trigger = nullptr;
+    std::shared_ptr<Trigger> triggerOwner;  // set when the trigger is an anonymous inline one
 };
 
 struct DeathRule {
@@ -143,6 +145,10 @@ public:
 
     void clearAllElements();
 
+    // Triggers of removed rules stay alive until the caches that may still
+    // point at them are rebuilt.
+    void releaseRetiredTriggers() { retiredTriggers_.clear(); }
+
     // Groups. Indices are positions in the ordered list; group 0 is "None".
     int findGroup(std::string_view name, bool create, int32_t orderKey = kDefaultGroupOrder);
     int groupCount() const { return static_cast<int>(groups_.size()); }
@@ -167,7 +173,9 @@ private:
     ElementNameContext& context_;
     std::vector<Element> records_;
     std::vector<ElementGroup> groups_;
+    std::vector<std::shared_ptr<Trigger>> retiredTriggers_;
     bool sprayMessageShown_ = false;
+    void retireTriggers(const std::vector<Interaction>& rules);
 };
 
 }  // namespace ef2

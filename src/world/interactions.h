@@ -1,6 +1,6 @@
 #pragma once
 // The interaction phase of the physics step: a particle meets its four
-// neighbours and the first rule of its element that fires changes both cells,
+// neighbours, and the first rule of its element that fires changes both cells
 // or runs the rule's trigger.
 
 #include <cstdint>
@@ -28,7 +28,13 @@ struct InteractionContext {
     int endIndex;    // the row's end cell, which must hold element 1 again after a trigger
 };
 
-// Returns true when a rule applied and the cell's processing in this step ends.
-bool interactionPhase(InteractionContext& context, uint16_t element);
+enum class InteractionOutcome {
+    None,          // no rule applied: death and movement follow
+    Applied,       // the cell's processing in this step ends
+    AppliedSkipNext,  // as Applied, and the scan skips the next cell
+    WorldReplaced,    // a trigger resized the world: the step must stop
+};
+
+InteractionOutcome interactionPhase(InteractionContext& context, uint16_t element);
 
 }  // namespace ef2

@@ -33,11 +33,12 @@ public:
         prologue();
         bindGrid();
         if (state_.direction > 0) {
-            for (int row = height_ - 1; row >= 0; --row) processRow(row);
+            for (int row = height_ - 1; row >= 0 && !worldReplaced_; --row) processRow(row);
         } else {
-            for (int row = 0; row < height_; ++row) processRow(row);
+            for (int row = 0; row < height_ && !worldReplaced_; ++row) processRow(row);
         }
-        epilogue();
+        // A trigger that resized the world ends the step where it stands.
+        if (!worldReplaced_) epilogue();
     }
 
 private:
@@ -123,7 +124,15 @@ private:
         while (true) {
             const uint16_t element = cells[x];
             const ElementPhysics& cell = physics[element];
-            if (!cell.plainMover || !surroundedByItsKind(cells + x, element, cell.fallOffset)) processCell(x);
+            if (!cell.plainMover || !surroundedByItsKind(cells + x, element, cell.fallOffset)) {
+                switch (processCell(x)) {
+                    case CellEnd::Next: break;
+                    case CellEnd::SkipNext:
+                        if (cells[x + step] != kNothing) x += step;
+                        break;
+                    case CellEnd::StopStep: worldReplaced_ = true; return;
+                }
+            }
             x = step > 0 ? nextForward(cells, x + 1) : nextBackward(cells, x - 1);
             if (x == endColumn_) break;
         }
@@ -165,27 +174,32 @@ private:
         }
     }
 
-    void processCell(int x) {
+    enum class CellEnd { Next, SkipNext, StopStep };
+
+    CellEnd processCell(int x) {
         const int index = rowStart_ + x;
         const uint16_t element = cells_[index];
         const ElementPhysics& physics = physics_[element];
 
-        if (physics.hasRules && runInteractionPhase(x, index, element)) return;
-
+        if (physics.hasRules) {
+            InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
+                                       horizontal_, vertical_, edgeRow_, rowStart_ + endColumn_};
+            switch (interactionPhase(context, element)) {
+                case InteractionOutcome::None: break;
+                case InteractionOutcome::Applied: return CellEnd::Next;
+                case InteractionOutcome::AppliedSkipNext: return CellEnd::SkipNext;
+                case InteractionOutcome::WorldReplaced: return CellEnd::StopStep;
+            }
+        }
         if (physics.totalDeathRate != 0) {
             r_ = advanceDeath(r_);
             if (physics.totalDeathRate >= r_) {
                 die(index, element);
-                return;
+                return CellEnd::Next;
             }
         }
         move(x, index, element, physics);
-    }
-
-    bool runInteractionPhase(int x, int index, uint16_t element) {
-        InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
-                                   horizontal_, vertical_, edgeRow_, rowStart_ + endColumn_};
-        return interactionPhase(context, element);
+        return CellEnd::Next;
     }
 
     void die(int index, uint16_t element) {
@@ -377,6 +391,7 @@ private:
     int horizontal_ = 1;
     int vertical_ = 0;
     uint32_t r_ = 0;  // the row's random value; a 16-bit quantity
+    bool worldReplaced_ = false;
 };
 
 }  // namespace

@@ -69,6 +69,7 @@ bool World::resize(int width, int height) {
     width_ = width;
     height_ = height;
     stride_ = stride16(grid_.get());
+    ++gridGeneration_;
     if (onResized) onResized();
     rebuild(kRebuildElements);
 
@@ -111,6 +112,7 @@ void World::rebuild(int level) {
             repaintColourLayer();
         }
     }
+    if (level >= kRebuildPresence) elements_.releaseRetiredTriggers();
     rebuildRequest_.take();
 }
 

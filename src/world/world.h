@@ -141,6 +141,8 @@ public:
     void repaintColourLayer();
 
     bool exists() const { return grid_ != nullptr; }
+    // Changes with every resize: cell pointers taken before are no longer valid.
+    uint64_t gridGeneration() const { return gridGeneration_; }
     int width() const { return width_; }    // interior
     int height() const { return height_; }  // interior
     int gridWidth() const { return width_ + 2; }
@@ -199,6 +201,7 @@ private:
     int height_ = 0;
     int stride_ = 0;
     bool colourStale_ = false;
+    uint64_t gridGeneration_ = 0;
     bool cachesExist_ = false;
     int cacheSize_ = 0;  // entries of the table the caches were compiled for
 

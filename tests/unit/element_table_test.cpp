@@ -5,6 +5,13 @@
 namespace ef2 {
 namespace {
 
+Interaction ruleWithPartner(uint16_t partner) {
+    Interaction rule;
+    rule.partner = partner;
+    rule.chance = 32768;
+    return rule;
+}
+
 TEST(ElementTable, SpecialNamesAndCreation) {
     Runtime runtime;
     ElementTable& elements = runtime.elements;
@@ -72,7 +79,7 @@ TEST(ElementTable, SetterMessagesAndElementOneIsUntouchable) {
     elements.setWeight(kNothing, 5);
     elements.setColour(kNothing, 255, 0, 0);
     elements.addDeathRule(kNothing, sand, 10);
-    elements.addInteraction(kNothing, Interaction{sand, 0, 0, 32768, kNothing, nullptr}, -1);
+    elements.addInteraction(kNothing, ruleWithPartner(sand), -1);
     EXPECT_EQ(elements.get(kNothing)->weight, 9999999);
     EXPECT_EQ(elements.get(kNothing)->colour, Rgb{});
     EXPECT_TRUE(elements.get(kNothing)->deathRules.empty());
@@ -85,9 +92,9 @@ TEST(ElementTable, RuleStoresKeepTheirLimitsAndPositions) {
     Runtime runtime;
     ElementTable& elements = runtime.elements;
     uint16_t fire = elements.idOfName("Fire", true);
-    for (uint16_t partner : {10, 11, 12}) elements.addInteraction(fire, Interaction{partner}, -1);
-    elements.addInteraction(fire, Interaction{20}, 0);
-    elements.addInteraction(fire, Interaction{21}, 99);  // past the end appends
+    for (uint16_t partner : {10, 11, 12}) elements.addInteraction(fire, ruleWithPartner(partner), -1);
+    elements.addInteraction(fire, ruleWithPartner(20), 0);
+    elements.addInteraction(fire, ruleWithPartner(21), 99);  // past the end appends
     std::vector<uint16_t> partners;
     for (const Interaction& rule : elements.get(fire)->interactions) partners.push_back(rule.partner);
     EXPECT_EQ(partners, (std::vector<uint16_t>{20, 10, 11, 12, 21}));
