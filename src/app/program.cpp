@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -116,6 +117,13 @@ void Program::bindPhaseTriggers() {
                             nullptr};
 }
 
+// Screen-saver switches ("/s", "/c", "/p:1234") are not files. Other
+// arguments that start with '/' are absolute paths.
+static bool isScreenSaverSwitch(const std::string& argument) {
+    return argument.size() >= 2 && argument[0] == '/' && std::isalpha(static_cast<unsigned char>(argument[1])) &&
+           (argument.size() == 2 || argument[2] == ':');
+}
+
 // The command line's files and links, in order. A plain file replaces the
 // start script; links are loaded on top of it.
 void Program::loadStartFiles(const std::string& startFile) {
@@ -127,8 +135,7 @@ void Program::loadStartFiles(const std::string& startFile) {
         loadScriptFile(runtime_, startFile, 0);
     };
     for (const std::string& argument : commandLine_.arguments) {
-        // Screen-saver switches ("/p", "/c") are not files.
-        if (!argument.empty() && argument[0] == '/' && !fileReadable(argument)) continue;
+        if (isScreenSaverSwitch(argument)) continue;
         if (argument.rfind("ef2mod://", 0) == 0 || argument.rfind("ef2addon://", 0) == 0) loadStart();
         loadScriptFile(runtime_, argument, 0);
         anyLoaded = true;

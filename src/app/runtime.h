@@ -56,6 +56,8 @@ public:
 
     // Runs one physics step with the interaction triggers wired to scripts.
     void physicsStep();
+    // Sets INTERACTION1, INTERACTION2, X1, Y1, X2, Y2 and runs an interaction trigger.
+    const InteractionTriggerRunner& interactionRunner() const { return interactionRunner_; }
 
 private:
     void runInteractionTrigger(Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,

@@ -18,6 +18,9 @@ namespace {
 // near them.
 constexpr int kMaxExpressionTokens = 2000;
 constexpr int kMaxExpressionDepth = kMaxExpressionTokens / 2 + 100;
+// Every node keeps its source text, so the text's length bounds the memory
+// a formula may take.
+constexpr std::size_t kMaxExpressionLength = 16384;
 
 constexpr double kPi = 3.141592654;
 
@@ -117,9 +120,9 @@ Expression::Expression(Runtime& runtime, std::string_view text, int32_t percentB
     : Expression(runtime, text, percentBase, 0) {}
 
 Expression::Expression(Runtime& runtime, std::string_view text, int32_t percentBase, int depth) {
+    if (text.size() > kMaxExpressionLength) return;
     source_ = std::string(text);
     hasSource_ = true;
-    if (depth == 0 && countTokens(text) > kMaxExpressionTokens) return;
     parse(runtime, text, percentBase, depth);
 }
 
@@ -132,10 +135,13 @@ void Expression::parse(Runtime& runtime, std::string_view text, int32_t percentB
     if (first == std::string_view::npos) return;
     text.remove_prefix(text.find_first_not_of(' '));
     // One leading '(' and one trailing ')' go, independently of each other.
-    if (!text.empty() && text.front() == '(') text.remove_prefix(1);
+    const bool opened = !text.empty() && text.front() == '(';
+    if (opened) text.remove_prefix(1);
     if (!text.empty() && text.back() == ')') text.remove_suffix(1);
 
     std::string stripped(text);
+    // Opening a parenthesised token may reveal a whole formula: count again.
+    if ((depth == 0 || opened) && countTokens(stripped) > kMaxExpressionTokens) return;
     Tokenizer tokens(stripped);
     std::optional<std::string> firstToken = tokens.nextToken(true);
     if (!firstToken) return;  // "()" holds nothing

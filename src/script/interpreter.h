@@ -84,6 +84,11 @@ public:
     // pass already running. A runaway pass is abandoned with one console line.
     template <typename Body>
     void guarded(Body&& body) {
+        guarded(std::forward<Body>(body), [] {});
+    }
+    // As above; `onRunaway` runs first when the pass is abandoned.
+    template <typename Body, typename OnRunaway>
+    void guarded(Body&& body, OnRunaway&& onRunaway) {
         if (guardDepth_ > 0) {
             body();
             return;
@@ -92,6 +97,7 @@ public:
         try {
             body();
         } catch (const RunawayScript& runaway) {
+            onRunaway();
             abandon(runaway);
         }
     }

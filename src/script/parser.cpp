@@ -112,8 +112,18 @@ void Parser::runPending(int lineNumber, std::string_view fileName) {
     runTopLevel(statement, lineNumber, fileName);
 }
 
+// Statements inside statements (ON, inline <...> triggers) nest on the
+// machine stack; a line nesting deeper than this is refused.
+constexpr int kMaxStatementNesting = 100;
+
 ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
     bindVariables();
+    if (statementDepth_ >= kMaxStatementNesting) return nullptr;
+    struct DepthScope {
+        int& depth;
+        explicit DepthScope(int& depth) : depth(++depth) {}
+        ~DepthScope() { --depth; }
+    } scope(statementDepth_);
     std::optional<std::string> first = tokens.nextToken(true);
     if (!first || *first == "//" || (*first)[0] == '<') return std::make_shared<Action>(messageId);
     if (*first == "}") return closeBlock(tokens, messageId);

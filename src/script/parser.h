@@ -117,6 +117,7 @@ private:
     bool captureClosed_ = false;     // the last "}" ended a capture
     ActionPtr topLevelCapture_;      // a top-level statement that runs when its capture ends
     int32_t temporaryCounter_ = 0;
+    int statementDepth_ = 0;  // ON and inline statements parse statements within statements
     Variable* debugParser_ = nullptr;
     Variable* autoExec_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "script/timer_queue.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "app/runtime.h"
 
@@ -66,14 +67,26 @@ void TimerQueue::runTimers() {
     if (debugFrame && debugFrame->value != 0) {
         std::printf("frame: %i timers: %i\n", static_cast<int>(frameCounter_), static_cast<int>(queue_.size()));
     }
-    runtime_.interpreter.guarded([this] { runDue(); });
+    runtime_.interpreter.guarded([this] { runDue(); }, [this] { dropRunaway(); });
     ++frameCounter_;
+}
+
+// A pass stopped as a runaway stopped inside some timer's trigger. Its
+// timers would only run away again next frame, so they are dropped.
+void TimerQueue::dropRunaway() {
+    TimerRecord* record = running_;
+    if (!record) return;
+    remove(record->trigger, true);
+    if (runningDropped_) recycle(record);
+    running_ = nullptr;
+    runningDropped_ = false;
 }
 
 void TimerQueue::runDue() {
     struct RunningScope {
         TimerQueue& queue;
         ~RunningScope() {
+            if (std::uncaught_exceptions() > 0) return;  // the runaway handler still needs to know
             if (queue.running_ && queue.runningDropped_) queue.recycle(queue.running_);
             queue.running_ = nullptr;
         }

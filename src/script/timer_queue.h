@@ -63,6 +63,7 @@ private:
     void recycle(TimerRecord* record);
     void drop(TimerRecord* record);
     void runDue();
+    void dropRunaway();
 
     Runtime& runtime_;
     std::set<TimerRecord*, EarlierFirst> queue_;

@@ -287,7 +287,8 @@ class ActionRemoveTrigger : public Action {
 public:
     explicit ActionRemoveTrigger(std::string name) : name_(std::move(name)) {}
     void execute(Runtime& runtime) override {
-        runtime.interpreter.emptyTrigger(runtime.interpreter.findTrigger(name_, messageId).trigger);
+        TriggerRef target = runtime.interpreter.findTrigger(name_, messageId);
+        runtime.interpreter.emptyTrigger(target.trigger);
     }
     std::string text() const override { return "REMOVETRIGGER " + quoted(name_); }
 
@@ -508,18 +509,20 @@ ActionPtr parseTriggerBlock(StatementReader& reader) {
         if (!base) return nullptr;
     }
     if (!name || !word || *word != "{" || !reader.atEnd()) return nullptr;
+    // A named block is a registered trigger, so an inline <...> name cannot be one.
+    if ((*name)[0] == '<' || (base && (*base)[0] == '<')) return nullptr;
     Interpreter& interpreter = reader.runtime.interpreter;
-    Trigger* trigger = interpreter.findTrigger(*name, reader.messageId).trigger;
-    if (!trigger) return nullptr;
-    interpreter.emptyTrigger(trigger);
+    TriggerRef target = interpreter.findTrigger(*name, reader.messageId);
+    if (!target) return nullptr;
+    interpreter.emptyTrigger(target.trigger);
     if (base) {
-        Trigger* baseTrigger = interpreter.findTrigger(*base, reader.messageId).trigger;
-        if (baseTrigger && baseTrigger != trigger) {
-            std::vector<ActionPtr> inherited = baseTrigger->actions;
-            for (ActionPtr& action : inherited) trigger->actions.push_back(std::move(action));
+        TriggerRef baseTrigger = interpreter.findTrigger(*base, reader.messageId);
+        if (baseTrigger && baseTrigger.trigger != target.trigger) {
+            std::vector<ActionPtr> inherited = baseTrigger.trigger->actions;
+            for (ActionPtr& action : inherited) target.trigger->actions.push_back(std::move(action));
         }
     }
-    reader.runtime.parser.pushBlock(trigger->name);
+    reader.runtime.parser.pushBlock(target.trigger->name);
     return make<ActionTrigger>(std::nullopt, std::make_shared<Action>());
 }
 

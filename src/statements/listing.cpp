@@ -111,11 +111,13 @@ private:
             case ListKind::Triggers:
                 for (const Trigger& trigger : runtime.interpreter.triggers().all()) print(trigger.name);
                 break;
-            case ListKind::Actions:
-                if (Trigger* trigger = runtime.interpreter.findTrigger(argument_, messageId).trigger) {
-                    for (const ActionPtr& action : trigger->actions) print(action->text());
+            case ListKind::Actions: {
+                TriggerRef trigger = runtime.interpreter.findTrigger(argument_, messageId);
+                if (trigger) {
+                    for (const ActionPtr& action : trigger.trigger->actions) print(action->text());
                 }
                 break;
+            }
             case ListKind::Timers:
                 runtime.timers.forEach([&](const TimerRecord& record) {
                     int32_t left = static_cast<int32_t>(record.due - runtime.timers.frameCounter());

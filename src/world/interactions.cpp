@@ -20,25 +20,21 @@ public:
 
     InteractionOutcome run() {
         const std::vector<CachedRule>& table = world_.caches().ruleTables[element_];
+        const bool noBiasElement = noBias();
         // A trigger may recompile the table while it runs: read it by index.
         for (std::size_t ruleIndex = 0; ruleIndex < table.size(); ++ruleIndex) {
             const CachedRule rule = table[ruleIndex];
+            if (!rule.trigger && !noBiasElement && rule.partner != kNothing) {
+                if (plainRule(world_, c_.random, rule, c_.index, c_.horizontal, c_.vertical, c_.edgeRow)) {
+                    return InteractionOutcome::Applied;
+                }
+                continue;
+            }
             Step step = rule.partner == kNothing ? wildcardRule(rule) : ordinaryRule(rule);
             if (world_.gridGeneration() != generation_) return InteractionOutcome::WorldReplaced;
             if (step == Step::Ended) return outcomeOfEnd();
         }
         return InteractionOutcome::None;
-    }
-
-    // The filter of 256 flags rejects most cells before any rule is looked at.
-    static bool anyNeighbourMayMatch(const InteractionContext& context, uint16_t element) {
-        const NeighbourFilter& filter = context.world.caches().neighbourFilters[element];
-        const uint16_t* cells = context.world.cells();
-        for (int offset : {-context.horizontal, context.horizontal, context.vertical, -context.vertical}) {
-            uint16_t low = cells[context.index + offset] & 0xFF;
-            if (filter[low >> 6] & (uint64_t{1} << (low & 63))) return true;
-        }
-        return false;
     }
 
 private:
@@ -147,11 +143,7 @@ private:
         return Step::Next;
     }
 
-    void write(int index, uint16_t id) {
-        cells_[index] = id;
-        world_.colours()[index] = world_.displayColour(id);
-        world_.markPresent(id);
-    }
+    void write(int index, uint16_t id) { writeCell(world_, index, id); }
     void markColumn() { c_.state.columnMarks[c_.x] = c_.row - c_.state.direction; }
     bool noBias() const { return world_.caches().elements[element_].noBias != 0; }
 
@@ -172,11 +164,9 @@ private:
 }  // namespace
 
 InteractionOutcome interactionPhase(InteractionContext& context, uint16_t element) {
-    const PhysicsCaches& caches = context.world.caches();
-    if (!caches.elements[element].hasRules) return InteractionOutcome::None;
-    if (context.state.columnMarks[context.x] == context.row) return InteractionOutcome::None;
-    if (!Phase::anyNeighbourMayMatch(context, element)) return InteractionOutcome::None;
     return Phase(context, element).run();
 }
+
+
 
 }  // namespace ef2

@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "world/physics.h"
+#include "world/random.h"
+#include "world/world.h"
 
 namespace ef2 {
 
@@ -35,6 +37,69 @@ enum class InteractionOutcome {
     WorldReplaced,    // a trigger resized the world: the step must stop
 };
 
+// Runs the phase for a cell that passed the quick tests of `mayInteract`.
 InteractionOutcome interactionPhase(InteractionContext& context, uint16_t element);
+
+// The phase for an element whose rules are all plain (see ElementPhysics):
+// for each rule, when a neighbour holds the partner, four attempts at -h, +h,
+// +v, -v; the first roll below the chance on a partner applies the rule.
+// Nothing can change the neighbours between attempts, so this needs none of
+// the bookkeeping of triggers. Returns true when a rule applied.
+inline bool applyPlainRules(World& world, Random& random, uint16_t element, int index, int horizontal,
+                            int vertical, bool edgeRow);
+
+inline void writeCell(World& world, int index, uint16_t id) {
+    world.cells()[index] = id;
+    world.colours()[index] = world.displayColour(id);
+    world.markPresent(id);
+}
+
+// An ordinary rule without trigger of an element without the no-bias flag.
+inline bool plainRule(World& world, Random& random, const CachedRule& rule, int index, int horizontal,
+                      int vertical, bool edgeRow) {
+    const uint16_t* at = world.cells() + index;
+    const uint16_t partner = rule.partner;
+    const bool left = at[-horizontal] == partner, right = at[horizontal] == partner;
+    const bool ahead = at[vertical] == partner, behind = at[-vertical] == partner;
+    // The +v neighbour does not count in an edge row, but it is still tried.
+    if (!(left | right | (ahead & !edgeRow) | behind)) return false;
+    const uint32_t chance = rule.chance;
+    int offset;
+    if (static_cast<uint32_t>(random.next()) < chance && left) {
+        offset = -horizontal;
+    } else if (static_cast<uint32_t>(random.next()) < chance && right) {
+        offset = horizontal;
+    } else if (static_cast<uint32_t>(random.next()) < chance && ahead) {
+        offset = vertical;
+    } else if (static_cast<uint32_t>(random.next()) < chance && behind) {
+        offset = -vertical;
+    } else {
+        return false;
+    }
+    writeCell(world, index + offset, rule.partnerResult);
+    writeCell(world, index, rule.ownerResult);
+    return true;
+}
+
+inline bool applyPlainRules(World& world, Random& random, uint16_t element, int index, int horizontal,
+                            int vertical, bool edgeRow) {
+    for (const CachedRule& rule : world.caches().ruleTables[element]) {
+        if (plainRule(world, random, rule, index, horizontal, vertical, edgeRow)) return true;
+    }
+    return false;
+}
+
+// The quick test that rejects most cells before any rule is looked at: some
+// neighbour's low 8 bits are in the element's filter. Kept out of line: inlined
+// into the step, the compiler spills the four ids and reloads them wider, which
+// stalls every cell (measured: 12 ns instead of 8.5 ns per cell).
+[[gnu::noinline]] inline bool anyNeighbourFlagged(const NeighbourFilter& filter, const uint16_t* cells, int index, int horizontal,
+                                int vertical) {
+    const uint32_t a = cells[index - horizontal] & 0xFFu, b = cells[index + horizontal] & 0xFFu;
+    const uint32_t c = cells[index + vertical] & 0xFFu, d = cells[index - vertical] & 0xFFu;
+    const uint64_t bits = (filter[a >> 6] >> (a & 63u)) | (filter[b >> 6] >> (b & 63u)) |
+                          (filter[c >> 6] >> (c & 63u)) | (filter[d >> 6] >> (d & 63u));
+    return (bits & 1u) != 0;
+}
 
 }  // namespace ef2

@@ -102,6 +102,7 @@ private:
         const PhysicsCaches& caches = world_.caches();
         physics_ = caches.elements.data();
         inert_ = caches.inert.data();
+        filters_ = caches.neighbourFilters.data();
         marks_ = state_.columnMarks.data();
     }
 
@@ -152,9 +153,9 @@ private:
         while (true) {
             uint64_t four;
             std::memcpy(&four, cells + x, sizeof four);
-            if (four == 0) {
+            while (four == 0) {
                 x += 4;
-                continue;
+                std::memcpy(&four, cells + x, sizeof four);
             }
             if (!inert_[cells[x]]) return x;
             ++x;
@@ -165,9 +166,9 @@ private:
         while (true) {
             uint64_t four;
             std::memcpy(&four, cells + x - 3, sizeof four);
-            if (four == 0) {
+            while (four == 0) {
                 x -= 4;
-                continue;
+                std::memcpy(&four, cells + x - 3, sizeof four);
             }
             if (!inert_[cells[x]]) return x;
             --x;
@@ -181,14 +182,21 @@ private:
         const uint16_t element = cells_[index];
         const ElementPhysics& physics = physics_[element];
 
-        if (physics.hasRules) {
-            InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
-                                       horizontal_, vertical_, edgeRow_, rowStart_ + endColumn_};
-            switch (interactionPhase(context, element)) {
-                case InteractionOutcome::None: break;
-                case InteractionOutcome::Applied: return CellEnd::Next;
-                case InteractionOutcome::AppliedSkipNext: return CellEnd::SkipNext;
-                case InteractionOutcome::WorldReplaced: return CellEnd::StopStep;
+        if (physics.hasRules && marks_[x] != row_ &&
+            anyNeighbourFlagged(filters_[element], cells_, index, horizontal_, vertical_)) {
+            if (physics.plainRules) {
+                if (applyPlainRules(world_, random_, element, index, horizontal_, vertical_, edgeRow_)) {
+                    return CellEnd::Next;
+                }
+            } else {
+                InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
+                                           horizontal_, vertical_, edgeRow_, rowStart_ + endColumn_};
+                switch (interactionPhase(context, element)) {
+                    case InteractionOutcome::None: break;
+                    case InteractionOutcome::Applied: return CellEnd::Next;
+                    case InteractionOutcome::AppliedSkipNext: return CellEnd::SkipNext;
+                    case InteractionOutcome::WorldReplaced: return CellEnd::StopStep;
+                }
             }
         }
         if (physics.totalDeathRate != 0) {
@@ -380,6 +388,7 @@ private:
     uint16_t* colours_ = nullptr;
     const ElementPhysics* physics_ = nullptr;
     const uint8_t* inert_ = nullptr;
+    const NeighbourFilter* filters_ = nullptr;
     int32_t* marks_ = nullptr;
     int stride_ = 0, width_ = 0, height_ = 0;
     int64_t higherThreshold_ = 32768, lowerThreshold_ = 32768;

@@ -147,6 +147,10 @@ void World::compileElement(uint16_t id) {
     compileRules(id, *element);
     compileDeathTable(id, *element);
     physics.hasRules = caches_.ruleTables[id].empty() ? 0 : 1;
+    physics.plainRules = !physics.noBias && std::all_of(caches_.ruleTables[id].begin(), caches_.ruleTables[id].end(),
+                                                        [](const CachedRule& rule) {
+                                                            return !rule.trigger && rule.partner != kNothing;
+                                                        });
     physics.fallOffset = physics.fallStep * stride_;
     physics.plainMover = !physics.hasRules && physics.totalDeathRate == 0 && physics.fallMagnitude < kImmovable;
 

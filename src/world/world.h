@@ -57,6 +57,9 @@ struct ElementPhysics {
     // Movable, without rules and without death: such a particle surrounded by
     // its own kind below and on both sides does nothing in a step.
     uint8_t plainMover = 0;
+    // Every cached rule is an ordinary rule without trigger and the element
+    // has no no-bias flag: the step applies its rules on a short path.
+    uint8_t plainRules = 0;
 };
 
 // One entry of an element's death table; chance 0 ends the table.

@@ -140,11 +140,11 @@ public:
         if (lowerThreshold <= 0) lowerThreshold = 1;
         // Prologue 9.
         if (state.direction > 0) {
-            for (int row = height - 1; row >= 0; row--) doRow(row, startColumn, endColumn, scan);
+            for (int row = height - 1; row >= 0 && !aborted; row--) doRow(row, startColumn, endColumn, scan);
         } else {
-            for (int row = 0; row <= height - 1; row++) doRow(row, startColumn, endColumn, scan);
+            for (int row = 0; row <= height - 1 && !aborted; row++) doRow(row, startColumn, endColumn, scan);
         }
-        epilogue();
+        if (!aborted) epilogue();
     }
 
 private:
@@ -160,19 +160,160 @@ private:
             v = 1;
         }
         grid.put(endColumn, row, 1, grid.colourAt(endColumn, row));
+        this->endColumn = endColumn;
+        this->scanStep = scan;
         int x = startColumn;
         while (true) {
-            doCell(x);
-            x = x + scan;
+            int skipTo = x;
+            if (!doCell(x, skipTo)) {
+                aborted = true;
+                return;
+            }
+            x = skipTo + scan;
             while (referenceElement(world, grid.at(x, row)).inert) x = x + scan;
             if (x == endColumn) break;
         }
     }
 
-    void doCell(int x) {
+    // Returns false when the scan must stop: a trigger replaced the world.
+    bool doCell(int x, int& skipTo) {
         int E = grid.at(x, currentRow);
         ReferenceElement e = referenceElement(world, E);
-        // 1. Interaction phase: rules arrive with the interaction rules.
+        // 1. Interaction phase.
+        Outcome outcome = interactionPhase(x, E);
+        if (outcome == Outcome::Aborted) return false;
+        if (outcome == Outcome::EndedSkipNext) {
+            if (grid.at(x + scanStep, currentRow) != 1) skipTo = x + scanStep;
+            return true;
+        }
+        if (outcome == Outcome::Ended) return true;
+        doDeathAndMovement(x, E, e);
+        return true;
+    }
+
+    enum class Outcome { None, Ended, EndedSkipNext, Aborted };
+
+    // The four neighbours, as (column, row) pairs: -h, +h, +v, -v.
+    int nx(int x, int which) const { return which == 0 ? x - h : which == 1 ? x + h : x; }
+    int ny(int which) const { return which == 2 ? currentRow + v : which == 3 ? currentRow - v : currentRow; }
+
+    Outcome interactionPhase(int x, int E) {
+        const std::vector<CachedRule>& rules = world.caches().ruleTables[E];
+        // Skip when there are no rules, no neighbour passes the filter, or the
+        // column is marked for this row.
+        if (rules.empty()) return Outcome::None;
+        bool anyFlag = false;
+        for (int which = 0; which < 4; which++) {
+            int low = grid.at(nx(x, which), ny(which)) % 256;
+            for (const CachedRule& rule : rules) {
+                if (rule.partner == 1 || rule.partner % 256 == low) anyFlag = true;
+            }
+        }
+        if (!anyFlag) return Outcome::None;
+        if (marks[x] == currentRow) return Outcome::None;
+        const uint64_t generation = world.gridGeneration();
+        bool noBias = referenceElement(world, E).noBias;
+        for (std::size_t k = 0; k < world.caches().ruleTables[E].size(); k++) {
+            CachedRule rule = world.caches().ruleTables[E][k];
+            int P = rule.partner;
+            int K = static_cast<int>(rule.chance);
+            if (P != 1) {
+                int n = 0;
+                for (int which = 0; which < 4; which++) {
+                    if (which == 2 && edge) continue;
+                    if (grid.at(nx(x, which), ny(which)) == P) n++;
+                }
+                if (n == 0) continue;
+                if (!noBias) {
+                    for (int which = 0; which < 4; which++) {
+                        int r = random.next();
+                        if (r < K && grid.at(nx(x, which), ny(which)) == P) {
+                            Outcome outcome = applyRule(x, E, which, rule, false, noBias, generation);
+                            if (outcome != Outcome::None) return outcome;
+                        }
+                    }
+                } else {
+                    if (!(random.next() < K)) continue;
+                    marks[x] = currentRow - state.direction;
+                    int r = random.next() % n;
+                    for (int which : {2, 3, 0, 1}) {
+                        if (grid.at(nx(x, which), ny(which)) != P) continue;
+                        if (r == 0) {
+                            Outcome outcome = applyRule(x, E, which, rule, false, noBias, generation);
+                            if (outcome != Outcome::None) return outcome;
+                            break;
+                        }
+                        r = r - 1;
+                    }
+                }
+            } else {
+                auto qualifies = [&](int which) {
+                    int id = grid.at(nx(x, which), ny(which));
+                    return id != E && id != rule.excepted && id != 1;
+                };
+                if (!noBias) {
+                    for (int which = 0; which < 4; which++) {
+                        int r = random.next();
+                        if (r < K && qualifies(which)) {
+                            Outcome outcome = applyRule(x, E, which, rule, true, noBias, generation);
+                            if (outcome != Outcome::None) return outcome;
+                        }
+                    }
+                } else {
+                    if (!(random.next() < K)) continue;
+                    int count = 0;
+                    for (int which = 0; which < 4; which++) {
+                        if (which == 2 && edge) continue;
+                        if (qualifies(which)) count++;
+                    }
+                    if (count == 0) continue;
+                    marks[x] = currentRow - state.direction;
+                    int r = random.next() % count;
+                    for (int which = 0; which < 4; which++) {
+                        if (which == 2 && edge) continue;
+                        if (!qualifies(which)) continue;
+                        if (r == 0) {
+                            Outcome outcome = applyRule(x, E, which, rule, true, noBias, generation);
+                            if (outcome != Outcome::None) return outcome;
+                            break;
+                        }
+                        r = r - 1;
+                    }
+                }
+            }
+        }
+        return Outcome::None;
+    }
+
+    // None means "go on" (a trigger that set NEXTINTERACTION).
+    Outcome applyRule(int x, int E, int which, const CachedRule& rule, bool wildcard, bool noBias,
+                      uint64_t generation) {
+        int mx = nx(x, which), my = ny(which);
+        if (rule.trigger == nullptr) {
+            if (!(wildcard && rule.partnerResult == 1)) {
+                grid.put(mx, my, rule.partnerResult, world.displayColour(rule.partnerResult));
+                world.markPresent(rule.partnerResult);
+            }
+            int own = rule.ownerResult;
+            if (wildcard && rule.ownerResult == 1) own = grid.at(mx, my);
+            grid.put(x, currentRow, own, world.displayColour(static_cast<uint16_t>(own)));
+            world.markPresent(static_cast<uint16_t>(own));
+            return Outcome::Ended;
+        }
+        int neighbour = grid.at(mx, my);
+        if (E != 1 && neighbour != 1 && runTrigger) {
+            runTrigger(rule.trigger, static_cast<uint16_t>(E), static_cast<uint16_t>(neighbour), x, currentRow + 1, mx,
+                       my + 1);
+        }
+        if (world.gridGeneration() != generation) return Outcome::Aborted;
+        grid.put(endColumn, currentRow, 1, grid.colourAt(endColumn, currentRow));
+        Variable* next = world.options().nextInteraction;
+        if (next->value == 0) return noBias ? Outcome::EndedSkipNext : Outcome::Ended;
+        next->value = 0;
+        return Outcome::None;
+    }
+
+    void doDeathAndMovement(int x, int E, const ReferenceElement& e) {
         // 2. Death.
         if (e.deathRate != 0) {
             R = (R * 3723 + 6) % 32768;
@@ -369,6 +510,8 @@ private:
     bool edge = false;
     int R = 0;
     int h = 1, v = 1;
+    int endColumn = 0, scanStep = 1;
+    bool aborted = false;
     long long higherThreshold = 32768, lowerThreshold = 32768;
 };
 

@@ -36,8 +36,47 @@ struct Scenario {
     int width, height;
 };
 
+// Interaction triggers that draw, swap cells, roll the generator and let
+// further rules be tried.
+constexpr const char* kTriggerScript =
+    "TRIGGER PAINT {\n"
+    "DRAW ELEMENT:E1 POINT X2 Y2\n"
+    "NEXTINTERACTION = (X1 % 2)\n"
+    "}\n"
+    "TRIGGER SWAP {\n"
+    "DRAW 0 SWAPPOINTS X1 Y1 X2 Y2\n"
+    "}\n"
+    "TRIGGER SPARK {\n"
+    "ROLL = (0 RAND 3)\n"
+    "IF (ROLL == 0) <DRAW ELEMENT:E0 FILLEDCIRCLE X2 Y2 1>\n"
+    "NEXTINTERACTION = (ROLL == 1)\n"
+    "}\n";
+
+// Ordinary and wildcard rules, some with triggers, between random elements.
+void addRules(Runtime& runtime, ScenarioRandom& random, const std::vector<uint16_t>& ids) {
+    runtime.interpreter.pushFrame(ParameterFrame{});
+    runtime.parser.parseText(kTriggerScript, 0, "oracle");
+    const char* triggerNames[] = {"PAINT", "SWAP", "SPARK"};
+    ElementTable& elements = runtime.elements;
+    int ruleCount = random.below(8);
+    for (int r = 0; r < ruleCount; ++r) {
+        Interaction rule;
+        uint16_t owner = ids[random.below(static_cast<int>(ids.size()))];
+        rule.partner = random.chance(25) ? kNothing : ids[random.below(static_cast<int>(ids.size()))];
+        rule.ownerResult = random.chance(20) ? kNothing : random.chance(30) ? 0 : ids[random.below(static_cast<int>(ids.size()))];
+        rule.partnerResult = random.chance(20) ? kNothing : random.chance(30) ? 0 : ids[random.below(static_cast<int>(ids.size()))];
+        rule.chance = random.pick<uint32_t>({0, 100, 3000, 16384, 32768});
+        rule.excepted = random.chance(50) ? kNothing : ids[random.below(static_cast<int>(ids.size()))];
+        if (random.chance(35)) rule.trigger = runtime.interpreter.triggers().find(triggerNames[random.below(3)]);
+        elements.addInteraction(owner, rule, random.chance(20) ? 0 : -1);
+    }
+    for (uint16_t id : ids) {
+        if (random.chance(30)) elements.setNoBias(id, 1);
+    }
+}
+
 // Builds the same random world in `runtime` for the same scenario number.
-Scenario buildScenario(Runtime& runtime, int number) {
+Scenario buildScenario(Runtime& runtime, int number, bool withRules) {
     ScenarioRandom random(static_cast<uint64_t>(number) + 17);
     Scenario scenario{8 + random.below(50), 6 + random.below(40)};
     runtime.world.create(scenario.width, scenario.height);
@@ -66,6 +105,8 @@ Scenario buildScenario(Runtime& runtime, int number) {
         }
     }
 
+    if (withRules) addRules(runtime, random, ids);
+
     VariableTable& variables = runtime.variables;
     variables.obtain("WIND", 0, true)->value = random.pick<int32_t>({0, 0, 0, 300, -500, 1000, -1000, 2500});
     variables.obtain("GRAVITY", 0, true)->value =
@@ -91,11 +132,12 @@ Scenario buildScenario(Runtime& runtime, int number) {
 void changeOptions(Runtime& runtime, int number) {
     ScenarioRandom random(static_cast<uint64_t>(number) * 31 + 5);
     VariableTable& variables = runtime.variables;
-    switch (random.below(5)) {
+    switch (random.below(6)) {
         case 0: variables.find("REVERSE")->value ^= 1; break;
         case 1: variables.find("BORDER")->value = random.below(3); break;
         case 2: variables.find("GRAVITY")->value = -variables.find("GRAVITY")->value; break;
         case 3: runtime.elements.setWeight(2, 700); break;
+        case 4: variables.find("INTERACTIONS")->value = 0; break;
         default: variables.find("WIND")->value = 800; break;
     }
 }
@@ -117,20 +159,20 @@ std::string firstDifference(World& real, World& reference) {
     return {};
 }
 
-TEST(PhysicsOracle, RealStepMatchesReferenceOnRandomWorlds) {
+void compareOnRandomWorlds(bool withRules) {
     constexpr int kScenarios = 60;
     constexpr int kSteps = 200;
     for (int number = 0; number < kScenarios; ++number) {
         Runtime real, reference;
-        Scenario scenario = buildScenario(real, number);
-        buildScenario(reference, number);
+        Scenario scenario = buildScenario(real, number, withRules);
+        buildScenario(reference, number, withRules);
         for (int stepNumber = 0; stepNumber < kSteps; ++stepNumber) {
             if (stepNumber == kSteps / 2) {
                 changeOptions(real, number);
                 changeOptions(reference, number);
             }
             real.physicsStep();
-            referenceStep(reference.world, reference.random, {});
+            referenceStep(reference.world, reference.random, reference.interactionRunner());
             std::string difference = firstDifference(real.world, reference.world);
             ASSERT_EQ(difference, "") << "scenario " << number << " (" << scenario.width << " x " << scenario.height
                                       << "), after step " << stepNumber + 1;
@@ -138,6 +180,10 @@ TEST(PhysicsOracle, RealStepMatchesReferenceOnRandomWorlds) {
         EXPECT_EQ(real.variables.find("SEED")->value, reference.variables.find("SEED")->value);
     }
 }
+
+TEST(PhysicsOracle, RealStepMatchesReferenceOnRandomWorlds) { compareOnRandomWorlds(false); }
+
+TEST(PhysicsOracle, RealStepMatchesReferenceWithRandomRulesAndTriggers) { compareOnRandomWorlds(true); }
 
 }  // namespace
 }  // namespace ef2
