@@ -10,6 +10,8 @@
 
 #include "app/exit_request.h"
 #include "io/script_file.h"
+#include "ui/input.h"
+#include "ui/view.h"
 #include "platform/paths.h"
 #include "script/variables.h"
 #include "world/physics.h"
@@ -66,6 +68,9 @@ bool Program::startUp() {
     }
     runtime_.console.openLog("console.txt");
     runtime_.console.setEchoToStdout(headless);
+    if (!runtime_.fonts.open()) std::fprintf(stderr, "emberfall2: cannot open \"font.ttf\"; text will not show\n");
+    runtime_.console.setFont(runtime_.fonts.console());
+    runtime_.view.screen = display_->screen();
 
     VariableTable& variables = runtime_.variables;
     variables.obtain("DEBUGPARAMETER", 0, true);
@@ -77,9 +82,13 @@ bool Program::startUp() {
     runtime_.interpreter.pushFrame(ParameterFrame{});
 
     std::string startFile = fileReadable("myconfig.ef2") ? "myconfig.ef2" : "config.ef2";
-    createBuiltInVariables();
+    setUpPresentation(runtime_, !headless);
     display_->setCaption("Emberfall 2 Alpha11 - a falling-sand toy driven by scripts");
+    setWindowIcon();
+    createBuiltInVariables();
+    bindInputVariables(runtime_);
     bindPhaseTriggers();
+    layoutWindow(runtime_, display_->screen());
     for (const char* line : {"ON KEY_ESC EXIT\n", "ON KEY_SPACE EXIT\n", "ON QUIT EXIT\n", "KEYCODE 27 ESC\n",
                              "KEYCODE 32 SPACE\n"}) {
         runtime_.parser.parseText(line, 0, std::nullopt);
@@ -240,31 +249,29 @@ int Program::runFixedSteps(int64_t steps) {
 
 void Program::updateScreen() {
     msec_->value = static_cast<int32_t>(SDL_GetTicks() - clockStart_);
+    runtime_.interpreter.runTrigger(runtime_.interpreter.triggers().obtain("STATUS"));
     lastScreenUpdate_ = SDL_GetTicks();
     runtime_.world.repaintColourLayer();
     composeFrame();
     display_->present();
 }
 
-void Program::composeFrame() {
-    SDL_Surface* screen = display_->screen();
-    SDL_FillRect(screen, nullptr, 0);
-    World& world = runtime_.world;
-    LockGuard guard(world.resizeLock());
-    // The world inside a one-pixel white frame, between the default panel extents.
-    constexpr int kPanel = 32;
-    const uint16_t white = rgb565(255, 255, 255);
-    int frameWidth = std::min(world.width() + 2, screen->w - 2 * kPanel);
-    int frameHeight = std::min(world.height() + 2, screen->h - 2 * kPanel - 20);
-    SDL_Rect edges[4] = {{kPanel, kPanel, frameWidth, 1},
-                         {kPanel, kPanel + frameHeight - 1, frameWidth, 1},
-                         {kPanel, kPanel, 1, frameHeight},
-                         {kPanel + frameWidth - 1, kPanel, 1, frameHeight}};
-    for (const SDL_Rect& edge : edges) SDL_FillRect(screen, &edge, white);
-    SDL_Rect source{1, 1, frameWidth - 2, frameHeight - 2};
-    SDL_Rect target{kPanel + 1, kPanel + 1, 0, 0};
-    SDL_BlitSurface(world.colourSurface(), &source, screen, &target);
+void Program::setWindowIcon() {
+    if (SDL_Surface* icon = SDL_LoadBMP("icon.bmp")) {
+        display_->setIcon(icon);
+        SDL_FreeSurface(icon);
+    }
 }
+
+// A new video mode: the screen, the layout and every panel are made anew.
+void Program::screenChanged() {
+    runtime_.view.screen = display_->screen();
+    layoutWindow(runtime_, display_->screen());
+    runtime_.menus.closeSubmenu();
+    runtime_.menus.requestRedraw(3);
+}
+
+void Program::composeFrame() { ef2::composeFrame(runtime_, display_->screen()); }
 
 void Program::refreshClockVariables() {
     std::time_t now = std::time(nullptr);
@@ -298,13 +305,72 @@ void Program::applyVideoMode() {
     } else {
         display_->setMode(fullscreenX_->value, fullscreenY_->value, true);
     }
+    screenChanged();
 }
 
 void Program::drainEvents() {
+    SDL_Surface* screen = display_->screen();
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_QUIT) runtime_.interpreter.runTrigger(runtime_.interpreter.triggers().obtain("QUIT"));
+    while (SDL_PollEvent(&event)) handleEvent(event);
+    // Held keys repeat by themselves: one key-down per poll, at most one a
+    // millisecond, so that KEYREPEATDELAY and KEYREPEATRATE count polls.
+    const uint32_t now = SDL_GetTicks();
+    if (now != lastRepeatTick_) {
+        lastRepeatTick_ = now;
+        for (int code = 0; code < kKeyCodes; ++code) {
+            if (runtime_.input.held[code] && !pressedThisPoll_[code]) keyDown(runtime_, code);
+        }
     }
+    pressedThisPoll_.fill(false);
+    int x = 0, y = 0;
+    uint32_t mask = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetMouseState(&x, &y) : 0;
+    sampleInput(runtime_, screen, x, y, static_cast<int>(mask));
+}
+
+void Program::handleEvent(const SDL_Event& event) {
+    SDL_Surface* screen = display_->screen();
+    Interpreter& interpreter = runtime_.interpreter;
+    switch (event.type) {
+        case SDL_KEYDOWN: {
+            if (event.key.repeat) break;  // repeats are made above
+            int32_t code = legacyKeyCode(event.key.keysym.sym);
+            if (code >= 0 && code < kKeyCodes) pressedThisPoll_[code] = true;
+            keyDown(runtime_, code);
+            break;
+        }
+        case SDL_KEYUP: keyUp(runtime_, legacyKeyCode(event.key.keysym.sym)); break;
+        case SDL_MOUSEBUTTONDOWN: {
+            int mask = static_cast<int>(SDL_GetMouseState(nullptr, nullptr));
+            handleMouse(runtime_, screen, event.button.x, event.button.y, effectiveButtons(runtime_, mask), 1);
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+            // A wheel notch is a press of button 4 (up) or 5 (down).
+            int x = 0, y = 0;
+            int mask = static_cast<int>(SDL_GetMouseState(&x, &y));
+            handleMouse(runtime_, screen, x, y, effectiveButtons(runtime_, mask), 1);
+            interpreter.runTrigger(interpreter.triggers().obtain(event.wheel.y > 0 ? "MOUSEWHEELUP" : "MOUSEWHEELDOWN"));
+            break;
+        }
+        case SDL_QUIT: interpreter.runTrigger(interpreter.triggers().obtain("QUIT")); break;
+        case SDL_DROPFILE: {
+            std::string file = event.drop.file ? event.drop.file : "";
+            SDL_free(event.drop.file);
+            if (!file.empty()) loadScriptFile(runtime_, file, 0);
+            break;
+        }
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) resizeWindow(event.window.data1, event.window.data2);
+            break;
+        default: break;
+    }
+}
+
+// The window keeps between 199 and 1999 pixels each way.
+void Program::resizeWindow(int width, int height) {
+    int newWidth = std::clamp(width + 1, 200, 2000), newHeight = std::clamp(height + 1, 200, 2000);
+    display_->setMode(newWidth - 1, newHeight - 1, false);
+    screenChanged();
 }
 
 uint64_t worldChecksum(const World& world) {

@@ -6,6 +6,9 @@
 // triggers, redraws the window when UPDATEVIEW milliseconds have passed, raises
 // SECOND once a second and drains the input events.
 
+#include <SDL_events.h>
+
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +42,10 @@ private:
     void refreshClockVariables();
     void applyVideoMode();
     void drainEvents();
+    void handleEvent(const SDL_Event& event);
+    void resizeWindow(int width, int height);
+    void screenChanged();
+    void setWindowIcon();
 
     Runtime& runtime_;
     CommandLine commandLine_;
@@ -69,6 +76,8 @@ private:
     uint32_t secondStamp_ = 0;
     int32_t stepsThisSecond_ = 0;
     int32_t previousFullscreen_[3] = {0, 0, 0};
+    uint32_t lastRepeatTick_ = 0;
+    std::array<bool, 323> pressedThisPoll_{};
 };
 
 // FNV-1a over every cell of the framed grid, so that a change of behaviour shows.

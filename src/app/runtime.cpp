@@ -21,6 +21,8 @@ void Runtime::printLine(std::string_view text, int32_t messageId) {
     if (messageId == 0) console.print(text);
 }
 
+const std::string* Runtime::stringSlot(int32_t) const { return nullptr; }
+
 void Runtime::physicsStep() { ef2::physicsStep(world, random, interactionRunner_); }
 
 // INTERACTION1 and INTERACTION2 hold the two elements, X1 Y1 and X2 Y2 the two

@@ -18,7 +18,12 @@
 #include "script/timer_queue.h"
 #include "script/variable_table.h"
 #include "ui/console.h"
+#include "ui/fonts.h"
+#include "ui/input.h"
 #include "ui/key_names.h"
+#include "ui/menus.h"
+#include "ui/status_line.h"
+#include "ui/view.h"
 #include "world/element_table.h"
 #include "world/physics.h"
 #include "world/random.h"
@@ -49,6 +54,15 @@ public:
     TimerQueue timers;
     KeyNames keyNames;
     StampTable stamps;
+    Fonts fonts;
+    View view;
+    Menus menus;
+    Input input;
+    StatusLine status;
+    int networkPort = 7777;
+
+    // The text of a numbered string slot, or nullptr when it is empty.
+    const std::string* stringSlot(int32_t index) const;
 
     // The one way to report a line: to the console for origin 0, otherwise
     // back to the network connection the text came from.

@@ -6,6 +6,7 @@
 #include "statements/control.h"
 #include "statements/drawing.h"
 #include "statements/input.h"
+#include "statements/interface.h"
 #include "statements/listing.h"
 #include "statements/world_editing.h"
 
@@ -54,6 +55,11 @@ const std::vector<Keyword>& keywordTable() {
         {"COUNT", parseCount},
         {"CLOSEST", parseClosest},
         {"DRAW", parseDraw},
+        {"MENU", parseMenu},
+        {"SUBMENU", parseSubmenu},
+        {"STATUS", parseStatus},
+        {"WRITE", parseWrite},
+        {"SCROLL", parseScroll},
     };
     return table;
 }

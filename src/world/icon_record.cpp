@@ -11,7 +11,7 @@ std::string IconRecord::text() const {
 }
 
 IconPtr defaultElementIcon() {
-    static const IconPtr shared = std::make_shared<IconRecord>(IconRecord{"Clear", "0", {}, {}, {}, 0});
+    static const IconPtr shared = std::make_shared<IconRecord>(IconRecord{"Clear", "0", {}, {}, {}, 0, {}});
     return shared;
 }
 

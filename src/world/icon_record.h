@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include <SDL_surface.h>
+
 namespace ef2 {
 
 class Expression;
@@ -21,6 +23,7 @@ struct IconRecord {
     std::array<std::string, 3> colourTexts;              // their source texts, for text()
     std::shared_ptr<Expression> number;                  // NUMBER only
     int slot = 0;                                        // STRING and STAMP: fixed when prepared
+    std::shared_ptr<SDL_Surface> cachedPicture;          // FILE and TEXT: made on first rendering
 
     // The canonical text of the icon as statements print it:
     // `TYPE "argument"` or, for HEX, `TYPE "argument" r g b`.

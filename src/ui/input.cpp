@@ -1,0 +1,428 @@
+#include "ui/input.h"
+
+#include <SDL.h>
+
+#include <cmath>
+
+#include "app/runtime.h"
+#include "platform/shell.h"
+#include "ui/icons.h"
+#include "ui/menus.h"
+#include "ui/view.h"
+
+namespace ef2 {
+
+int32_t legacyKeyCode(SDL_Keycode key) {
+    if (key >= 'A' && key <= 'Z') return key - 'A' + 'a';
+    if (key == SDLK_BACKSPACE || key == SDLK_TAB || key == SDLK_RETURN || key == SDLK_ESCAPE) return key;
+    if (key >= 32 && key <= 127) return key;
+    switch (key) {
+        case SDLK_CLEAR: return 12;
+        case SDLK_PAUSE: return 19;
+        case SDLK_KP_0: return 256;
+        case SDLK_KP_1: return 257;
+        case SDLK_KP_2: return 258;
+        case SDLK_KP_3: return 259;
+        case SDLK_KP_4: return 260;
+        case SDLK_KP_5: return 261;
+        case SDLK_KP_6: return 262;
+        case SDLK_KP_7: return 263;
+        case SDLK_KP_8: return 264;
+        case SDLK_KP_9: return 265;
+        case SDLK_KP_PERIOD: return 266;
+        case SDLK_KP_DIVIDE: return 267;
+        case SDLK_KP_MULTIPLY: return 268;
+        case SDLK_KP_MINUS: return 269;
+        case SDLK_KP_PLUS: return 270;
+        case SDLK_KP_ENTER: return 271;
+        case SDLK_KP_EQUALS: return 272;
+        case SDLK_UP: return 273;
+        case SDLK_DOWN: return 274;
+        case SDLK_RIGHT: return 275;
+        case SDLK_LEFT: return 276;
+        case SDLK_INSERT: return 277;
+        case SDLK_HOME: return 278;
+        case SDLK_END: return 279;
+        case SDLK_PAGEUP: return 280;
+        case SDLK_PAGEDOWN: return 281;
+        case SDLK_NUMLOCKCLEAR: return 300;
+        case SDLK_CAPSLOCK: return 301;
+        case SDLK_SCROLLLOCK: return 302;
+        case SDLK_RSHIFT: return 303;
+        case SDLK_LSHIFT: return 304;
+        case SDLK_RCTRL: return 305;
+        case SDLK_LCTRL: return 306;
+        case SDLK_RALT: return 307;
+        case SDLK_LALT: return 308;
+        case SDLK_LGUI: return 311;
+        case SDLK_RGUI: return 312;
+        case SDLK_MODE: return 313;
+        case SDLK_HELP: return 315;
+        case SDLK_PRINTSCREEN: return 316;
+        case SDLK_SYSREQ: return 317;
+        case SDLK_MENU: return 319;
+        case SDLK_POWER: return 320;
+        case SDLK_UNDO: return 322;
+        default: break;
+    }
+    if (key >= SDLK_F1 && key <= SDLK_F12) return 282 + (key - SDLK_F1);
+    if (key >= SDLK_F13 && key <= SDLK_F15) return 294 + (key - SDLK_F13);
+    return -1;
+}
+
+void bindInputVariables(Runtime& runtime) {
+    VariableTable& t = runtime.variables;
+    auto bind = [&t](const char* name) { return t.obtain(name, 0, false); };
+    InputVariables& v = runtime.input.v;
+    v.x = bind("X");
+    v.y = bind("Y");
+    v.button = bind("BUTTON");
+    v.clicked = bind("CLICKED");
+    v.absX = bind("ABSX");
+    v.absY = bind("ABSY");
+    v.ctrl = bind("CTRL");
+    v.shift = bind("SHIFT");
+    v.alt = bind("ALT");
+    v.leftCtrl = bind("LCTRL");
+    v.leftShift = bind("LSHIFT");
+    v.leftAlt = bind("LALT");
+    v.rightCtrl = bind("RCTRL");
+    v.rightShift = bind("RSHIFT");
+    v.rightAlt = bind("RALT");
+    v.capsLock = bind("CAPSLOCK");
+    v.numLock = bind("NUMLOCK");
+    v.lastActionMsec = bind("LASTACTIONMSEC");
+    v.lastActionFrame = bind("LASTACTIONFRAME");
+    v.msec = bind("MSEC");
+    v.frame = bind("FRAME");
+    v.showKeyCode = bind("SHOWKEYCODE");
+    v.keyRepeatDelay = bind("KEYREPEATDELAY");
+    v.keyRepeatRate = bind("KEYREPEATRATE");
+    v.rightClick = bind("RCLICK");
+    v.middleClick = bind("MCLICK");
+}
+
+namespace {
+
+void noteAction(Input& input) {
+    input.v.lastActionMsec->value = input.v.msec->value;
+    input.v.lastActionFrame->value = input.v.frame->value;
+}
+
+bool keyHeld(const Input& input, int32_t code) { return code >= 0 && code < kKeyCodes && input.held[code]; }
+
+void runNamed(Runtime& runtime, const char* name) {
+    runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain(name));
+}
+
+void setMouseVariables(Input& input, int x, int y, int buttons, int clicked) {
+    input.v.x->value = x;
+    input.v.y->value = y;
+    input.v.button->value = buttons;
+    input.v.clicked->value = clicked;
+}
+
+void showCursor(Runtime& runtime, int number) {
+    Input& input = runtime.input;
+    if (number == input.cursorShown) return;
+    input.cursorShown = number;
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    SDL_Cursor* cursor = number > 0 && number < kCursorCount ? runtime.view.cursors[number] : nullptr;
+    SDL_SetCursor(cursor ? cursor : SDL_GetDefaultCursor());
+}
+
+bool strictlyInside(int x, int y, const SDL_Rect& rect) {
+    return x > rect.x && x < rect.x + rect.w && y > rect.y && y < rect.y + rect.h;
+}
+
+// The console corner at the top right: left click shows the console, middle
+// starts a telnet client to this program, right opens the log in an editor.
+bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
+    View& view = runtime.view;
+    const bool newPress = clicked && buttons != 0;
+    const bool panelsShown = view.top != 0 && view.right != 0;
+    auto act = [&] {
+        if (buttons & 1) {
+            view.v.console->value = view.v.console->value == 0 ? 1 : 0;
+        } else if (buttons & 2) {
+            runProgram({"x-terminal-emulator", "-e", "telnet", "localhost", std::to_string(runtime.networkPort)}, false);
+        } else if (buttons & 4) {
+            runProgram({"xdg-open", "console.txt"}, false);
+        }
+    };
+    if (view.v.console->value == 0) {
+        if (newPress && panelsShown && x > screen->w - 14 && y <= 6) {
+            act();
+            return true;
+        }
+        return false;
+    }
+    if (newPress && panelsShown && x > screen->w - 14 && y > kConsoleHeight - 7 && y < kConsoleHeight) {
+        act();
+        return true;
+    }
+    return y < kConsoleHeight;
+}
+
+// Where a panel's picture is on the screen, as drawn in the last frame.
+SDL_Rect buttonRect(const PanelState& panel, const MenuButton& button, bool alongY) {
+    int x = panel.rect.x + button.x - (alongY ? 0 : panel.scroll);
+    int y = panel.rect.y + button.y - (alongY ? panel.scroll : 0);
+    return SDL_Rect{x, y, button.width, button.height};
+}
+
+void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
+    Menus& menus = runtime.menus;
+    View& view = runtime.view;
+    const bool sidePanel = panelIndex == kLeftPanel || panelIndex == kRightPanel;
+    Orientation orientation = menus.submenuOrientation;
+    if (orientation == Orientation::FromPanel) orientation = sidePanel ? Orientation::Horizontal : Orientation::Vertical;
+    const int maxWidth = sidePanel ? screen->w - view.left - view.right : 0;
+    const int maxHeight = sidePanel ? 0 : screen->h - view.top - view.bottom;
+    PanelState& sub = menus.panels[kSubmenu];
+    sub.picture = buildPanel(runtime, menus.lists[kSubmenu], orientation, maxWidth, maxHeight, true);
+    if (!sub.picture) {
+        menus.submenuState = kSubmenuClosed;
+        return;
+    }
+    const int w = sub.picture->w, h = sub.picture->h;
+    switch (panelIndex) {
+        case kTopPanel: menus.submenuX = button.x + button.w / 2 - w / 2; menus.submenuY = button.y + button.h; break;
+        case kLeftPanel: menus.submenuX = button.x + button.w; menus.submenuY = button.y; break;
+        case kRightPanel: menus.submenuX = button.x - w; menus.submenuY = button.y; break;
+        default: menus.submenuX = button.x + button.w / 2 - w / 2; menus.submenuY = button.y - h; break;
+    }
+}
+
+// After a click on a button: open a requested submenu next to it, turn a
+// requested fixed one open, or close an open one that does not stay.
+void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
+    Menus& menus = runtime.menus;
+    if (menus.submenuState == kSubmenuRequestedAtButton) {
+        if (menus.lists[kSubmenu].empty()) {
+            menus.submenuState = kSubmenuClosed;
+            return;
+        }
+        const int attached = panelIndex == kSubmenu ? menus.submenuPanel : panelIndex;
+        menus.submenuState = attached;
+        menus.submenuPanel = attached;
+        placeSubmenuNextTo(runtime, screen, attached, button);
+        menus.requestRedraw(3);
+    } else if (menus.submenuState == kSubmenuRequestedFixed) {
+        menus.submenuState = kSubmenuOpenFixed;
+        menus.requestRedraw(3);
+    } else if (menus.submenuState >= 0 && !menus.submenuStays) {
+        menus.closeSubmenu();
+    }
+}
+
+// Finds the panel under the pointer (the open submenu first) and the button
+// hit in it. Returns true when some panel contained the pointer.
+bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked, bool& buttonHit) {
+    Menus& menus = runtime.menus;
+    Input& input = runtime.input;
+    const int order[] = {kSubmenu, kBottomPanel, kRightPanel, kLeftPanel, kTopPanel};
+    for (int panelIndex : order) {
+        PanelState& panel = menus.panels[panelIndex];
+        if (!panel.picture) continue;
+        if (panelIndex == kSubmenu && menus.submenuState < 0) continue;
+        if (!strictlyInside(x, y, panel.rect)) continue;
+        const bool alongY = panelIndex == kSubmenu ? !(menus.submenuState == kTopPanel || menus.submenuState == kBottomPanel)
+                                                   : (panelIndex == kLeftPanel || panelIndex == kRightPanel);
+        panel.pointerAlong = alongY ? y - panel.rect.y : x - panel.rect.x;
+        runtime.view.pointerOverMenu = true;
+        for (const ButtonPtr& buttonPointer : menus.lists[panelIndex]) {
+            MenuButton& button = *buttonPointer;
+            if (!button.icon || button.icon->type == "SEPARATOR" || button.icon->type == "SEPERATOR" ||
+                button.width == 0) {
+                continue;
+            }
+            SDL_Rect rect = buttonRect(panel, button, panelIndex == kSubmenu ? alongY : alongY);
+            if (!strictlyInside(x, y, rect)) continue;
+            buttonHit = true;
+            const bool otherDrag = input.dragState > 1 && input.dragState != button.buttonId;
+            if (!otherDrag) input.hoveredName = button.name;
+            if ((clicked || buttons != 0) && button.trigger && !otherDrag) {
+                if (button.draggable) {
+                    input.dragState = button.buttonId;
+                } else {
+                    input.latch = true;
+                }
+                Interpreter& interpreter = runtime.interpreter;
+                bool pushed = button.parameters && interpreter.pushFrame(*button.parameters);
+                setMouseVariables(input, x - rect.x - 1, y - rect.y - 1, buttons, clicked);
+                interpreter.runTrigger(button.trigger.trigger);
+                if (pushed) interpreter.popFrame();
+                submenuAfterClick(runtime, screen, panelIndex, rect);
+            }
+            return true;
+        }
+        return true;
+    }
+    return false;
+}
+
+// A press over the world runs MOUSEDOWN, DRAG and DRAW; a drag runs DRAW at
+// every cell of the straight line from the last one when SOLIDDRAW is set.
+void worldActions(Runtime& runtime, const Cell& cell, int buttons, int clicked) {
+    Input& input = runtime.input;
+    setMouseVariables(input, cell.x, cell.y, buttons, 0);
+    runNamed(runtime, "MOUSEMOVE");
+    if (buttons == 0) return;
+    if (clicked) {
+        setMouseVariables(input, cell.x, cell.y, buttons, 1);
+        runNamed(runtime, "MOUSEDOWN");
+    }
+    setMouseVariables(input, cell.x, cell.y, buttons, clicked);
+    runNamed(runtime, "DRAG");
+    if (!clicked && runtime.view.v.solidDraw->value != 0) {
+        const int dx = cell.x - input.lastCellX, dy = cell.y - input.lastCellY;
+        const int steps = static_cast<int>(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy)) + 1;
+        for (int i = 0; i < steps; ++i) {
+            setMouseVariables(input, input.lastCellX + i * dx / steps, input.lastCellY + i * dy / steps, buttons, 0);
+            runNamed(runtime, "DRAW");
+        }
+    } else {
+        setMouseVariables(input, cell.x, cell.y, buttons, clicked);
+        runNamed(runtime, "DRAW");
+    }
+    input.dragState = 1;
+}
+
+}  // namespace
+
+void fireKeyTrigger(Runtime& runtime, const char* prefix, int32_t keyCode) {
+    const std::string* name = runtime.keyNames.nameOf(keyCode);
+    if (!name) return;
+    runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain(std::string(prefix) + *name));
+}
+
+void keyDown(Runtime& runtime, int32_t keyCode) {
+    Input& input = runtime.input;
+    if (input.v.showKeyCode->value == 1) runtime.printLine("Pressed Key: " + std::to_string(keyCode), 0);
+    if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
+    if (keyCode < kKeyCodes) input.held[keyCode] = true;
+    uint32_t& counter = input.repeatCounters[keyCode];
+    if (counter == 0) {
+        counter = static_cast<uint32_t>(input.v.keyRepeatDelay->value);
+        fireKeyTrigger(runtime, "KEY_", keyCode);
+    } else if (counter == 1) {
+        counter = static_cast<uint32_t>(input.v.keyRepeatRate->value);
+        fireKeyTrigger(runtime, "KEYREPEAT_", keyCode);
+    } else {
+        --counter;
+    }
+}
+
+void keyUp(Runtime& runtime, int32_t keyCode) {
+    Input& input = runtime.input;
+    if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
+    if (keyCode < kKeyCodes) input.held[keyCode] = false;
+    fireKeyTrigger(runtime, "KEYUP_", keyCode);
+    input.repeatCounters[keyCode] = 0;
+}
+
+int effectiveButtons(Runtime& runtime, int mask) {
+    const Input& input = runtime.input;
+    if (keyHeld(input, input.v.rightClick->value)) return 4;
+    if (keyHeld(input, input.v.middleClick->value)) return 2;
+    return mask & 0xFF;
+}
+
+void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
+    Input& input = runtime.input;
+    View& view = runtime.view;
+    Menus& menus = runtime.menus;
+    const Cell cell = cellAt(runtime, x, y);
+
+    if (input.latch) {
+        if (buttons != 0) return;
+        input.latch = false;
+    }
+    if (buttons == 0 && input.dragState != 0) {
+        input.dragState = 0;
+        setMouseVariables(input, cell.x, cell.y, 0, clicked);
+        runNamed(runtime, "MOUSEUP");
+    }
+    if (x == input.lastX && y == input.lastY && buttons == 0 && clicked == 0) return;
+    input.lastX = x;
+    input.lastY = y;
+
+    const PanelState& sub = menus.panels[kSubmenu];
+    const bool inSubmenu = menus.submenuState >= 0 && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
+                           y - 1 > sub.rect.y && y - 1 < sub.rect.y + sub.rect.h;
+    const bool inWorldArea = x > view.left && x < screen->w - view.right && y > view.top &&
+                             y < screen->h - view.bottom;
+    const bool dragging = input.dragState != 0;
+    if (inWorldArea && !inSubmenu) {
+        input.mouseInWorld = true;
+        showCursor(runtime, ((view.v.cursor->value % kCursorCount) + kCursorCount) % kCursorCount);
+        if (!dragging) {
+            uint16_t id = runtime.world.interiorCell(cell.x, cell.y);
+            const std::string& name = runtime.elements.nameOf(id);
+            input.hoveredName = name.empty() ? "Nothing" : name;
+        }
+        input.v.x->value = cell.x;
+        input.v.y->value = cell.y;
+    } else {
+        input.mouseInWorld = false;
+        showCursor(runtime, 0);
+        if (!dragging) input.hoveredName = "Nothing";
+        input.v.x->value = 0;
+        input.v.y->value = 0;
+    }
+
+    if (consoleCorner(runtime, screen, x, y, buttons, clicked)) return;
+
+    bool buttonHit = false;
+    const bool inPanel = handlePanels(runtime, screen, x, y, buttons, clicked, buttonHit);
+    if (buttonHit) return;
+    if (!inPanel && inWorldArea && input.dragState <= 1) worldActions(runtime, cell, buttons, clicked);
+    // A press that hits no button opens a submenu requested at a fixed place,
+    // or closes an open one that does not stay.
+    if (buttons != 0) {
+        if (menus.submenuState == kSubmenuRequestedFixed) {
+            menus.submenuState = kSubmenuOpenFixed;
+            menus.requestRedraw(3);
+        } else if (menus.submenuState >= 0 && !menus.submenuStays) {
+            menus.closeSubmenu();
+        }
+    }
+    input.lastCellX = cell.x;
+    input.lastCellY = cell.y;
+}
+
+void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons) {
+    Input& input = runtime.input;
+    const int mask = mouseButtons & 0xFF;
+    if (mask == 0) {
+        handleMouse(runtime, screen, mouseX, mouseY, 0, 0);
+    } else {
+        noteAction(input);
+        if (input.previousButtons != 0) handleMouse(runtime, screen, mouseX, mouseY, effectiveButtons(runtime, mask), 0);
+    }
+    input.previousButtons = static_cast<uint8_t>(mask);
+    if (mouseX != input.v.absX->value || mouseY != input.v.absY->value) noteAction(input);
+    input.v.absX->value = mouseX;
+    input.v.absY->value = mouseY;
+    for (int code = 0; code < kKeyCodes; ++code) {
+        if (!input.held[code]) continue;
+        fireKeyTrigger(runtime, "HOLDKEY_", code);
+        if (code < 255) noteAction(input);
+    }
+    auto held = [&input](int code) { return input.held[code] ? 1 : 0; };
+    input.v.leftCtrl->value = held(306);
+    input.v.rightCtrl->value = held(305);
+    input.v.leftShift->value = held(304);
+    input.v.rightShift->value = held(303);
+    input.v.leftAlt->value = held(308);
+    input.v.rightAlt->value = held(307);
+    input.v.ctrl->value = input.v.leftCtrl->value | input.v.rightCtrl->value;
+    input.v.shift->value = input.v.leftShift->value | input.v.rightShift->value;
+    input.v.alt->value = input.v.leftAlt->value | input.v.rightAlt->value;
+    const SDL_Keymod mods = SDL_GetModState();
+    input.v.capsLock->value = (mods & KMOD_CAPS) ? 1 : 0;
+    input.v.numLock->value = (mods & KMOD_NUM) ? 1 : 0;
+}
+
+}  // namespace ef2

@@ -1,0 +1,66 @@
+#pragma once
+// Input turned into script triggers: keys run KEY_<name>, KEYREPEAT_<name>,
+// KEYUP_<name> and HOLDKEY_<name>; the mouse runs a menu button's trigger or
+// MOUSEDOWN, DRAG, DRAW, MOUSEMOVE and MOUSEUP over the world with the cell in
+// X and Y.
+
+#include <SDL_events.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "script/variable_table.h"
+
+namespace ef2 {
+
+class Runtime;
+
+// Key codes as scripts know them (the classic key numbers): 0..322.
+constexpr int kKeyCodes = 323;
+constexpr int kKeyRepeatCounters = 1024;
+
+// The classic key number of an SDL key, or -1 when it has none.
+int32_t legacyKeyCode(SDL_Keycode key);
+
+struct InputVariables {
+    Variable *x, *y, *button, *clicked, *absX, *absY;
+    Variable *ctrl, *shift, *alt, *leftCtrl, *leftShift, *leftAlt, *rightCtrl, *rightShift, *rightAlt;
+    Variable *capsLock, *numLock, *lastActionMsec, *lastActionFrame, *msec, *frame;
+    Variable *showKeyCode, *keyRepeatDelay, *keyRepeatRate, *rightClick, *middleClick;
+};
+
+class Input {
+public:
+    InputVariables v{};
+    std::array<uint32_t, kKeyRepeatCounters> repeatCounters{};
+    std::array<bool, kKeyCodes> held{};
+    uint8_t previousButtons = 0;
+    int lastX = -1, lastY = -1;          // the last pointer position given to the handler
+    int lastCellX = 0, lastCellY = 0;    // the last world cell, for strokes
+    int dragState = 0;                   // 0 nothing, 1 over the world, else a button id
+    bool latch = false;                  // a press on a button is held
+    bool mouseInWorld = false;
+    std::string hoveredName = "Nothing";
+    int cursorShown = 0;
+};
+
+void bindInputVariables(Runtime& runtime);
+
+// Runs `prefix` + the key's name for every name the key code has.
+void fireKeyTrigger(Runtime& runtime, const char* prefix, int32_t keyCode);
+void keyDown(Runtime& runtime, int32_t keyCode);
+void keyUp(Runtime& runtime, int32_t keyCode);
+
+// The mouse handler: `buttons` is a mask (1 left, 2 middle, 4 right, 8 and 16
+// for wheel notches), `clicked` 1 for a press event and 0 for the per-pass calls.
+void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked);
+
+// The per-pass sampling after the events: mouse state, held keys, modifiers.
+void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons);
+
+// The buttons a press or a drag reports: RCLICK and MCLICK keys turn a left
+// click into a right or middle one.
+int effectiveButtons(Runtime& runtime, int mask);
+
+}  // namespace ef2

@@ -1,0 +1,170 @@
+#include "ui/menus.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/runtime.h"
+#include "ui/icons.h"
+#include "world/primitives.h"
+
+namespace ef2 {
+
+void Menus::clearMenu(int panel) {
+    if (panel >= 0 && panel < kPanelCount) lists[panel].clear();
+    requestRedraw(3);
+}
+
+void Menus::addMenuButton(int panel, ButtonPtr button) {
+    if (panel >= 0 && panel < kPanelCount) lists[panel].push_back(std::move(button));
+    requestRedraw(3);
+}
+
+void Menus::requestSubmenu(bool stay, Orientation orientation) {
+    submenuState = kSubmenuRequestedAtButton;
+    submenuStays = stay;
+    submenuOrientation = orientation;
+}
+
+void Menus::openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, int x, int y) {
+    if (orientation == Orientation::FromPanel) orientation = Orientation::Vertical;
+    submenuStays = stay;
+    submenuOrientation = orientation;
+    if (lists[kSubmenu].empty()) {
+        submenuState = kSubmenuClosed;
+        return;
+    }
+    int windowHeight = runtime.view.v.windowHeight ? runtime.view.v.windowHeight->value : 0;
+    panels[kSubmenu].picture = buildPanel(runtime, lists[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
+    submenuX = x;
+    submenuY = y;
+    submenuState = kSubmenuRequestedFixed;
+    requestRedraw(3);
+}
+
+void Menus::closeSubmenu() {
+    submenuState = kSubmenuClosed;
+    requestRedraw(3);
+}
+
+namespace {
+
+struct Line {
+    int across = 0;       // thickness of the line
+    int along = 0;        // its length
+    int flexibleGaps = 0;
+    int overlap = 0;      // pending overlap from negative separators
+};
+
+bool isSeparator(const std::string& type) { return type == "SEPARATOR" || type == "SEPERATOR"; }
+
+// Where each entry went when measured: its line, and whether it broke the line.
+struct Placement {
+    int line = 0;
+    bool lineBreak = false;
+    SurfacePtr picture;
+};
+
+void drawFrame(SDL_Surface* picture, const MenuButton& button, int x, int y, int w, int h) {
+    Layer layer = layerOf(picture);
+    const uint16_t colour = rgb565(static_cast<uint8_t>(button.frameRed), static_cast<uint8_t>(button.frameGreen),
+                                   static_cast<uint8_t>(button.frameBlue));
+    forRectOutline(layer, x, y, w - 1, h - 1, [&](int64_t px, int64_t py) { layer.at(px, py) = colour; });
+}
+
+}  // namespace
+
+// Measures every entry into lines (NEWLINE starts a line, SEPARATOR adds
+// space: flexible for 0, overlap for negative numbers), then places the icons
+// line by line; flexible gaps share what is left of the panel's length.
+SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
+                      int maxHeight, bool fit) {
+    const bool horizontal = orientation != Orientation::Vertical;
+    std::vector<Line> lines(1);
+    std::vector<Placement> placements(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        MenuButton& button = *list[i];
+        if (!button.icon) continue;
+        const std::string& type = button.icon->type;
+        const int number = std::atoi(button.icon->argument.c_str());
+        if (type == "NEWLINE" && lines.size() < kMaxPanelLines) {
+            // Empty lines at the end collapse into the last one that holds something.
+            while (lines.size() > 1 && lines.back().along == 0) lines.pop_back();
+            if (number != 0) lines.back().across = number;
+            lines.emplace_back();
+            placements[i] = Placement{static_cast<int>(lines.size()) - 1, true, nullptr};
+            continue;
+        }
+        Line& line = lines.back();
+        placements[i].line = static_cast<int>(lines.size()) - 1;
+        if (isSeparator(type)) {
+            if (number == 0) ++line.flexibleGaps;
+            if (number < 0) line.overlap -= number;
+            if (number > 0) line.along += number;
+            continue;
+        }
+        SurfacePtr picture = renderIcon(runtime, *button.icon);
+        const int along = horizontal ? picture->w : picture->h;
+        const int across = horizontal ? picture->h : picture->w;
+        line.across = std::max(line.across, across);
+        if (line.overlap > along) {
+            line.overlap -= along;
+        } else {
+            line.along += along - line.overlap;
+            line.overlap = 0;
+        }
+        placements[i].picture = std::move(picture);
+    }
+    while (lines.size() > 1 && lines.back().along == 0) lines.pop_back();
+    if (lines.back().across == 0 || lines.back().along == 0) return nullptr;
+
+    int longest = 0, thickness = 0;
+    std::vector<int> lineStart;
+    for (const Line& line : lines) {
+        lineStart.push_back(thickness);
+        longest = std::max(longest, line.along);
+        thickness += line.across;
+    }
+    int width = horizontal ? longest : thickness, height = horizontal ? thickness : longest;
+    if (!fit) {
+        width = std::max(width, maxWidth);
+        height = std::max(height, maxHeight);
+    }
+    SurfacePtr panel = makeSurface16(std::max(width, 1), std::max(height, 1));
+    if (!panel) return nullptr;
+    SDL_FillRect(panel.get(), nullptr, runtime.view.backgroundColour);
+    const int panelLength = horizontal ? panel->w : panel->h;
+
+    int along = 0, currentLine = -1;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        MenuButton& button = *list[i];
+        if (!button.icon) continue;
+        const Placement& placement = placements[i];
+        if (placement.line >= static_cast<int>(lines.size())) break;
+        if (placement.line != currentLine) {
+            currentLine = placement.line;
+            along = 0;
+        }
+        if (placement.lineBreak) continue;
+        const Line& line = lines[currentLine];
+        const int number = std::atoi(button.icon->argument.c_str());
+        if (isSeparator(button.icon->type)) {
+            along += number != 0 ? number
+                                 : std::max(0, (panelLength - line.along) / std::max(line.flexibleGaps, 1));
+            continue;
+        }
+        SDL_Surface* picture = placement.picture.get();
+        int x = horizontal ? along : lineStart[currentLine] + (line.across - picture->w) / 2;
+        int y = horizontal ? lineStart[currentLine] : along;
+        SDL_Rect target{x, y, 0, 0};
+        SDL_BlitSurface(picture, nullptr, panel.get(), &target);
+        if (button.framed) drawFrame(panel.get(), button, x, y, picture->w, picture->h);
+        button.x = x;
+        button.y = y;
+        button.width = picture->w;
+        button.height = picture->h;
+        along += horizontal ? picture->w : picture->h;
+    }
+    return panel;
+}
+
+}  // namespace ef2

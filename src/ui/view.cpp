@@ -1,0 +1,658 @@
+#include "ui/view.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/runtime.h"
+#include "ui/icons.h"
+#include "ui/menus.h"
+#include "ui/text.h"
+#include "world/primitives.h"
+
+namespace ef2 {
+
+namespace {
+
+uint8_t byte(const Variable* variable) { return static_cast<uint8_t>(variable->value); }
+
+int floorDivide(int64_t numerator, int64_t denominator) {
+    int64_t quotient = numerator / denominator;
+    if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) --quotient;
+    return static_cast<int>(quotient);
+}
+
+int zoomOf(Runtime& runtime) { return std::max(runtime.view.v.zoom->value, 1); }
+
+// The cursors over the world: 16 x 16 pictures ("X" black, "." white, blank
+// transparent) with their hot spots. Cursor 1 is invisible.
+struct CursorShape {
+    const char* rows[16];
+    int hotX, hotY;
+};
+constexpr CursorShape kCursorShapes[10] = {
+    {{""}, 7, 8},
+    {{"       X        ", "       X        ", "       X        ", "     XXXXX      ", "       X        ",
+      "   X   X   X    ", "   X       X    ", "XXXXX  .  XXXXX ", "   X       X    ", "   X   X   X    ",
+      "       X        ", "     XXXXX      ", "       X        ", "       X        ", "       X        ", ""},
+     7, 8},
+    {{"", "", "", "", "  XXXXXXXXXXX   ", "  X.........X   ", "  X.       .X   ", "  X.       .X   ",
+      "  X.       .X   ", "  X.       .X   ", "  X.........X   ", "  XXXXXXXXXXX   ", "", "", "", ""},
+     7, 8},
+    {{"", "", "     XXXXX      ", "   XX.....XX    ", "  X.       .X   ", "  X.       .X   ", " X.         .X  ",
+      " X.         .X  ", " X.         .X  ", "  X.       .X   ", "  X.       .X   ", "   XX.....XX    ",
+      "     XXXXX      ", "", "", ""},
+     7, 8},
+    {{"", " X           X  ", "  X         X   ", "   X       X    ", "    X     X     ", "     X   X      ",
+      "      X X       ", "       X        ", "      X X       ", "     X   X      ", "    X     X     ",
+      "   X       X    ", "  X         X   ", " X           X  ", "", ""},
+     7, 8},
+    {{"", " XXXX     XXXX  ", " X           X  ", " X           X  ", " X           X  ", "", "", "", "", "",
+      " X           X  ", " X           X  ", " X           X  ", " XXXX     XXXX  ", "", ""},
+     7, 8},
+    {{"       X        ", "      XXX       ", "     X X X      ", "       X        ", "       X        ",
+      "  X    X    X   ", " X     X     X  ", "XXXXXXXXXXXXXXX ", " X     X     X  ", "  X    X    X   ",
+      "       X        ", "       X        ", "     X X X      ", "      XXX       ", "       X        ", ""},
+     7, 8},
+    {{"", "", "", "", "", "", " XXXXXXXXXXXXX  ", " X...........X  ", " XXXXXXXXXXXXX  ", "", "", "", "", "",
+      "", ""},
+     7, 8},
+    {{"      XXX       ", "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ",
+      "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ",
+      "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ", "      XXX       ", ""},
+     7, 8},
+    {{"", "   XXX XXX      ", "      X         ", "      X         ", "      X         ", "      X         ",
+      "      X         ", "      X         ", "      X         ", "      X         ", "      X         ",
+      "      X         ", "      X         ", "   XXX XXX      ", "", ""},
+     7, 12},
+};
+
+SDL_Cursor* makeCursor(const CursorShape& shape) {
+    uint8_t data[32] = {}, mask[32] = {};
+    for (int row = 0; row < 16; ++row) {
+        const char* text = shape.rows[row] ? shape.rows[row] : "";
+        for (int column = 0; column < 16 && text[column]; ++column) {
+            const int bit = row * 16 + column;
+            const uint8_t flag = static_cast<uint8_t>(0x80 >> (bit % 8));
+            if (text[column] == 'X') {
+                data[bit / 8] |= flag;
+                mask[bit / 8] |= flag;
+            } else if (text[column] == '.') {
+                mask[bit / 8] |= flag;
+            }
+        }
+    }
+    return SDL_CreateCursor(data, mask, 16, 16, shape.hotX, shape.hotY);
+}
+
+}  // namespace
+
+View::~View() {
+    for (SDL_Cursor* cursor : cursors) {
+        if (cursor) SDL_FreeCursor(cursor);
+    }
+}
+
+void setUpPresentation(Runtime& runtime, bool withCursors) {
+    VariableTable& t = runtime.variables;
+    auto set = [&t](const char* name, int32_t value) { return t.obtain(name, value, true); };
+    auto bind = [&t](const char* name) { return t.obtain(name, 0, false); };
+    ViewVariables& v = runtime.view.v;
+    set("SPEED", 60);
+    v.zoom = set("ZOOM", 1);
+    v.menuTop = set("MENUTOP", 33);
+    v.menuBottom = set("MENUBOTTOM", 33);
+    v.menuLeft = set("MENULEFT", 33);
+    v.menuRight = set("MENURIGHT", 32);
+    v.status = set("STATUS", 1);
+    v.console = set("CONSOLE", 0);
+    v.view = set("VIEW", 0);
+    v.viewMaxPos = set("VIEWMAXPOS", 1200);
+    v.viewMaxNeg = set("VIEWMAXNEG", 350);
+    v.viewNegR = set("VIEWNEGR", 0);
+    v.viewNegG = set("VIEWNEGG", 255);
+    v.viewNegB = set("VIEWNEGB", 0);
+    v.viewPosR = set("VIEWPOSR", 0);
+    v.viewPosG = set("VIEWPOSG", 0);
+    v.viewPosB = set("VIEWPOSB", 255);
+    v.viewR = set("VIEWR", 255);
+    v.viewG = set("VIEWG", 0);
+    v.viewB = set("VIEWB", 0);
+    v.showPreview = set("SHOWPREVIEW", 0);
+    v.alpha1 = set("ALPHA1", 255);
+    v.alpha2 = set("ALPHA2", 255);
+    v.cursor = set("CURSOR", 1);
+    v.x = set("X", 0);
+    v.y = set("Y", 0);
+    v.borderR = set("BORDERR", 255);
+    v.borderG = set("BORDERG", 255);
+    v.borderB = set("BORDERB", 255);
+    v.backgroundR = set("BACKGROUNDR", 0);
+    v.backgroundG = set("BACKGROUNDG", 0);
+    v.backgroundB = set("BACKGROUNDB", 0);
+    v.menuFontR = set("MENUFONTCOLORR", 255);
+    v.menuFontG = set("MENUFONTCOLORG", 255);
+    v.menuFontB = set("MENUFONTCOLORB", 255);
+    v.fgTransparentR = set("FGLAYERTRANSPARENTR", 0);
+    v.fgTransparentG = set("FGLAYERTRANSPARENTG", 0);
+    v.fgTransparentB = set("FGLAYERTRANSPARENTB", 0);
+    v.fgTransparent = set("FGLAYERTRANSPARENT", 0);
+    v.fgAlpha = set("FGLAYERALPHA", 255);
+    v.solidDraw = set("SOLIDDRAW", 1);
+    v.scrollX = bind("SCROLLX");
+    v.scrollY = bind("SCROLLY");
+    v.preview = bind("PREVIEW");
+    v.windowWidth = bind("WINDOWWIDTH");
+    v.windowHeight = bind("WINDOWHEIGHT");
+    v.button = bind("BUTTON");
+    v.clicked = bind("CLICKED");
+    runtime.menus.requestRedraw(3);
+    runtime.menus.submenuState = kSubmenuClosed;
+    // Slot 0 stays empty: it stands for the system cursor.
+    if (withCursors) {
+        for (int i = 0; i < 10; ++i) runtime.view.cursors[i + 1] = makeCursor(kCursorShapes[i]);
+    }
+}
+
+// With the colour layer WW cells wide (the frame columns included) and HEIGHT
+// rows high, the scroll position stays where the view still shows the world.
+void clampScroll(Runtime& runtime, const SDL_Surface* screen) {
+    View& view = runtime.view;
+    const int z = zoomOf(runtime);
+    const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
+    int64_t sx = view.scrollX, sy = view.scrollY;
+    sy = std::min<int64_t>(sy, worldHeight * z - screen->h + view.top + view.bottom - z + 3);
+    sx = std::min<int64_t>(sx, worldWidth * z - screen->w + view.left + view.right - 2 * z + 1);
+    if (sx < 0) sx = 0;
+    if (sy < 1 - z) sy = 1 - z;
+    view.scrollX = static_cast<int>(sx);
+    view.scrollY = static_cast<int>(sy);
+    view.v.scrollX->value = view.scrollX;
+    view.v.scrollY->value = view.scrollY;
+}
+
+void setScroll(Runtime& runtime, const SDL_Surface* screen, int x, int y) {
+    runtime.view.scrollX = x;
+    runtime.view.scrollY = y;
+    if (screen) clampScroll(runtime, screen);
+}
+
+Cell cellAt(Runtime& runtime, int x, int y) {
+    const View& view = runtime.view;
+    const int z = zoomOf(runtime);
+    return Cell{floorDivide(int64_t{x} - view.left + view.scrollX - 1, z) + 1,
+                floorDivide(int64_t{y} - view.top + view.scrollY - 2, z) + 2};
+}
+
+void layoutWindow(Runtime& runtime, const SDL_Surface* screen) {
+    View& view = runtime.view;
+    runtime.menus.requestRedraw(2);
+    view.v.windowHeight->value = screen->h - view.top - view.bottom - 1;
+    view.v.windowWidth->value = screen->w - view.left - view.right - 1;
+    runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
+}
+
+namespace {
+
+void fillRect(SDL_Surface* screen, int x, int y, int w, int h, uint16_t colour) {
+    if (w <= 0 || h <= 0) return;
+    SDL_Rect rect{x, y, w, h};
+    SDL_FillRect(screen, &rect, colour);
+}
+
+void horizontalLine(SDL_Surface* screen, int x0, int x1, int y, uint16_t colour) {
+    if (x1 < x0) std::swap(x0, x1);
+    fillRect(screen, x0, y, x1 - x0 + 1, 1, colour);
+}
+
+void verticalLine(SDL_Surface* screen, int x, int y0, int y1, uint16_t colour) {
+    if (y1 < y0) std::swap(y0, y1);
+    fillRect(screen, x, y0, 1, y1 - y0 + 1, colour);
+}
+
+void rectOutline(SDL_Surface* screen, int x, int y, int w, int h, uint16_t colour) {
+    horizontalLine(screen, x, x + w - 1, y, colour);
+    horizontalLine(screen, x, x + w - 1, y + h - 1, colour);
+    verticalLine(screen, x, y, y + h - 1, colour);
+    verticalLine(screen, x + w - 1, y, y + h - 1, colour);
+}
+
+// The panel rectangles and their pictures, rebuilt at redraw level 3.
+void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
+    View& view = runtime.view;
+    Menus& menus = runtime.menus;
+    const int sw = screen->w, sh = screen->h;
+    const int bottomHeight = view.v.status->value != 0 ? view.bottom - kStatusLineHeight : view.bottom;
+    struct Layout {
+        int panel;
+        Orientation orientation;
+        int extent, width, height, x, y;
+    } layouts[4] = {
+        {kTopPanel, Orientation::Horizontal, view.top, sw - view.left - view.right, view.top, view.left, 0},
+        {kLeftPanel, Orientation::Vertical, view.left, view.left, sh - view.top - view.bottom, 0, view.top},
+        {kRightPanel, Orientation::Vertical, view.right, view.right, sh - view.top - view.bottom,
+         sw - view.right + 1, view.top},
+        {kBottomPanel, Orientation::Horizontal, view.bottom, sw - view.left - view.right, bottomHeight, view.left,
+         sh - view.bottom + 1},
+    };
+    for (const Layout& layout : layouts) {
+        PanelState& panel = menus.panels[layout.panel];
+        panel.picture.reset();
+        if (layout.extent == -1) continue;
+        panel.picture = buildPanel(runtime, menus.lists[layout.panel], layout.orientation,
+                                   std::max(layout.width, 1), std::max(layout.height, 1), false);
+        panel.rect = SDL_Rect{layout.x, layout.y, 0, 0};
+    }
+}
+
+bool panelShown(Runtime& runtime, int panel) {
+    const ViewVariables& v = runtime.view.v;
+    switch (panel) {
+        case kTopPanel: return v.menuTop->value != 0;
+        case kLeftPanel: return v.menuLeft->value != 0;
+        case kRightPanel: return v.menuRight->value != 0;
+        case kBottomPanel: return v.menuBottom->value != 0;
+        default: return true;
+    }
+}
+
+// A picture longer than its space scrolls with the pointer's position along it.
+int scrollOffset(int pictureLength, int visible, int pointerAlong) {
+    if (pictureLength <= visible || visible <= 0) return 0;
+    int64_t offset = ((int64_t{pointerAlong} * 1000 + 1000) * (pictureLength - visible + 1) / visible) / 1000;
+    return static_cast<int>(std::clamp<int64_t>(offset, 0, pictureLength - visible));
+}
+
+void blitPanels(Runtime& runtime, SDL_Surface* screen) {
+    View& view = runtime.view;
+    const int sw = screen->w, sh = screen->h;
+    for (int index = kTopPanel; index <= kBottomPanel; ++index) {
+        PanelState& panel = runtime.menus.panels[index];
+        if (!panel.picture || !panelShown(runtime, index)) continue;
+        const bool horizontal = index == kTopPanel || index == kBottomPanel;
+        const int visible = horizontal ? sw - view.left - view.right : sh - view.top - view.bottom;
+        const int length = horizontal ? panel.picture->w : panel.picture->h;
+        panel.scroll = scrollOffset(length, visible, panel.pointerAlong);
+        SDL_Rect source = horizontal ? SDL_Rect{panel.scroll, 0, std::min(length, visible), panel.picture->h}
+                                     : SDL_Rect{0, panel.scroll, panel.picture->w, std::min(length, visible)};
+        SDL_Rect target{panel.rect.x, panel.rect.y, 0, 0};
+        SDL_BlitSurface(panel.picture.get(), &source, screen, &target);
+        panel.rect.w = target.w;
+        panel.rect.h = target.h;
+    }
+}
+
+// The submenu stays inside the window and is outlined on every side but the
+// one facing the panel it belongs to.
+void drawSubmenu(Runtime& runtime, SDL_Surface* screen) {
+    Menus& menus = runtime.menus;
+    PanelState& panel = menus.panels[kSubmenu];
+    if (menus.submenuState < 0 || !panel.picture) return;
+    View& view = runtime.view;
+    const int w = panel.picture->w, h = panel.picture->h;
+    const int bottomLimit = screen->h - h - (view.v.status->value != 0 ? kStatusLineHeight : 0);
+    menus.submenuX = std::max(0, std::min(menus.submenuX, screen->w - w));
+    menus.submenuY = std::max(0, std::min(menus.submenuY, bottomLimit));
+    const bool alongY = menus.submenuState == kTopPanel || menus.submenuState == kBottomPanel;
+    const int visible = alongY ? screen->h - menus.submenuY : screen->w - menus.submenuX;
+    const int length = alongY ? h : w;
+    panel.scroll = scrollOffset(length, visible, panel.pointerAlong);
+    SDL_Rect source = alongY ? SDL_Rect{0, panel.scroll, w, std::min(h, visible)}
+                             : SDL_Rect{panel.scroll, 0, std::min(w, visible), h};
+    SDL_Rect target{menus.submenuX, menus.submenuY, 0, 0};
+    SDL_BlitSurface(panel.picture.get(), &source, screen, &target);
+    panel.rect = target;
+    const int x0 = target.x - 1, y0 = target.y - 1, x1 = target.x + target.w, y1 = target.y + target.h;
+    const uint16_t colour = view.borderColour;
+    const int attached = menus.submenuState;
+    if (attached != kBottomPanel) horizontalLine(screen, x0, x1, y1, colour);
+    if (attached != kTopPanel) horizontalLine(screen, x0, x1, y0, colour);
+    if (attached != kRightPanel) verticalLine(screen, x1, y0, y1, colour);
+    if (attached != kLeftPanel) verticalLine(screen, x0, y0, y1, colour);
+}
+
+// Per-element colours of the property views (1..8) and custom colour views.
+std::vector<uint16_t> propertyColours(Runtime& runtime, int32_t mode) {
+    const ViewVariables& v = runtime.view.v;
+    const int count = runtime.world.cacheSize();
+    std::vector<uint16_t> colours(static_cast<std::size_t>(count), 0);
+    const int64_t maxPos = std::max(v.viewMaxPos->value, 1), maxNeg = std::max(v.viewMaxNeg->value, 1);
+    auto gradient = [](int64_t i, int64_t max, const Variable* r, const Variable* g, const Variable* b) {
+        return rgb565(static_cast<uint8_t>(r->value * i / max), static_cast<uint8_t>(g->value * i / max),
+                      static_cast<uint8_t>(b->value * i / max));
+    };
+    for (int id = 0; id < count; ++id) {
+        const Element* element = runtime.elements.get(static_cast<uint32_t>(id));
+        if (!element) continue;
+        if (mode < 0) {
+            const Rgb& custom = element->customColours[-mode - 1];
+            colours[id] = rgb565(custom.r, custom.g, custom.b);
+            continue;
+        }
+        int64_t value = 0;
+        switch (mode) {
+            case 1: value = element->weight; break;
+            case 2: value = element->spray; break;
+            case 3: value = element->slide; break;
+            case 4: value = element->viscosity; break;
+            case 5: value = element->totalDeathRate; break;
+            case 6: value = element->colour.r; break;
+            case 7: value = element->colour.g; break;
+            default: value = element->colour.b; break;
+        }
+        if (value == 0) {
+            colours[id] = rgb565(byte(v.viewR), byte(v.viewG), byte(v.viewB));
+        } else if (value > 0) {
+            colours[id] = gradient(std::min(value, maxPos - 1 > 0 ? maxPos - 1 : 1), maxPos, v.viewPosR, v.viewPosG,
+                                   v.viewPosB);
+        } else {
+            colours[id] = gradient(std::min(-value, maxNeg - 1 > 0 ? maxNeg - 1 : 1), maxNeg, v.viewNegR, v.viewNegG,
+                                   v.viewNegB);
+        }
+    }
+    return colours;
+}
+
+// Blending a new world colour q into the previous screen pixel p.
+uint16_t fade(uint16_t p, uint16_t q, int up, int down) {
+    uint16_t result = 0;
+    struct Channel {
+        int shift, mask;
+    } channels[3] = {{11, 0x1F}, {5, 0x3F}, {0, 0x1F}};
+    for (const Channel& channel : channels) {
+        int from = (p >> channel.shift) & channel.mask, to = (q >> channel.shift) & channel.mask;
+        int step = std::clamp(to - from, -down, up);
+        result |= static_cast<uint16_t>(((from + step) & channel.mask) << channel.shift);
+    }
+    return result;
+}
+
+uint16_t glow(uint16_t p, uint16_t q) {
+    uint32_t result = 0;
+    for (uint32_t mask : {0x07E0u, 0xF800u, 0x001Fu}) {
+        int32_t mixed = (3 * static_cast<int32_t>(p) - static_cast<int32_t>(q)) / 2;
+        result += (q & mask) + (static_cast<uint32_t>(mixed) & mask);
+    }
+    return static_cast<uint16_t>(result);
+}
+
+struct Picture {
+    int screenX, screenY, width, height;  // where the world picture lands
+};
+
+// Pixel by pixel: every screen pixel shows the cell the mouse handler reports
+// for it, in the colour the mode gives.
+template <typename ColourOf>
+void paintPixels(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ColourOf&& colourOf) {
+    World& world = runtime.world;
+    const int sw = screen->w, sh = screen->h;
+    const int x0 = std::max(picture.screenX, 0), x1 = std::min(picture.screenX + picture.width, sw);
+    const int y0 = std::max(picture.screenY, 0), y1 = std::min(picture.screenY + picture.height, sh);
+    if (x0 >= x1 || y0 >= y1) return;
+    std::vector<int> columns(static_cast<std::size_t>(x1 - x0));
+    for (int x = x0; x < x1; ++x) {
+        int cx = cellAt(runtime, x, picture.screenY).x;
+        columns[x - x0] = cx >= 0 && cx < world.gridWidth() ? cx : -1;
+    }
+    uint16_t* pixels = pixels16(screen);
+    const int stride = stride16(screen);
+    for (int y = y0; y < y1; ++y) {
+        const int cy = cellAt(runtime, picture.screenX, y).y;
+        uint16_t* row = pixels + y * stride;
+        if (cy < 0 || cy >= world.gridHeight()) continue;
+        const int offset = cy * world.stride();
+        for (int x = x0; x < x1; ++x) {
+            const int cx = columns[x - x0];
+            if (cx >= 0) row[x] = colourOf(offset + cx, row[x]);
+        }
+    }
+}
+
+void blitLayer(SDL_Surface* layer, const SDL_Rect& source, SDL_Surface* screen, const Picture& picture) {
+    SDL_Rect from = source, to{picture.screenX, picture.screenY, 0, 0};
+    SDL_BlitSurface(layer, &from, screen, &to);
+}
+
+void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
+    View& view = runtime.view;
+    World& world = runtime.world;
+    const int32_t mode = view.v.view->value;
+    const int z = zoomOf(runtime);
+    const uint16_t* colours = world.colours();
+    const uint16_t* cells = world.cells();
+    if (mode >= 1 && mode <= 8) {
+        std::vector<uint16_t> table = propertyColours(runtime, mode);
+        paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
+            uint16_t id = cells[i];
+            return id < table.size() ? table[id] : uint16_t{0};
+        });
+        return;
+    }
+    if (mode >= -3 && mode <= -1) {
+        std::vector<uint16_t> table = propertyColours(runtime, mode);
+        paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
+            uint16_t id = cells[i];
+            return id < table.size() ? table[id] : uint16_t{0};
+        });
+        return;
+    }
+    if (mode == 10) {
+        const int up = view.v.alpha1->value, down = view.v.alpha2->value;
+        paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return fade(p, colours[i], up, down); });
+        return;
+    }
+    if (mode == 11) {
+        paintPixels(runtime, screen, picture,
+                    [&](int i, uint16_t p) { return static_cast<uint16_t>((uint32_t{p} + colours[i]) / 2); });
+        return;
+    }
+    if (mode == 12) {
+        paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return glow(p, colours[i]); });
+        return;
+    }
+    if (z > 1) {
+        paintPixels(runtime, screen, picture, [&](int i, uint16_t) { return colours[i]; });
+        return;
+    }
+    // Zoom 1: blits, with the picture layers and translucency.
+    Cell origin = cellAt(runtime, picture.screenX, picture.screenY);
+    SDL_Rect source{origin.x, origin.y, picture.width, picture.height};
+    SDL_Surface* layer = world.colourSurface();
+    const uint16_t clearColour = world.displayColour(kClear);
+    bool keyed = false;
+    if (view.backgroundLayer) {
+        blitLayer(view.backgroundLayer.get(), source, screen, picture);
+        keyed = true;
+    }
+    if (view.v.alpha1->value < 255) {
+        SDL_SetColorKey(layer, SDL_FALSE, 0);
+        SDL_SetSurfaceBlendMode(layer, SDL_BLENDMODE_BLEND);
+        SDL_SetSurfaceAlphaMod(layer, static_cast<uint8_t>(std::max(view.v.alpha1->value, 0)));
+        blitLayer(layer, source, screen, picture);
+        SDL_SetSurfaceBlendMode(layer, SDL_BLENDMODE_NONE);
+        SDL_SetSurfaceAlphaMod(layer, 255);
+        keyed = true;
+    }
+    SDL_SetColorKey(layer, keyed ? SDL_TRUE : SDL_FALSE, clearColour);
+    blitLayer(layer, source, screen, picture);
+    SDL_SetColorKey(layer, SDL_FALSE, 0);
+    if (view.foregroundLayer) {
+        SDL_Surface* foreground = view.foregroundLayer.get();
+        SDL_SetSurfaceBlendMode(foreground, SDL_BLENDMODE_BLEND);
+        SDL_SetSurfaceAlphaMod(foreground, static_cast<uint8_t>(std::clamp(view.v.fgAlpha->value, 0, 255)));
+        const ViewVariables& v = view.v;
+        SDL_SetColorKey(foreground, v.fgTransparent->value != 0 ? SDL_TRUE : SDL_FALSE,
+                        rgb565(byte(v.fgTransparentR), byte(v.fgTransparentG), byte(v.fgTransparentB)));
+        blitLayer(foreground, source, screen, picture);
+    }
+}
+
+// The world picture's place: centred when the world is smaller than the view.
+// The scroll position is then set so that the mouse handler reports the cells
+// that are shown.
+Picture placeWorld(Runtime& runtime, const SDL_Surface* screen) {
+    View& view = runtime.view;
+    const int z = zoomOf(runtime);
+    const int viewWidth = screen->w - view.left - view.right - 1, viewHeight = screen->h - view.top - view.bottom - 1;
+    const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
+    Picture picture{view.left + 1, view.top + 1, viewWidth, viewHeight};
+    if (viewWidth + 2 * z > worldWidth * z) {
+        picture.screenX = static_cast<int>(viewWidth / 2 + view.left - (worldWidth / 2) * z + z + 1);
+        picture.width = static_cast<int>((worldWidth - 2) * z);
+        view.scrollX = view.left + 1 - picture.screenX;
+    }
+    if (viewHeight + 2 * z - 1 > worldHeight * z) {
+        picture.screenY = static_cast<int>(viewHeight / 2 - (worldHeight / 2) * z + z + view.top);
+        picture.height = static_cast<int>(worldHeight * z);
+        view.scrollY = view.top + 2 - z - picture.screenY;
+    }
+    view.v.scrollX->value = view.scrollX;
+    view.v.scrollY->value = view.scrollY;
+    return picture;
+}
+
+void drawConsole(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
+    View& view = runtime.view;
+    Console& console = runtime.console;
+    const int sw = screen->w;
+    if (view.v.console->value == 0) {
+        if (!fullRedraw && !console.changed()) return;
+        const uint16_t colour = view.borderColour;
+        if (!console.changed()) {
+            Layer layer = layerOf(screen);
+            auto plot = [&](int64_t x, int64_t y) { layer.at(x, y) = colour; };
+            forLine(layer, sw - 11, 0, 5, 5, plot);
+            forLine(layer, sw - 1, 0, -5, 5, plot);
+        } else {
+            Layer layer = layerOf(screen);
+            auto plot = [&](int64_t x, int64_t y) { layer.at(x, y) = colour; };
+            for (int length = 1; length <= 6; ++length) {
+                forLine(layer, sw - 1 - 2 * length, 0, length, length, plot);
+                forLine(layer, sw - 1, 2 * length - 2, -length, -length + 1, plot);
+            }
+        }
+        return;
+    }
+    console.clearChanged();
+    SDL_Rect target{0, 0, 0, 0};
+    SDL_BlitSurface(console.picture(), nullptr, screen, &target);
+    const int consoleHeight = std::min(kConsoleHeight, screen->h);
+    Layer layer = layerOf(screen);
+    auto plot = [&](int64_t x, int64_t y) { layer.at(x, y) = view.borderColour; };
+    forLine(layer, sw - 15, consoleHeight - 8, 7, 7, plot);
+    forLine(layer, sw - 1, consoleHeight - 8, -7, 7, plot);
+    horizontalLine(screen, 0, sw - 1, consoleHeight, view.borderColour);
+}
+
+void drawStatusLine(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
+    View& view = runtime.view;
+    if (view.v.status->value == 0) return;
+    const std::string& text = runtime.status.text();
+    if (!fullRedraw && text == view.lastStatusText) return;
+    view.lastStatusText = text;
+    const int sw = screen->w, sh = screen->h;
+    horizontalLine(screen, 0, sw - 1, sh - kStatusLineHeight, view.borderColour);
+    fillRect(screen, 0, sh - 17, sw, 17, view.backgroundColour);
+    drawText(screen, runtime.fonts.status(), text, 2, sh - 2, view.borderColour, false);
+}
+
+// The preview runs DRAW with PREVIEW set, so that drawing statements paint
+// the colour layer only; the next full repaint removes it.
+void runPreview(Runtime& runtime) {
+    View& view = runtime.view;
+    World& world = runtime.world;
+    if (runtime.input.mouseInWorld && view.v.showPreview->value != 0) {
+        view.v.preview->value = 1;
+        world.markColourLayerStale();
+        world.repaintColourLayer();
+        view.v.x->value = runtime.input.lastCellX;
+        view.v.y->value = runtime.input.lastCellY;
+        view.v.button->value = 1;
+        view.v.clicked->value = 1;
+        runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("DRAW"));
+        view.previewDirty = true;
+        view.v.preview->value = 0;
+    } else if (view.previewDirty) {
+        world.markColourLayerStale();
+        world.repaintColourLayer();
+        view.previewDirty = false;
+    }
+}
+
+}  // namespace
+
+void composeFrame(Runtime& runtime, SDL_Surface* screen) {
+    View& view = runtime.view;
+    Menus& menus = runtime.menus;
+    ViewVariables& v = view.v;
+    World& world = runtime.world;
+    LockGuard guard(world.resizeLock());
+    if (v.console->value != view.lastConsole) {
+        view.lastConsole = v.console->value;
+        menus.requestRedraw(3);
+    }
+    view.borderColour = rgb565(byte(v.borderR), byte(v.borderG), byte(v.borderB));
+    view.backgroundColour = rgb565(byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB));
+    view.labelForeground = SDL_Color{byte(v.menuFontR), byte(v.menuFontG), byte(v.menuFontB), 255};
+    view.labelBackground = SDL_Color{byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB), 255};
+
+    if (v.status->value != view.lastStatus || v.menuTop->value != view.lastMenuTop ||
+        v.menuLeft->value != view.lastMenuLeft || v.menuRight->value != view.lastMenuRight ||
+        v.menuBottom->value != view.lastMenuBottom) {
+        view.lastStatus = v.status->value;
+        view.lastMenuTop = v.menuTop->value;
+        view.lastMenuLeft = v.menuLeft->value;
+        view.lastMenuRight = v.menuRight->value;
+        view.lastMenuBottom = v.menuBottom->value;
+        view.top = v.menuTop->value - 1;
+        view.left = v.menuLeft->value - 1;
+        view.right = v.menuRight->value;
+        view.bottom = v.menuBottom->value + (v.status->value != 0 ? kStatusLineHeight : 0);
+        SDL_FillRect(screen, nullptr, view.backgroundColour);
+        menus.requestRedraw(3);
+        v.windowHeight->value = screen->h - view.top - view.bottom - 1;
+        v.windowWidth->value = screen->w - view.left - view.right - 1;
+        runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
+        return;
+    }
+    if (v.zoom->value != view.lastZoom) {
+        view.lastZoom = v.zoom->value;
+        menus.requestRedraw(2);
+    }
+    if (menus.redrawLevel >= 3) rebuildPanels(runtime, screen);
+    clampScroll(runtime, screen);
+    Picture picture = placeWorld(runtime, screen);
+    view.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
+
+    const int sw = screen->w, sh = screen->h;
+    const bool fullRedraw = menus.redrawLevel >= 2;
+    if (fullRedraw) {
+        const bool keepsPicture = v.view->value == 10 || (v.view->value == 0 && v.alpha1->value <= 255);
+        if (keepsPicture) {
+            // The translucent and blended views build on the previous frame.
+            fillRect(screen, 0, 0, picture.screenX, sh, view.backgroundColour);
+            fillRect(screen, picture.screenX + picture.width, 0, sw - picture.screenX - picture.width, sh,
+                     view.backgroundColour);
+        } else {
+            SDL_FillRect(screen, nullptr, view.backgroundColour);
+        }
+        rectOutline(screen, view.left, view.top, sw - view.right - view.left, sh - view.bottom - view.top,
+                    view.borderColour);
+    }
+    const int px0 = picture.screenX, py0 = picture.screenY;
+    const int px1 = picture.screenX + picture.width, py1 = picture.screenY + picture.height;
+    verticalLine(screen, px0 - 1, view.top, py1, view.borderColour);
+    verticalLine(screen, px1, py0, sh - view.bottom, view.borderColour);
+    horizontalLine(screen, px0, sw - view.right, py0 - 1, view.borderColour);
+    horizontalLine(screen, view.left, px1, py1, view.borderColour);
+
+    blitPanels(runtime, screen);
+    runPreview(runtime);
+    worldPicture(runtime, screen, picture);
+    drawSubmenu(runtime, screen);
+    drawConsole(runtime, screen, fullRedraw);
+    drawStatusLine(runtime, screen, fullRedraw);
+    view.pointerOverMenu = false;
+    menus.redrawLevel = 0;
+}
+
+}  // namespace ef2

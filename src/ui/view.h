@@ -1,0 +1,83 @@
+#pragma once
+// The window's picture: the world view framed by the menu panels, the
+// submenu, the console and the status line, composed into the program's own
+// RGB565 screen once per redraw.
+
+#include <SDL_mouse.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "script/variable_table.h"
+#include "world/surface.h"
+
+namespace ef2 {
+
+class Runtime;
+
+// The status line takes this many pixels at the bottom of the window.
+constexpr int kStatusLineHeight = 18;
+constexpr int kCursorCount = 11;  // the system cursor and ten of our own
+
+struct ViewVariables {
+    Variable *zoom, *menuTop, *menuBottom, *menuLeft, *menuRight, *status, *console, *view;
+    Variable *viewMaxPos, *viewMaxNeg, *viewNegR, *viewNegG, *viewNegB, *viewPosR, *viewPosG, *viewPosB;
+    Variable *viewR, *viewG, *viewB, *showPreview, *alpha1, *alpha2, *cursor, *x, *y;
+    Variable *borderR, *borderG, *borderB, *backgroundR, *backgroundG, *backgroundB;
+    Variable *menuFontR, *menuFontG, *menuFontB;
+    Variable *fgTransparentR, *fgTransparentG, *fgTransparentB, *fgTransparent, *fgAlpha, *solidDraw;
+    Variable *scrollX, *scrollY, *preview, *windowWidth, *windowHeight, *button, *clicked;
+};
+
+class View {
+public:
+    ViewVariables v{};
+    SDL_Surface* screen = nullptr;  // the program's screen, set by the main program
+    // Panel extents: top, left, right, bottom (the bottom one includes the
+    // status line when it is shown).
+    int top = 32, left = 32, right = 32, bottom = 52;
+    int scrollX = 0, scrollY = 0;
+
+    // Where the world picture was drawn in the last frame.
+    SDL_Rect worldRect{0, 0, 0, 0};
+
+    SurfacePtr backgroundLayer;
+    SurfacePtr foregroundLayer;
+
+    // Colours of this frame.
+    uint16_t borderColour = 0xFFFF, backgroundColour = 0;
+    SDL_Color labelForeground{255, 255, 255, 255}, labelBackground{0, 0, 0, 255};
+
+    // Last-seen values that trigger a new layout or redraw.
+    int32_t lastConsole = 0, lastStatus = -1, lastMenuTop = -1, lastMenuLeft = -1, lastMenuRight = -1,
+            lastMenuBottom = -1, lastZoom = -1;
+    bool previewDirty = false;
+    std::string lastStatusText;
+    bool pointerOverMenu = false;
+
+    std::array<SDL_Cursor*, kCursorCount> cursors{};
+    ~View();
+};
+
+// Creates the presentation variables with their defaults, the cursors (when
+// there is a window) and requests a full redraw.
+void setUpPresentation(Runtime& runtime, bool withCursors);
+
+// Keeps the scroll position within what the world and the window allow.
+void clampScroll(Runtime& runtime, const SDL_Surface* screen);
+void setScroll(Runtime& runtime, const SDL_Surface* screen, int x, int y);
+
+// Sets WINDOWHEIGHT and WINDOWWIDTH from the screen and the panels and runs
+// WINDOWRESIZED.
+void layoutWindow(Runtime& runtime, const SDL_Surface* screen);
+
+void composeFrame(Runtime& runtime, SDL_Surface* screen);
+
+// The cell under a window pixel, as the mouse handler reports it.
+struct Cell {
+    int x, y;
+};
+Cell cellAt(Runtime& runtime, int x, int y);
+
+}  // namespace ef2
