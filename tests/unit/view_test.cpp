@@ -1,0 +1,231 @@
+// Frame composition, panels, the console and icons, rendered off screen.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/screen_fixture.h"
+#include "support/test_runtime.h"
+#include "ui/icons.h"
+#include "ui/menus.h"
+#include "ui/text.h"
+#include "statements/interface.h"
+
+namespace ef2 {
+namespace {
+
+using test::ScreenFixture;
+
+// A 32 x 32 HEX icon: every digit F.
+std::string solidHex() { return std::string(256, 'F'); }
+
+ButtonPtr button(const std::string& type, const std::string& argument = "") {
+    auto made = std::make_shared<MenuButton>();
+    made->icon = std::make_shared<IconRecord>();
+    made->icon->type = type;
+    made->icon->argument = argument;
+    return made;
+}
+
+class Panels : public ScreenFixture {};
+
+TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
+    std::vector<ButtonPtr> row = {button("HEX", solidHex()), button("SEPARATOR", "5"), button("HEX", solidHex()),
+                                  button("SEPARATOR", "-8"), button("HEX", solidHex())};
+    SurfacePtr picture = buildPanel(runtime, row, Orientation::Horizontal, 10, 10, true);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(row[2]->x, 37);
+    EXPECT_EQ(row[4]->x, 61);  // overlapping the previous one by 8
+    EXPECT_EQ(picture->w, 93);
+    EXPECT_EQ(picture->h, 32);
+
+    std::vector<ButtonPtr> centred = {button("SEPARATOR", "0"), button("HEX", solidHex()), button("SEPARATOR", "0")};
+    buildPanel(runtime, centred, Orientation::Horizontal, 100, 32, false);
+    EXPECT_EQ(centred[1]->x, 34);
+
+    std::vector<ButtonPtr> lines = {button("HEX", solidHex()), button("NEWLINE", "40"), button("NEWLINE"),
+                                    button("HEX", solidHex())};
+    picture = buildPanel(runtime, lines, Orientation::Horizontal, 1, 1, true);
+    EXPECT_EQ(lines[3]->x, 0);
+    EXPECT_EQ(lines[3]->y, 40);  // empty lines collapse; NEWLINE 40 sized the first
+    EXPECT_EQ(picture->h, 72);
+
+    std::vector<ButtonPtr> column = {button("HEX", solidHex()), button("UNKNOWN")};
+    buildPanel(runtime, column, Orientation::Vertical, 1, 1, true);
+    EXPECT_EQ(column[1]->x, 8);  // the 16-pixel empty icon is centred in the column
+    EXPECT_EQ(column[1]->y, 32);
+
+    std::vector<ButtonPtr> nothing = {button("SEPARATOR", "5")};
+    EXPECT_EQ(buildPanel(runtime, nothing, Orientation::Horizontal, 10, 10, false), nullptr);
+}
+
+TEST_F(Panels, MenuStatementsBuildPanelsThatShowOnScreen) {
+    run("MENU LEFT ADD TEXT Red HEX " + solidHex() + " <SET HIT 1>\nMENU LEFT ADD TEXT Red2 HEX " + solidHex() +
+        " <SET HIT 2>\n");
+    compose();
+    const PanelState& left = runtime.menus.panels[kLeftPanel];
+    ASSERT_NE(left.picture, nullptr);
+    EXPECT_EQ(left.rect.x, 0);
+    EXPECT_EQ(left.rect.y, runtime.view.top);
+    // HEX icons of a MENU button have no colour expressions: they are black.
+    EXPECT_EQ(pixel(5, runtime.view.top + 5), 0);
+    run("MENU LEFT CLEAR\n");
+    compose();
+    EXPECT_EQ(runtime.menus.panels[kLeftPanel].picture, nullptr);
+}
+
+class Frames : public ScreenFixture {
+public:
+    Frames() : ScreenFixture(8, 6, 200, 200) {}
+};
+
+TEST_F(Frames, SmallWorldsAreCentredAndScrollingIsClamped) {
+    compose();
+    const SDL_Rect& rect = runtime.view.worldRect;
+    EXPECT_EQ(rect.w, 8);
+    EXPECT_EQ(rect.h, 6);
+    // The mouse reports the cell that is shown under it.
+    Cell first = cellAt(runtime, rect.x, rect.y);
+    EXPECT_EQ(first.x, 1);
+    EXPECT_EQ(first.y, 1);
+    Cell last = cellAt(runtime, rect.x + rect.w - 1, rect.y + rect.h - 1);
+    EXPECT_EQ(last.x, 8);
+    EXPECT_EQ(last.y, 6);
+
+    runtime.world.resize(1000, 1000);
+    setScroll(runtime, screen.get(), 100000, -100000);
+    EXPECT_EQ(runtime.view.scrollY, 0);
+    EXPECT_EQ(runtime.view.scrollX, 1002 - 200 + runtime.view.left + runtime.view.right + 1 - 2);
+    EXPECT_EQ(value("SCROLLX"), runtime.view.scrollX);
+}
+
+TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
+    uint16_t light = test::defineElement(runtime, "Light", 0);
+    uint16_t heavy = test::defineElement(runtime, "Heavy", 5000);
+    runtime.elements.setColour(light, 255, 0, 0);
+    runtime.elements.setColour(heavy, 0, 0, 255);
+    runtime.elements.setCustomColour(heavy, 1, 2, 255);
+    test::put(runtime, 1, 1, light);
+    test::put(runtime, 2, 1, heavy);
+    compose();
+    const SDL_Rect rect = runtime.view.worldRect;
+    auto at = [&](int cellX, int cellY) { return pixel(rect.x + cellX - 1, rect.y + cellY - 1); };
+    EXPECT_EQ(at(1, 1), rgb565(255, 0, 0));
+    EXPECT_EQ(at(2, 1), rgb565(0, 0, 255));
+    EXPECT_EQ(at(3, 1), 0);
+
+    run("VIEW = 1\n");  // weight: 0 in VIEWR/G/B, heavier saturating toward VIEWPOS
+    compose();
+    EXPECT_EQ(at(1, 1), rgb565(255, 0, 0));                   // weight 0
+    EXPECT_EQ(at(2, 1), rgb565(0, 0, 255 * 1199 / 1200));     // beyond VIEWMAXPOS
+    run("VIEW = -1\n");
+    compose();
+    EXPECT_EQ(at(2, 1), rgb565(0, 255, 0));
+    run("VIEW = 99\n");  // unknown views show the plain world
+    compose();
+    EXPECT_EQ(at(2, 1), rgb565(0, 0, 255));
+
+    run("VIEW = 11\n");  // average with the previous frame
+    compose();
+    EXPECT_EQ(at(1, 1), rgb565(255, 0, 0));
+    test::put(runtime, 1, 1, 0);
+    composeFrame(runtime, screen.get());
+    // The average is taken of whole 16-bit values, so channels bleed.
+    EXPECT_EQ(at(1, 1), rgb565(255, 0, 0) / 2);
+    run("VIEW = 10\nALPHA1 = 1\nALPHA2 = 1\n");  // fade: one step per channel and frame
+    test::put(runtime, 1, 1, light);
+    uint16_t before = at(1, 1);  // red 15, green 32 (bled), blue 0
+    composeFrame(runtime, screen.get());
+    EXPECT_EQ(at(1, 1), before + (1 << 11) - (1 << 5));
+}
+
+TEST_F(Frames, ZoomRepeatsEachCellAndTheMouseAgrees) {
+    uint16_t red = test::defineElement(runtime, "Red", 0);
+    runtime.elements.setColour(red, 255, 0, 0);
+    test::put(runtime, 2, 2, red);
+    run("ZOOM = 3\n");
+    compose();
+    int found = 0;
+    for (int y = 0; y < screen->h; ++y) {
+        for (int x = 0; x < screen->w; ++x) {
+            if (pixel(x, y) != rgb565(255, 0, 0)) continue;
+            ++found;
+            Cell cell = cellAt(runtime, x, y);
+            EXPECT_EQ(cell.x, 2) << "pixel " << x << ", " << y;
+            EXPECT_EQ(cell.y, 2) << "pixel " << x << ", " << y;
+        }
+    }
+    EXPECT_EQ(found, 9);
+}
+
+TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
+    std::string log = std::string(::testing::TempDir()) + "console_test.txt";
+    runtime.console.openLog(log);
+    for (int i = 1; i <= 20; ++i) runtime.console.print("line " + std::to_string(i));
+    std::ifstream file(log);
+    int lines = 0;
+    for (std::string line; std::getline(file, line);) ++lines;
+    EXPECT_EQ(lines, 20);
+    // Each line is 14 pixels high: the picture holds the newest 14 lines.
+    SDL_Surface* picture = runtime.console.picture();
+    auto rowHasInk = [&](int top) {
+        for (int y = top; y < top + kConsoleLineHeight; ++y) {
+            for (int x = 0; x < 80; ++x) {
+                if (pixels16(picture)[y * stride16(picture) + x] != 0) return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(rowHasInk(kConsoleHeight - 14));
+    EXPECT_TRUE(rowHasInk(kConsoleHeight - 14 * 14));
+    run("CONSOLE = 1\n");
+    compose();
+    EXPECT_FALSE(runtime.console.changed());  // shown: the mark is cleared
+}
+
+TEST_F(Frames, HexIconsTextClippingAndWrite) {
+    IconRecord icon;
+    icon.type = "HEX";
+    icon.argument = "F0";
+    runtime.parser.parseText("ELEMENT G Lit 1 2 3 0 1 1 1 0 \"\" 0 HEX \"F0\" 255 255 255\n", 0, std::nullopt);
+    const Element* lit = runtime.elements.get(runtime.elements.idOfName("Lit", false));
+    ASSERT_NE(lit, nullptr);
+    SurfacePtr picture = renderIcon(runtime, *lit->icon);
+    ASSERT_EQ(picture->w, 32);
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(pixels16(picture.get())[x], x < 4 ? 0xFFFF : 0) << "pixel " << x;
+    }
+    // Text never writes outside its target, wherever it is placed.
+    SurfacePtr small = makeSurface16(10, 10);
+    for (int x : {-50, -5, 0, 5, 9, 500}) {
+        drawText(small.get(), runtime.fonts.console(), "Emberfall", x, 8, 0xFFFF, false);
+        drawText(small.get(), runtime.fonts.console(), "Emberfall", x, -20, 0xFFFF, true);
+    }
+}
+
+TEST_F(Panels, WriteDrawsTextIntoTheWorldAndReportsItsSize) {
+    run("WRITE 2 10 30 0 TEXT \"Nothing\"\n");
+    EXPECT_EQ(test::countCells(runtime, 2), 0);
+    run("WRITE 2 100 30 12 CENTER TEXT \"Hello\"\n");
+    EXPECT_GT(value("WRITEWIDTH"), 10);
+    EXPECT_GT(value("WRITEHEIGHT"), 5);
+    int cells = test::countCells(runtime, 2);
+    EXPECT_GT(cells, 20);
+    for (int y = 1; y <= 420; ++y) {
+        for (int x = 1; x <= 420; ++x) {
+            if (runtime.world.interiorCell(x, y) != 2) continue;
+            EXPECT_LE(y, 30 + 4) << "below the baseline more than a descender";
+            EXPECT_GE(x, 100 - value("WRITEWIDTH") / 2 - 1);
+        }
+    }
+}
+
+TEST_F(Frames, StatusTextIsCutAtItsCapacity) {
+    for (int i = 0; i < 600; ++i) run("STATUS ADDTEXT \"0123456789\"\n");
+    EXPECT_EQ(runtime.status.text().size(), kStatusCapacity);
+    run("STATUS CLEAR\nSTATUS ADDNUMBER 42\nSTATUS ADDTEXT \" \"\nSTATUS ADDELEMENT 1\n");
+    EXPECT_EQ(runtime.status.text(), "42 Nothing");
+}
+
+}  // namespace
+}  // namespace ef2
