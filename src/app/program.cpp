@@ -68,7 +68,9 @@ bool Program::startUp() {
     }
     runtime_.console.openLog("console.txt");
     runtime_.console.setEchoToStdout(headless);
-    if (!runtime_.fonts.open()) std::fprintf(stderr, "emberfall2: cannot open \"font.ttf\"; text will not show\n");
+    // The font sits next to the program; a working directory of its own may lack it.
+    std::string font = fileReadable(kFontFile) ? std::string(kFontFile) : programFolder() + "/" + kFontFile;
+    if (!runtime_.fonts.open(font)) std::fprintf(stderr, "emberfall2: cannot open \"%s\"; text will not show\n", font.c_str());
     runtime_.console.setFont(runtime_.fonts.console());
     runtime_.view.screen = display_->screen();
 
