@@ -32,6 +32,7 @@ private:
     void loadStartFiles(const std::string& startFile);
     void frameLoop();
     int runFixedSteps(int64_t steps);
+    int writeExitFiles();
     void loopPass();
     void simulationStep();
     void updateScreen();

@@ -11,10 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "io/file_state.h"
+#include "platform/desktop.h"
 #include "script/interpreter.h"
 #include "script/message_buffer.h"
 #include "script/parameter_stack.h"
 #include "script/parser.h"
+#include "script/string_table.h"
 #include "script/timer_queue.h"
 #include "script/variable_table.h"
 #include "ui/console.h"
@@ -49,6 +52,9 @@ public:
     TimerQueue timers;
     KeyNames keyNames;
     StampTable stamps;
+    StringTable strings;
+    FileState files;
+    DesktopSettings desktop;  // set by the main program at start
 
     // The one way to report a line: to the console for origin 0, otherwise
     // back to the network connection the text came from.

@@ -5,8 +5,10 @@
 #include "script/parser.h"
 #include "statements/control.h"
 #include "statements/drawing.h"
+#include "statements/files.h"
 #include "statements/input.h"
 #include "statements/listing.h"
+#include "statements/messages.h"
 #include "statements/world_editing.h"
 
 namespace ef2 {
@@ -54,6 +56,16 @@ const std::vector<Keyword>& keywordTable() {
         {"COUNT", parseCount},
         {"CLOSEST", parseClosest},
         {"DRAW", parseDraw},
+        // Files and messages.
+        {"SAVE", parseSave},
+        {"LOAD", parseLoad},
+        {"FILE", parseFile},
+        {"GETFILE", parseGetFile},
+        {"INCLUDE", parseInclude},
+        {"Include", parseInclude},
+        {"SYSTEM", parseSystem},
+        {"MESSAGE", parseMessage},
+        {"Message", parseMessageLine},
     };
     return table;
 }
