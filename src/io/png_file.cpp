@@ -27,15 +27,28 @@ void quietWarning(png_structp, png_const_charp) {}
 
 // Everything between setjmp and the return is C calls on buffers the caller
 // owns, so that a jump back skips no destructor.
-bool encodeRows(png_structp png, png_infop info, std::FILE* file, int width, int height, PngSamples samples,
+struct Encoding {
+    int width, height;
+    PngSamples samples;
+    PngEffort effort;
+};
+
+// The compression level of PngEffort::Fast.
+constexpr int kFastCompressionLevel = 3;
+
+bool encodeRows(png_structp png, png_infop info, std::FILE* file, const Encoding& encoding,
                 const PngRowFiller& fillRow, std::vector<uint8_t>& row) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
-    const int depth = samples == PngSamples::Rgb16 ? 16 : 8;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), depth,
+    const int depth = encoding.samples == PngSamples::Rgb16 ? 16 : 8;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(encoding.width), static_cast<png_uint_32>(encoding.height), depth,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (encoding.effort == PngEffort::Fast) {
+        png_set_compression_level(png, kFastCompressionLevel);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    }
     png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < encoding.height; ++y) {
         fillRow(y, row.data());
         png_write_row(png, row.data());
     }
@@ -82,7 +95,8 @@ bool decodeRows(png_structp png, png_infop info, std::FILE* file, const PngSizeC
 
 }  // namespace
 
-bool writePng(const std::string& path, int width, int height, PngSamples samples, const PngRowFiller& fillRow) {
+bool writePng(const std::string& path, int width, int height, PngSamples samples, const PngRowFiller& fillRow,
+              PngEffort effort) {
     if (width <= 0 || height <= 0 || static_cast<uint32_t>(width) > kMaxPngSide ||
         static_cast<uint32_t>(height) > kMaxPngSide) {
         return false;
@@ -93,7 +107,7 @@ bool writePng(const std::string& path, int width, int height, PngSamples samples
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     std::vector<uint8_t> row(static_cast<std::size_t>(width) * (samples == PngSamples::Rgb16 ? 6 : 3));
-    bool written = info && encodeRows(png, info, file.get(), width, height, samples, fillRow, row);
+    bool written = info && encodeRows(png, info, file.get(), Encoding{width, height, samples, effort}, fillRow, row);
     png_destroy_write_struct(&png, info ? &info : nullptr);
     written = std::fclose(file.release()) == 0 && written;
     return written;

@@ -21,9 +21,17 @@ enum class PngSamples { Rgb8, Rgb16 };
 // Fills the bytes of row `y` (3 or 6 bytes a pixel, big-endian samples).
 using PngRowFiller = std::function<void(int y, uint8_t* row)>;
 
-// Writes an RGB picture (colour type 2, no interlace, default compression and
-// filters). False when the file cannot be created or written.
-bool writePng(const std::string& path, int width, int height, PngSamples samples, const PngRowFiller& fillRow);
+// How hard the encoder works. Fast is zlib level 3 without row filters: on
+// world pictures, whose pixels interleave colour and id bytes, the filters
+// gain nothing and level 6 costs three times as long for files a sixth
+// smaller (see bench/file_bench.cpp).
+enum class PngEffort { Default, Fast };
+
+// Writes an RGB picture (colour type 2, no interlace, the standard
+// compression and filter methods). False when the file cannot be created or
+// written.
+bool writePng(const std::string& path, int width, int height, PngSamples samples, const PngRowFiller& fillRow,
+              PngEffort effort = PngEffort::Default);
 
 // Decides from the header whether a picture of that size is read at all, and
 // may prepare the caller's buffers; false refuses the file.

@@ -138,7 +138,7 @@ bool saveWorldPng(const World& world, const ElementTable& elements, const std::s
             bytes[5] = 0;
         }
     };
-    return writePng(name, world.gridWidth(), world.gridHeight(), PngSamples::Rgb16, fillRow);
+    return writePng(name, world.gridWidth(), world.gridHeight(), PngSamples::Rgb16, fillRow, PngEffort::Fast);
 }
 
 bool saveWorldBmp(const World& world, const ElementTable& elements, const std::string& name) {
