@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/command_line.h"
 #include "platform/desktop.h"
 #include "platform/links.h"
 #include "platform/shell.h"
@@ -113,21 +112,6 @@ TEST(MessageBuffer, AppendingBeyondItsSizeKeepsTheFirst31999Bytes) {
     runtime.parser.parseText("MESSAGE ADDTEXT 0123456789ABCDEF\nMESSAGE ADDNUMBER 77", 0, std::nullopt);
     EXPECT_EQ(runtime.message.text().size(), 31999u);
     EXPECT_EQ(runtime.message.text().substr(31988), "aa012345678");
-}
-
-TEST(CommandLine, SaveAndScreenshotNeedStepsAndAssumeYesIsAFlag) {
-    const char* withSteps[] = {"emberfall2", "--steps", "5", "--save", "w.png", "--screenshot", "s.png",
-                               "--assume-yes", "scene.ef2"};
-    CommandLineResult parsed = parseCommandLine(9, withSteps);
-    EXPECT_EQ(parsed.error, "");
-    EXPECT_EQ(parsed.commandLine.savePath, "w.png");
-    EXPECT_EQ(parsed.commandLine.screenshotPath, "s.png");
-    EXPECT_TRUE(parsed.commandLine.assumeYes);
-    EXPECT_EQ(parsed.commandLine.arguments, std::vector<std::string>{"scene.ef2"});
-    const char* withoutSteps[] = {"emberfall2", "--save", "w.png"};
-    EXPECT_EQ(parseCommandLine(3, withoutSteps).error, "--save needs --steps N");
-    const char* missingValue[] = {"emberfall2", "--steps", "1", "--screenshot"};
-    EXPECT_EQ(parseCommandLine(4, missingValue).error, "option --screenshot needs a value");
 }
 
 }  // namespace

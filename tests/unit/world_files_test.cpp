@@ -373,24 +373,6 @@ TEST_F(CorruptFiles, PicturesNoWorldMayHaveAreRefused) {
     EXPECT_EQ(runtime.world.height(), 1);
 }
 
-TEST(QuickSaves, SlotsKeepTheGridAndResizeOnLoad) {
-    Runtime runtime;
-    test::createWorld(runtime, 20, 10);
-    defineManyElements(runtime);
-    fillWithPattern(runtime, 4);
-    const Grid saved = gridOf(runtime.world);
-    QuickSaveSlots slots;
-    slots.save(runtime.world, 10000);
-    slots.save(runtime.world, 10001);
-    slots.save(runtime.world, -1);
-    runtime.world.resize(40, 40);
-    EXPECT_FALSE(slots.load(runtime.world, 10001));
-    EXPECT_FALSE(slots.load(runtime.world, 0));
-    EXPECT_EQ(runtime.world.width(), 40);
-    ASSERT_TRUE(slots.load(runtime.world, 10000));
-    EXPECT_TRUE(gridOf(runtime.world) == saved);
-}
-
 TEST(Stamps, SavedStampLoadsBackWithTheSameRawIds) {
     TempFolder folder;
     StampTable stamps;
