@@ -25,8 +25,6 @@ constexpr uint32_t kMaxPngSide = 16386;
 [[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void quietWarning(png_structp, png_const_charp) {}
 
-// Everything between setjmp and the return is C calls on buffers the caller
-// owns, so that a jump back skips no destructor.
 struct Encoding {
     int width, height;
     PngSamples samples;
@@ -36,6 +34,9 @@ struct Encoding {
 // The compression level of PngEffort::Fast.
 constexpr int kFastCompressionLevel = 3;
 
+// Between setjmp and the return only libpng and the caller's callbacks run,
+// on buffers the caller owns, so a jump back skips no destructor. The same
+// holds for decodeRows.
 bool encodeRows(png_structp png, png_infop info, std::FILE* file, const Encoding& encoding,
                 const PngRowFiller& fillRow, std::vector<uint8_t>& row) {
     if (setjmp(png_jmpbuf(png))) return false;
