@@ -46,6 +46,12 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
             line.steps = steps;
         } else if (argument == "--workdir") {
             if (!needValue(line.workdir)) return result;
+        } else if (argument == "--save") {
+            if (!needValue(line.savePath)) return result;
+        } else if (argument == "--screenshot") {
+            if (!needValue(line.screenshotPath)) return result;
+        } else if (argument == "--assume-yes") {
+            line.assumeYes = true;
         } else if (argument.size() > 1 && argument[0] == '-' && argument != "-") {
             result.error = "unknown option " + argument + " (see --help)";
             return result;
@@ -54,6 +60,8 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
         }
     }
     if (line.bench && !line.steps) result.error = "--bench needs --steps N";
+    if (!line.savePath.empty() && !line.steps) result.error = "--save needs --steps N";
+    if (!line.screenshotPath.empty() && !line.steps) result.error = "--screenshot needs --steps N";
     return result;
 }
 
@@ -73,6 +81,9 @@ std::string usageText() {
            "  --steps N         run exactly N simulation steps, then exit\n"
            "  --bench           with --steps: print the speed and a checksum of the world\n"
            "  --workdir DIR     use DIR as the working directory\n"
+           "  --save FILE       with --steps: save the world at the exit (.png, .bmp or .ef2)\n"
+           "  --screenshot FILE with --steps: write one frame as a PNG at the exit\n"
+           "  --assume-yes      answer yes to every question (such as SYSTEM's)\n"
            "  --version         print the version\n"
            "  --help            print this text\n";
 }

@@ -13,6 +13,9 @@ struct CommandLine {
     std::optional<int64_t> steps;  // run exactly this many steps, then exit
     bool bench = false;
     std::string workdir;           // empty: the program's folder
+    std::string savePath;          // with --steps: the world is saved here at the exit
+    std::string screenshotPath;    // with --steps: one frame is written here as a PNG at the exit
+    bool assumeYes = false;        // questions are answered yes without asking
     std::vector<std::string> arguments;  // files and links, in order
     bool showVersion = false;
     bool showHelp = false;

@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
     for (std::string& argument : commandLine.arguments) {
         argument = ef2::absoluteArgument(argument, startDirectory);
     }
+    for (std::string* output : {&commandLine.savePath, &commandLine.screenshotPath}) {
+        if (!output->empty()) *output = ef2::absoluteArgument(*output, startDirectory);
+    }
     ef2::Runtime runtime;
     ef2::Program program(runtime, commandLine);
     return program.run();

@@ -9,7 +9,9 @@
 #include <ctime>
 
 #include "app/exit_request.h"
+#include "io/png_file.h"
 #include "io/script_file.h"
+#include "io/world_files.h"
 #include "ui/input.h"
 #include "ui/view.h"
 #include "platform/paths.h"
@@ -46,6 +48,7 @@ int Program::run() {
 
 bool Program::startUp() {
     bool headless = commandLine_.headless;
+    runtime_.desktop = DesktopSettings{headless, commandLine_.assumeYes};
     if (SDL_Init(headless ? SDL_INIT_TIMER : SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
         std::fprintf(stderr, "emberfall2: cannot start SDL: %s\n", SDL_GetError());
         return false;
@@ -246,7 +249,27 @@ int Program::runFixedSteps(int64_t steps) {
                     static_cast<unsigned long long>(worldChecksum(world)));
         std::fflush(stdout);
     }
-    return 0;
+    return writeExitFiles();
+}
+
+// --save and --screenshot; a file that cannot be written is an error.
+int Program::writeExitFiles() {
+    int status = 0;
+    const std::string& save = commandLine_.savePath;
+    if (!save.empty() && !saveWorldFile(runtime_.world, runtime_.elements, save)) {
+        std::fprintf(stderr, "emberfall2: cannot save the world to \"%s\"\n", save.c_str());
+        status = 1;
+    }
+    const std::string& screenshot = commandLine_.screenshotPath;
+    if (!screenshot.empty()) {
+        runtime_.world.repaintColourLayer();
+        composeFrame();
+        if (!savePng(display_->screen(), screenshot)) {
+            std::fprintf(stderr, "emberfall2: cannot write the screenshot \"%s\"\n", screenshot.c_str());
+            status = 1;
+        }
+    }
+    return status;
 }
 
 void Program::updateScreen() {

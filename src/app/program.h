@@ -35,6 +35,7 @@ private:
     void loadStartFiles(const std::string& startFile);
     void frameLoop();
     int runFixedSteps(int64_t steps);
+    int writeExitFiles();
     void loopPass();
     void simulationStep();
     void updateScreen();

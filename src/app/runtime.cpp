@@ -21,7 +21,10 @@ void Runtime::printLine(std::string_view text, int32_t messageId) {
     if (messageId == 0) console.print(text);
 }
 
-const std::string* Runtime::stringSlot(int32_t) const { return nullptr; }
+const std::string* Runtime::stringSlot(int32_t index) const {
+    const std::string& text = strings.get(index);
+    return text.empty() ? nullptr : &text;
+}
 
 void Runtime::physicsStep() { ef2::physicsStep(world, random, interactionRunner_); }
 

@@ -11,10 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "io/file_state.h"
+#include "platform/desktop.h"
 #include "script/interpreter.h"
 #include "script/message_buffer.h"
 #include "script/parameter_stack.h"
 #include "script/parser.h"
+#include "script/string_table.h"
 #include "script/timer_queue.h"
 #include "script/variable_table.h"
 #include "ui/console.h"
@@ -63,6 +66,9 @@ public:
 
     // The text of a numbered string slot, or nullptr when it is empty.
     const std::string* stringSlot(int32_t index) const;
+    StringTable strings;
+    FileState files;
+    DesktopSettings desktop;  // set by the main program at start
 
     // The one way to report a line: to the console for origin 0, otherwise
     // back to the network connection the text came from.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/runtime.h"
+#include "io/world_files.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 
@@ -106,7 +107,11 @@ void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, co
 }
 
 int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId) {
-    if (isPictureName(fileName)) return 0;  // world pictures are not script text
+    if (isPictureName(fileName)) {
+        loadWorldFile(runtime, fileName);
+        return 0;
+    }
+    TextNestingScope nesting(runtime);
     std::string text;
     if (!readWholeFile(fileName, text)) {
         runtime.printLine("Error opening file \"" + fileName + "\"", messageId);
@@ -122,6 +127,15 @@ int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messag
     parseLinesOf(runtime, text, messageId, fileName);
     return 0;
 }
+
+TextNestingScope::TextNestingScope(Runtime& runtime) : runtime_(runtime) {
+    if (runtime_.files.textNesting >= kMaxTextNesting) {
+        throw RunawayScript{"files and message lines nested more than " + std::to_string(kMaxTextNesting) + " deep"};
+    }
+    ++runtime_.files.textNesting;
+}
+
+TextNestingScope::~TextNestingScope() { --runtime_.files.textNesting; }
 
 void replaceWithChar(std::string& text, std::string_view pattern, char replacement, char fill) {
     // A one-character pattern replaced by itself would be found for ever.

@@ -17,6 +17,24 @@ class Runtime;
 
 int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId);
 
+// Texts that run texts (INCLUDE, the script form of a world, MESSAGE EXEC,
+// clipboard text) nest on the machine stack. A text nested deeper than this
+// is a runaway, such as a file that includes itself: the pass that began it
+// is stopped like any runaway script.
+constexpr int kMaxTextNesting = 200;
+
+class TextNestingScope {
+public:
+    // Throws RunawayScript when the limit is passed.
+    explicit TextNestingScope(Runtime& runtime);
+    ~TextNestingScope();
+    TextNestingScope(const TextNestingScope&) = delete;
+    TextNestingScope& operator=(const TextNestingScope&) = delete;
+
+private:
+    Runtime& runtime_;
+};
+
 // Replaces every occurrence of `pattern` in the text (up to its first NUL) by
 // `replacement`, leftmost first and from the start again after each one, so
 // that an occurrence formed by a replacement is replaced too. The text keeps

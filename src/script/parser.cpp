@@ -5,6 +5,7 @@
 #include "app/runtime.h"
 #include "script/tokenizer.h"
 #include "statements/control.h"
+#include "statements/files.h"
 
 namespace ef2 {
 
@@ -166,8 +167,10 @@ ActionPtr Parser::closeBlock(Tokenizer& tokens, int32_t messageId) {
     return result;
 }
 
-// name = expression, or (with AUTOEXEC) a bare trigger call.
+// A web address includes that file; otherwise name = expression, or (with
+// AUTOEXEC) a bare trigger call.
 ActionPtr Parser::parseUnknown(Tokenizer& tokens, const std::string& first, int32_t messageId) {
+    if (first.rfind("http://", 0) == 0) return makeLinkInclude(first);
     StatementReader reader(runtime_, tokens, messageId);
     std::size_t afterFirst = tokens.cursor();
     std::optional<std::string> second = tokens.nextToken(true);

@@ -5,9 +5,11 @@
 #include "script/parser.h"
 #include "statements/control.h"
 #include "statements/drawing.h"
+#include "statements/files.h"
 #include "statements/input.h"
 #include "statements/interface.h"
 #include "statements/listing.h"
+#include "statements/messages.h"
 #include "statements/world_editing.h"
 
 namespace ef2 {
@@ -60,6 +62,16 @@ const std::vector<Keyword>& keywordTable() {
         {"STATUS", parseStatus},
         {"WRITE", parseWrite},
         {"SCROLL", parseScroll},
+        // Files and messages.
+        {"SAVE", parseSave},
+        {"LOAD", parseLoad},
+        {"FILE", parseFile},
+        {"GETFILE", parseGetFile},
+        {"INCLUDE", parseInclude},
+        {"Include", parseInclude},
+        {"SYSTEM", parseSystem},
+        {"MESSAGE", parseMessage},
+        {"Message", parseMessageLine},
     };
     return table;
 }

@@ -114,6 +114,10 @@ SurfacePtr renderIcon(Runtime& runtime, IconRecord& icon, int depth) {
     }
     if (type == "NUMBER") return label(runtime, std::to_string(icon.number ? icon.number->evaluate(runtime) : 0));
     if (type == "STAMP") return copyOf(runtime.stamps.get(int64_t{icon.slot} + kColourStampOffset));
+    if (type == "STRING") {
+        const std::string* text = runtime.stringSlot(icon.slot);
+        return text ? label(runtime, *text) : emptyPicture();
+    }
     return emptyPicture();
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "support/screen_fixture.h"
@@ -201,6 +202,32 @@ TEST_F(Frames, HexIconsTextClippingAndWrite) {
         drawText(small.get(), runtime.fonts.console(), "Emberfall", x, 8, 0xFFFF, false);
         drawText(small.get(), runtime.fonts.console(), "Emberfall", x, -20, 0xFFFF, true);
     }
+}
+
+TEST_F(Frames, StringIconsAndLoadedLayersReachTheScreen) {
+    run("MESSAGE ADDTEXT \"Saved words\"\nMESSAGE SAVESTRING 7\n");
+    ButtonPtr stored = button("STRING", "3 + 4");
+    ButtonPtr empty = button("STRING", "8");
+    prepareIcon(runtime, *stored->icon);
+    prepareIcon(runtime, *empty->icon);
+    SurfacePtr words = renderIcon(runtime, *stored->icon);
+    SurfacePtr nothing = renderIcon(runtime, *empty->icon);
+    EXPECT_GT(words->w, nothing->w + 20);
+
+    // A background picture shows through the empty cells only.
+    uint16_t red = test::defineElement(runtime, "Red", 0);
+    runtime.elements.setColour(red, 255, 0, 0);
+    test::put(runtime, 1, 1, red);
+    SurfacePtr green = makeSurface16(10, 8);
+    SDL_FillRect(green.get(), nullptr, rgb565(0, 255, 0));
+    ASSERT_EQ(SDL_SaveBMP(green.get(), "view_test_layer.bmp"), 0);
+    run("LOAD BGLAYER view_test_layer.bmp\n");
+    std::remove("view_test_layer.bmp");
+    ASSERT_NE(runtime.view.backgroundLayer, nullptr);
+    compose();
+    const SDL_Rect rect = runtime.view.worldRect;
+    EXPECT_EQ(pixel(rect.x, rect.y), rgb565(255, 0, 0));
+    EXPECT_EQ(pixel(rect.x + 2, rect.y), rgb565(0, 255, 0));
 }
 
 TEST_F(Panels, WriteDrawsTextIntoTheWorldAndReportsItsSize) {

@@ -1,0 +1,96 @@
+#include "platform/desktop.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "platform/shell.h"
+
+namespace ef2 {
+
+namespace {
+
+void printOnStandardOutput(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+bool videoAvailable(const DesktopSettings& desktop) { return !desktop.headless && SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
+enum class DialogKind { Open, Save };
+
+// zenity exits with 1 when cancelled; only a program that could not be
+// started at all (-1) sends us on to the next one.
+std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters) {
+    std::vector<std::string> zenity{"zenity", "--file-selection"};
+    if (kind == DialogKind::Save) zenity.push_back("--save");
+    for (const FileFilter& filter : filters) zenity.push_back("--file-filter=" + filter.description + " | " + filter.pattern);
+    std::string chosen;
+    int status = runProgramWithOutput(zenity, chosen);
+    if (status == -1) {
+        std::string patterns;
+        for (const FileFilter& filter : filters) {
+            if (!patterns.empty()) patterns += '\n';
+            patterns += filter.pattern + "|" + filter.description;
+        }
+        std::vector<std::string> kdialog{"kdialog", kind == DialogKind::Save ? "--getsavefilename" : "--getopenfilename",
+                                         ".", patterns};
+        status = runProgramWithOutput(kdialog, chosen);
+    }
+    if (status != 0) return {};
+    while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
+    return chosen;
+}
+
+}  // namespace
+
+bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption) {
+    if (desktop.headless) {
+        printOnStandardOutput(text);
+        return desktop.assumeYes;
+    }
+    if (desktop.assumeYes) return true;
+    if (!videoAvailable(desktop)) return false;
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+    };
+    const SDL_MessageBoxData box{SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(), 2, buttons,
+                                 nullptr};
+    int pressed = 0;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) return false;
+    return pressed == 1;
+}
+
+void showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption) {
+    if (desktop.headless) {
+        printOnStandardOutput(text);
+        return;
+    }
+    if (videoAvailable(desktop)) {
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), nullptr);
+    }
+}
+
+std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters) {
+    if (desktop.headless) return {};
+    return runDialog(DialogKind::Open, filters);
+}
+
+std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters) {
+    if (desktop.headless) return {};
+    return runDialog(DialogKind::Save, filters);
+}
+
+std::optional<std::string> clipboardGetText() {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return std::nullopt;
+    char* text = SDL_GetClipboardText();
+    if (!text) return std::nullopt;
+    std::string result(text);
+    SDL_free(text);
+    if (result.empty()) return std::nullopt;
+    return result;
+}
+
+}  // namespace ef2

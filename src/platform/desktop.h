@@ -1,0 +1,41 @@
+#pragma once
+// The desktop around the window: message boxes, file dialogs and the
+// clipboard.
+//
+// Every operation works without a window. Headless, message boxes print their
+// text on standard output and a question is answered by the --assume-yes
+// setting; dialogs and the clipboard then give nothing. This file does not
+// start downloads or read links (see links.h).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ef2 {
+
+// How the desktop may reach the user; the main program fills it in at start.
+struct DesktopSettings {
+    bool headless = false;
+    bool assumeYes = false;  // questions are answered yes without asking
+};
+
+// A dialog filter: a description and a pattern ("EF2 File", "*.ef2").
+struct FileFilter {
+    std::string description;
+    std::string pattern;
+};
+
+// True for yes. Without a window to ask in, the answer is --assume-yes.
+bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
+void showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
+
+// The chosen path, through zenity or else kdialog. Empty when the dialog was
+// cancelled, when neither program exists and when headless.
+std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters);
+std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters);
+
+// The clipboard's text; nothing when it is empty or there is no video
+// subsystem to ask.
+std::optional<std::string> clipboardGetText();
+
+}  // namespace ef2
