@@ -10,4 +10,6 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "run: no display available; running the headless demo instead (600 steps)."
-"$program" --headless --steps 600 --bench
+"$program" --headless --steps 600 --bench --screenshot "$build_dir/demo.png" --workdir "$build_dir" \
+  "$build_dir/demo.ef2"
+echo "run: the demo's last frame is in $build_dir/demo.png"

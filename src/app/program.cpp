@@ -263,6 +263,9 @@ int Program::writeExitFiles() {
     const std::string& screenshot = commandLine_.screenshotPath;
     if (!screenshot.empty()) {
         runtime_.world.repaintColourLayer();
+        // A frame that notices a new layout draws only the background; the
+        // second one shows the world.
+        composeFrame();
         composeFrame();
         if (!savePng(display_->screen(), screenshot)) {
             std::fprintf(stderr, "emberfall2: cannot write the screenshot \"%s\"\n", screenshot.c_str());

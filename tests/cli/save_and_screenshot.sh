@@ -28,6 +28,9 @@ seen=$(identify -format '%w %h %z %[channels]' out.png)
 [ "$seen" = "422 422 16 srgb" ] || fail "out.png is \"$seen\", expected \"422 422 16 srgb\""
 seen=$(identify -format '%w %h %z %[channels]' shot.png)
 [ "$seen" = "486 504 8 srgb" ] || fail "shot.png is \"$seen\", expected \"486 504 8 srgb\""
+# The frame shows the world, not only the background: sand, water and wall at least.
+colours=$(identify -format '%k' shot.png)
+[ "$colours" -ge 4 ] || fail "shot.png has only $colours colours"
 
 "$program" --headless --steps 0 --workdir program-folder --save back.png elements.ef2 out.png >/dev/null
 cmp -s out.png back.png || fail "out.png loaded and saved again differs from out.png"
