@@ -49,9 +49,14 @@ int loadXml(Runtime& runtime, const std::string& text, int32_t messageId) {
     return loadScriptFile(runtime, "xml2ef2.ef2", messageId);
 }
 
+// How much of a web page a code block decodes before it is cut.
+enum class Decode { Block, RestOfPage };
+
 // Code blocks of a web page: the content between an opening marker's '>' and
-// the closing marker, decoded and parsed line by line.
-void loadBlocks(Runtime& runtime, std::string& page, std::string_view open, std::string_view close,
+// the closing marker, decoded and parsed line by line. Table cells decode the
+// rest of the page before they are cut, so later cells are decoded once per
+// earlier cell as well.
+void loadBlocks(Runtime& runtime, std::string& page, std::string_view open, std::string_view close, Decode decode,
                 int32_t messageId, const std::string& fileName) {
     std::size_t searchFrom = 0;
     while (true) {
@@ -62,31 +67,11 @@ void loadBlocks(Runtime& runtime, std::string& page, std::string_view open, std:
         ++contentStart;
         std::size_t end = page.find(close, contentStart);
         if (end == std::string::npos) return;
-        std::string content = page.substr(contentStart, end - contentStart);
-        decodeHtmlEntities(content);
-        page.replace(contentStart, content.size(), content);
-        if (!content.empty()) parseLinesOf(runtime, content, messageId, fileName);
-        searchFrom = contentStart;
-    }
-}
-
-// Table cells decode the rest of the page before they are cut, so later cells
-// are decoded once per earlier cell as well.
-void loadTableCells(Runtime& runtime, std::string& page, int32_t messageId, const std::string& fileName) {
-    constexpr std::string_view open = "<td class=\"code\"";
-    constexpr std::string_view close = "</td>";
-    std::size_t searchFrom = 0;
-    while (true) {
-        std::size_t marker = page.find(open, searchFrom);
-        if (marker == std::string::npos) return;
-        std::size_t contentStart = page.find('>', marker);
-        if (contentStart == std::string::npos) return;
-        ++contentStart;
-        if (page.find(close, contentStart) == std::string::npos) return;
-        std::string rest = page.substr(contentStart);
-        decodeHtmlEntities(rest);
-        page.replace(contentStart, rest.size(), rest);
-        std::size_t end = page.find(close, contentStart);
+        std::size_t decodedLength = decode == Decode::Block ? end - contentStart : std::string::npos;
+        std::string decoded = page.substr(contentStart, decodedLength);
+        decodeHtmlEntities(decoded);
+        page.replace(contentStart, decodedLength, decoded);
+        end = page.find(close, contentStart);
         if (end == std::string::npos) return;
         std::string content = page.substr(contentStart, end - contentStart);
         if (!content.empty()) parseLinesOf(runtime, content, messageId, fileName);
@@ -119,9 +104,9 @@ int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messag
     }
     if (!text.empty() && text[0] == '<') {
         if (text.find("<ef2>") != std::string::npos) return loadXml(runtime, text, messageId);
-        loadBlocks(runtime, text, "<pre", "</pre>", messageId, fileName);
-        loadBlocks(runtime, text, "<code", "</code>", messageId, fileName);
-        loadTableCells(runtime, text, messageId, fileName);
+        loadBlocks(runtime, text, "<pre", "</pre>", Decode::Block, messageId, fileName);
+        loadBlocks(runtime, text, "<code", "</code>", Decode::Block, messageId, fileName);
+        loadBlocks(runtime, text, "<td class=\"code\"", "</td>", Decode::RestOfPage, messageId, fileName);
         return 0;
     }
     parseLinesOf(runtime, text, messageId, fileName);
