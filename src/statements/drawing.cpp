@@ -1,6 +1,8 @@
 #include "statements/drawing.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "app/runtime.h"
 #include "script/number_text.h"
@@ -11,6 +13,8 @@ namespace ef2 {
 namespace {
 
 uint16_t elementId(int32_t value) { return static_cast<uint16_t>(value); }
+
+bool fits32(int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; }
 
 // DRAW element SHAPE a1 a2 [a3 [a4 [a5 [a6]]]]
 class ActionDraw : public Action {
@@ -48,6 +52,9 @@ public:
         const int64_t x = x_->evaluate(runtime), y = y_->evaluate(runtime);
         for (const auto& [dx, dy] : offsets_) {
             uint16_t element = elementId(element_->evaluate(runtime));
+            // A sum that does not fit in 32 bits is far outside the world; cut
+            // to 32 bits it could land inside.
+            if (!fits32(x + dx) || !fits32(y + dy)) continue;
             DrawArguments at{static_cast<int32_t>(x + dx), static_cast<int32_t>(y + dy), 0, 0, 0, 0};
             draw(runtime.world, runtime.random, runtime.stamps, element, static_cast<int>(Shape::Point), at);
         }
@@ -92,6 +99,7 @@ public:
             sizeY = 1;
         }
         auto point = [&](int32_t element, int64_t px, int64_t py) {
+            if (!fits32(px) || !fits32(py)) return;
             DrawArguments at{static_cast<int32_t>(px), static_cast<int32_t>(py), 0, 0, 0, 0};
             draw(runtime.world, runtime.random, runtime.stamps, elementId(element), static_cast<int>(Shape::Point), at);
         };
@@ -105,12 +113,18 @@ public:
                     if (element != kNothing) point(element, x + static_cast<int64_t>(i), y + outputRow);
                 }
             } else {
-                for (int64_t yy = outputRow; yy < outputRow + sizeY; ++yy) {
+                // Points outside the grid draw nothing, so the loops stop at its
+                // edges: a huge size costs no more than the grid has cells.
+                const int64_t firstRow = std::max(outputRow, -y);
+                const int64_t endRow = std::min(outputRow + sizeY, int64_t{runtime.world.gridHeight()} - y);
+                for (int64_t yy = firstRow; yy < endRow; ++yy) {
                     for (int64_t i = 0; i < static_cast<int64_t>(row.size()); i += stepX) {
                         int32_t element = elements[static_cast<unsigned char>(row[i])];
                         if (element == kNothing) continue;
                         const int64_t from = sizeX * i / stepX;
-                        for (int64_t k = from; k < from + sizeX; ++k) point(element, x + k, y + yy);
+                        const int64_t first = std::max(from, -x);
+                        const int64_t end = std::min(from + sizeX, int64_t{runtime.world.gridWidth()} - x);
+                        for (int64_t k = first; k < end; ++k) point(element, x + k, y + yy);
                     }
                 }
             }
