@@ -23,6 +23,14 @@ int floorDivide(int64_t numerator, int64_t denominator) {
 
 int zoomOf(Runtime& runtime) { return std::max(runtime.view.v.zoom->value, 1); }
 
+// A panel extent from its menu variable. Extents far beyond any window look
+// the same as the window's size; the bound keeps every sum of extents and
+// window sizes within 32 bits.
+constexpr int64_t kMaxPanelExtent = 1 << 20;
+int panelExtent(int32_t value, int adjust) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t{value} + adjust, -kMaxPanelExtent, kMaxPanelExtent));
+}
+
 // The cursors over the world: 16 x 16 pictures ("X" black, "." white, blank
 // transparent) with their hot spots. Cursor 1 is invisible.
 struct CursorShape {
@@ -157,7 +165,7 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
 // rows high, the scroll position stays where the view still shows the world.
 void clampScroll(Runtime& runtime, const SDL_Surface* screen) {
     View& view = runtime.view;
-    const int z = zoomOf(runtime);
+    const int64_t z = zoomOf(runtime);
     const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
     int64_t sx = view.scrollX, sy = view.scrollY;
     sy = std::min<int64_t>(sy, worldHeight * z - screen->h + view.top + view.bottom - z + 3);
@@ -238,8 +246,11 @@ void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
         PanelState& panel = menus.panels[layout.panel];
         panel.picture.reset();
         if (layout.extent == -1) continue;
+        // What lies beyond the screen is never seen: a panel thicker or longer
+        // than the screen gets a picture of the screen's size at most.
         panel.picture = buildPanel(runtime, menus.lists[layout.panel], layout.orientation,
-                                   std::max(layout.width, 1), std::max(layout.height, 1), false);
+                                   std::clamp(layout.width, 1, std::max(sw, 1)),
+                                   std::clamp(layout.height, 1, std::max(sh, 1)), false);
         panel.rect = SDL_Rect{layout.x, layout.y, 0, 0};
     }
 }
@@ -491,7 +502,7 @@ void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture)
 // that are shown.
 Picture placeWorld(Runtime& runtime, const SDL_Surface* screen) {
     View& view = runtime.view;
-    const int z = zoomOf(runtime);
+    const int64_t z = zoomOf(runtime);
     const int viewWidth = screen->w - view.left - view.right - 1, viewHeight = screen->h - view.top - view.bottom - 1;
     const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
     Picture picture{view.left + 1, view.top + 1, viewWidth, viewHeight};
@@ -603,10 +614,10 @@ void composeFrame(Runtime& runtime, SDL_Surface* screen) {
         view.lastMenuLeft = v.menuLeft->value;
         view.lastMenuRight = v.menuRight->value;
         view.lastMenuBottom = v.menuBottom->value;
-        view.top = v.menuTop->value - 1;
-        view.left = v.menuLeft->value - 1;
-        view.right = v.menuRight->value;
-        view.bottom = v.menuBottom->value + (v.status->value != 0 ? kStatusLineHeight : 0);
+        view.top = panelExtent(v.menuTop->value, -1);
+        view.left = panelExtent(v.menuLeft->value, -1);
+        view.right = panelExtent(v.menuRight->value, 0);
+        view.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
         SDL_FillRect(screen, nullptr, view.backgroundColour);
         menus.requestRedraw(3);
         v.windowHeight->value = screen->h - view.top - view.bottom - 1;

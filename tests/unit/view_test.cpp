@@ -159,6 +159,33 @@ TEST_F(Frames, ZoomRepeatsEachCellAndTheMouseAgrees) {
     EXPECT_EQ(found, 9);
 }
 
+TEST_F(Panels, HostilePanelSizesAndZoomStillComposeAFrame) {
+    run("MENU TOP ADD TEXT T HEX " + solidHex() + " <SET HIT 1>\nMENU LEFT ADD TEXT L HEX " + solidHex() +
+        " <SET HIT 2>\nMENU BOTTOM ADD TEXT B HEX " + solidHex() + " <SET HIT 3>\n");
+    for (const char* sizes : {"MENUTOP = -2147483648\nMENUBOTTOM = 2147483647\n",
+                              "MENUTOP = 2147483647\nMENULEFT = -2147483648\nMENURIGHT = 2147483647\n",
+                              "MENUTOP = 5000000\nMENULEFT = 33\nMENURIGHT = 32\nMENUBOTTOM = 33\n"}) {
+        run(sizes);
+        compose();
+        for (const PanelState& panel : runtime.menus.panels) {
+            if (!panel.picture) continue;
+            // Nothing beyond the screen is ever seen, so no picture is made bigger.
+            EXPECT_LE(panel.picture->w, screen->w) << sizes;
+            EXPECT_LE(panel.picture->h, screen->h) << sizes;
+        }
+        handleMouse(runtime, screen.get(), 100, 100, 1, 1);
+        handleMouse(runtime, screen.get(), 100, 100, 0, 0);
+    }
+    run("MENUTOP = 33\nMENULEFT = 33\nMENURIGHT = 32\nMENUBOTTOM = 33\n");
+    for (const char* zoom : {"ZOOM = 1073741824\n", "ZOOM = 2147483647\n"}) {
+        run(zoom);
+        compose();
+        setScroll(runtime, screen.get(), 2147483647, 2147483647);
+        compose();
+        EXPECT_GE(runtime.view.scrollX, 0) << zoom;
+    }
+}
+
 TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
     std::string log = std::string(::testing::TempDir()) + "console_test.txt";
     runtime.console.openLog(log);
