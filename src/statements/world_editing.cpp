@@ -135,9 +135,18 @@ public:
         for (std::size_t group = 0; group < f_.results.size(); ++group) {
             for (auto pair : resultPairs(elements, f_.results[group])) pairs.push_back({pair, chances[group]});
         }
+        // An owner that holds the most rules refuses every further one: the
+        // loops leave it alone then, which keeps group-by-group statements
+        // from running through billions of refusals.
+        auto full = [&elements](uint16_t owner) {
+            const Element* element = elements.get(owner);
+            return !element || element->interactions.size() >= kMaxInteractionsPerElement;
+        };
         for (uint16_t owner : owners) {
             for (uint16_t partner : partners) {
+                if (full(owner)) break;
                 for (const auto& [results, chance] : pairs) {
+                    if (full(owner)) break;
                     elements.addInteraction(owner,
                                             Interaction{partner, results.first, results.second, chance, excepted, nullptr, nullptr},
                                             position);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+
 #include "app/runtime.h"
 
 namespace ef2 {
@@ -110,6 +113,27 @@ TEST(ElementTable, RuleStoresKeepTheirLimitsAndPositions) {
     EXPECT_EQ(elements.get(fire)->deathRules.size(), 98u);
     elements.clearDeathRules(fire);
     EXPECT_EQ(elements.get(fire)->totalDeathRate, 0);
+}
+
+TEST(ElementTable, GroupRuleStatementsStopAtFullOwners) {
+    // 1500 partners with 1500 x 1500 result pairs are billions of combinations;
+    // the owner takes only the first 32001 rules, and the statement must not
+    // spend its time on the refusals.
+    Runtime runtime;
+    std::string script;
+    for (int i = 0; i < 1500; ++i) script += "GROUP G ADD E" + std::to_string(i) + " 0\n";
+    script += "INTERACTION Owner GROUP:G GROUP:G GROUP:G 100\n";
+    const auto started = std::chrono::steady_clock::now();
+    runtime.parser.parseText(script, 0, std::nullopt);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(seconds, 5.0);
+    const Element* owner = runtime.elements.get(runtime.elements.idOfName("Owner", false));
+    ASSERT_EQ(owner->interactions.size(), std::size_t{kMaxInteractionsPerElement});
+    // The first partner comes with every result pair in order.
+    const Interaction& rule = owner->interactions[1];
+    EXPECT_EQ(rule.partner, runtime.elements.idOfName("E0", false));
+    EXPECT_EQ(rule.ownerResult, runtime.elements.idOfName("E0", false));
+    EXPECT_EQ(rule.partnerResult, runtime.elements.idOfName("E1", false));
 }
 
 TEST(ElementTable, GroupsKeepOrderKeysAndCreationOrder) {
