@@ -1,5 +1,6 @@
 #include "ui/text.h"
 
+#include <cstdint>
 #include <string>
 
 namespace ef2 {
@@ -19,17 +20,18 @@ TextSize drawText(SDL_Surface* target, TTF_Font* font, std::string_view text, in
     std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> rendered(TTF_RenderUTF8_Solid(font, line.c_str(), SDL_Color{255, 255, 255, 255}));
     if (!rendered) return {};
     const int width = rendered->w, height = rendered->h;
-    const int left = centred ? x - width / 2 : x;
-    const int top = baselineY - height - TTF_FontDescent(font);
+    // 64-bit: x and baselineY may be any script value.
+    const int64_t left = centred ? int64_t{x} - width / 2 : int64_t{x};
+    const int64_t top = int64_t{baselineY} - height - TTF_FontDescent(font);
     uint16_t* pixels = pixels16(target);
     const int stride = stride16(target);
     SDL_LockSurface(rendered.get());
     const auto* source = static_cast<const uint8_t*>(rendered->pixels);
     for (int row = 0; row < height; ++row) {
-        const int y = top + row;
+        const int64_t y = top + row;
         if (y < 0 || y >= target->h) continue;
         for (int column = 0; column < width; ++column) {
-            const int px = left + column;
+            const int64_t px = left + column;
             if (px < 0 || px >= target->w) continue;
             if (source[row * rendered->pitch + column] != 0) pixels[y * stride + px] = value;
         }

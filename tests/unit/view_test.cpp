@@ -272,6 +272,11 @@ TEST_F(Panels, WriteDrawsTextIntoTheWorldAndReportsItsSize) {
             EXPECT_GE(x, 100 - value("WRITEWIDTH") / 2 - 1);
         }
     }
+    // Text placed at the ends of the number range lands nowhere in the world.
+    run("WRITE 2 -2147483648 -2147483648 12 CENTER TEXT \"Far\"\n"
+        "WRITE 2 2147483647 2147483647 12 TEXT \"Far\"\n"
+        "WRITE 2 2147483647 -2147483648 12 CENTER TEXT \"Far\"\n");
+    EXPECT_EQ(test::countCells(runtime, 2), cells);
 }
 
 TEST_F(Frames, StatusTextIsCutAtItsCapacity) {
