@@ -131,9 +131,13 @@ public:
         uint16_t excepted = f_.excepted ? elements.idOfName(*f_.excepted, true) : kNothing;
         int position = f_.position ? f_.position->evaluate(runtime) : -1;
 
+        // No owner can take more result pairs than it holds rules, so the list
+        // stops there: two large groups would otherwise make billions of pairs.
         std::vector<std::pair<std::pair<uint16_t, uint16_t>, uint32_t>> pairs;
         for (std::size_t group = 0; group < f_.results.size(); ++group) {
-            for (auto pair : resultPairs(elements, f_.results[group])) pairs.push_back({pair, chances[group]});
+            for (auto pair : resultPairs(elements, f_.results[group], kMaxInteractionsPerElement - pairs.size())) {
+                pairs.push_back({pair, chances[group]});
+            }
         }
         // An owner that holds the most rules refuses every further one: the
         // loops leave it alone then, which keeps group-by-group statements
@@ -192,12 +196,18 @@ private:
         return stored;
     }
 
-    static std::vector<std::pair<uint16_t, uint16_t>> resultPairs(ElementTable& elements, const ResultGroup& group) {
+    // The first `limit` result pairs of a group, owner result major.
+    static std::vector<std::pair<uint16_t, uint16_t>> resultPairs(ElementTable& elements, const ResultGroup& group,
+                                                                  std::size_t limit) {
         std::vector<std::pair<uint16_t, uint16_t>> pairs;
         bool ownerGroup = isGroupToken(group.ownerResult), partnerGroup = isGroupToken(group.partnerResult);
         if (ownerGroup && partnerGroup) {
+            std::vector<uint16_t> partnerResults = elementsOf(elements, group.partnerResult, false);
             for (uint16_t a : elementsOf(elements, group.ownerResult, false)) {
-                for (uint16_t b : elementsOf(elements, group.partnerResult, false)) pairs.push_back({a, b});
+                for (uint16_t b : partnerResults) {
+                    if (pairs.size() >= limit) return pairs;
+                    pairs.push_back({a, b});
+                }
             }
         } else if (ownerGroup) {
             uint16_t partner = elements.idOfName(group.partnerResult, true);
@@ -208,6 +218,7 @@ private:
         } else {
             pairs.push_back({elements.idOfName(group.ownerResult, true), elements.idOfName(group.partnerResult, true)});
         }
+        if (pairs.size() > limit) pairs.resize(limit);
         return pairs;
     }
 
