@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/runtime.h"
+#include "platform/links.h"
 #include "script/expression.h"
 #include "ui/text.h"
 
@@ -29,7 +30,13 @@ SurfacePtr label(Runtime& runtime, const std::string& text) {
 // that cannot be read is reported once and shows the empty picture.
 SurfacePtr filePicture(Runtime& runtime, IconRecord& icon) {
     if (!icon.cachedPicture) {
+        // Icon files come from scripts: names that climb out of the working
+        // folder or are absolute are refused (and reported) like any other.
         std::string path = icon.argument;
+        if (!handleLink(runtime, path, true)) {
+            icon.cachedPicture = std::shared_ptr<SDL_Surface>(emptyPicture().release(), SurfaceDeleter{});
+            return copyOf(icon.cachedPicture.get());
+        }
         if (path.find('/') == std::string::npos && path.find('\\') == std::string::npos) path = "img/" + path;
         SurfacePtr loaded;
         if (SDL_Surface* raw = SDL_LoadBMP(path.c_str())) {

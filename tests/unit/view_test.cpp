@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "support/screen_fixture.h"
@@ -240,6 +241,19 @@ TEST_F(Frames, StringIconsAndLoadedLayersReachTheScreen) {
     SurfacePtr words = renderIcon(runtime, *stored->icon);
     SurfacePtr nothing = renderIcon(runtime, *empty->icon);
     EXPECT_GT(words->w, nothing->w + 20);
+
+    // FILE icons load pictures, but only from names a script may use.
+    SurfacePtr square = makeSurface16(20, 12);
+    ASSERT_EQ(SDL_SaveBMP(square.get(), "view_test_icon.bmp"), 0);
+    std::string absolute = std::string(std::filesystem::current_path()) + "/view_test_icon.bmp";
+    ButtonPtr local = button("FILE", "./view_test_icon.bmp");
+    ButtonPtr outside = button("FILE", absolute);
+    SurfacePtr loaded = renderIcon(runtime, *local->icon);
+    SurfacePtr refused = renderIcon(runtime, *outside->icon);
+    std::remove("view_test_icon.bmp");
+    EXPECT_EQ(loaded->w, 20);
+    EXPECT_EQ(refused->w, kEmptyIconWidth);
+    EXPECT_EQ(runtime.console.recentLines().back(), "Refused file name \"" + absolute + "\"");
 
     // A background picture shows through the empty cells only.
     uint16_t red = test::defineElement(runtime, "Red", 0);
