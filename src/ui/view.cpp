@@ -371,7 +371,10 @@ uint16_t fade(uint16_t p, uint16_t q, int up, int down) {
     } channels[3] = {{11, 0x1F}, {5, 0x3F}, {0, 0x1F}};
     for (const Channel& channel : channels) {
         int from = (p >> channel.shift) & channel.mask, to = (q >> channel.shift) & channel.mask;
-        int step = std::clamp(to - from, -down, up);
+        // Upward first, then downward: with negative limits the two overlap.
+        int64_t step = to - from;
+        if (step > up) step = up;
+        else if (step < -int64_t{down}) step = -int64_t{down};
         result |= static_cast<uint16_t>(((from + step) & channel.mask) << channel.shift);
     }
     return result;

@@ -139,6 +139,10 @@ TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
     uint16_t before = at(1, 1);  // red 15, green 32 (bled), blue 0
     composeFrame(runtime, screen.get());
     EXPECT_EQ(at(1, 1), before + (1 << 11) - (1 << 5));
+    // Limits that overlap: the upward one wins, and channels wrap in their bits.
+    run("ALPHA1 = -5\nALPHA2 = -2147483648\n");
+    composeFrame(runtime, screen.get());
+    EXPECT_EQ(at(1, 1), (11 << 11) | (31 << 5) | 27);  // red 16 - 5, green 31 + 2^31, blue 0 - 5
 }
 
 TEST_F(Frames, ZoomRepeatsEachCellAndTheMouseAgrees) {
