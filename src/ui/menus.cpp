@@ -57,6 +57,22 @@ struct Line {
 
 bool isSeparator(const std::string& type) { return type == "SEPARATOR" || type == "SEPERATOR"; }
 
+// Panels are measured in saturating steps so that no script can overflow them,
+// and a panel picture never grows beyond a sane size (what lies past it is cut).
+constexpr int kMaxGap = 4096;
+constexpr int kMaxPanelSide = 16384;
+constexpr int64_t kMaxPanelPixels = int64_t{1} << 25;
+
+// The number of a SEPARATOR or NEWLINE entry.
+int gapOf(const std::string& argument) {
+    long long number = std::strtoll(argument.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long long>(number, -kMaxGap, kMaxGap));
+}
+
+int saturatingAdd(int total, int more) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t{total} + more, -kMaxPanelSide * 64, kMaxPanelSide * 64));
+}
+
 // Where each entry went when measured: its line, and whether it broke the line.
 struct Placement {
     int line = 0;
@@ -85,7 +101,7 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
         MenuButton& button = *list[i];
         if (!button.icon) continue;
         const std::string& type = button.icon->type;
-        const int number = std::atoi(button.icon->argument.c_str());
+        const int number = gapOf(button.icon->argument);
         if (type == "NEWLINE" && lines.size() < kMaxPanelLines) {
             // Empty lines at the end collapse into the last one that holds something.
             while (lines.size() > 1 && lines.back().along == 0) lines.pop_back();
@@ -98,8 +114,8 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
         placements[i].line = static_cast<int>(lines.size()) - 1;
         if (isSeparator(type)) {
             if (number == 0) ++line.flexibleGaps;
-            if (number < 0) line.overlap -= number;
-            if (number > 0) line.along += number;
+            if (number < 0) line.overlap = saturatingAdd(line.overlap, -number);
+            if (number > 0) line.along = saturatingAdd(line.along, number);
             continue;
         }
         SurfacePtr picture = renderIcon(runtime, *button.icon);
@@ -109,7 +125,7 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
         if (line.overlap > along) {
             line.overlap -= along;
         } else {
-            line.along += along - line.overlap;
+            line.along = saturatingAdd(line.along, along - line.overlap);
             line.overlap = 0;
         }
         placements[i].picture = std::move(picture);
@@ -122,14 +138,19 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
     for (const Line& line : lines) {
         lineStart.push_back(thickness);
         longest = std::max(longest, line.along);
-        thickness += line.across;
+        thickness = saturatingAdd(thickness, line.across);
     }
     int width = horizontal ? longest : thickness, height = horizontal ? thickness : longest;
     if (!fit) {
         width = std::max(width, maxWidth);
         height = std::max(height, maxHeight);
     }
-    SurfacePtr panel = makeSurface16(std::max(width, 1), std::max(height, 1));
+    width = std::clamp(width, 1, kMaxPanelSide);
+    height = std::clamp(height, 1, kMaxPanelSide);
+    if (int64_t{width} * height > kMaxPanelPixels) {
+        (horizontal ? height : width) = static_cast<int>(kMaxPanelPixels / (horizontal ? width : height));
+    }
+    SurfacePtr panel = makeSurface16(width, height);
     if (!panel) return nullptr;
     SDL_FillRect(panel.get(), nullptr, runtime.view.backgroundColour);
     const int panelLength = horizontal ? panel->w : panel->h;
@@ -146,10 +167,11 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
         }
         if (placement.lineBreak) continue;
         const Line& line = lines[currentLine];
-        const int number = std::atoi(button.icon->argument.c_str());
+        const int number = gapOf(button.icon->argument);
         if (isSeparator(button.icon->type)) {
-            along += number != 0 ? number
-                                 : std::max(0, (panelLength - line.along) / std::max(line.flexibleGaps, 1));
+            along = saturatingAdd(along, number != 0 ? number
+                                                     : std::max(0, (panelLength - line.along) /
+                                                                       std::max(line.flexibleGaps, 1)));
             continue;
         }
         SDL_Surface* picture = placement.picture.get();
@@ -162,7 +184,7 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
         button.y = y;
         button.width = picture->w;
         button.height = picture->h;
-        along += horizontal ? picture->w : picture->h;
+        along = saturatingAdd(along, horizontal ? picture->w : picture->h);
     }
     return panel;
 }

@@ -57,6 +57,17 @@ TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
     EXPECT_EQ(column[1]->x, 8);  // the 16-pixel empty icon is centred in the column
     EXPECT_EQ(column[1]->y, 32);
 
+    // Huge gaps, however many, are measured without overflow and make no
+    // picture beyond a sane size; the icon after them is simply cut away.
+    std::vector<ButtonPtr> vast;
+    for (int i = 0; i < 3000; ++i) vast.push_back(button("SEPARATOR", i % 2 ? "99999999999" : "-2147483648"));
+    for (int i = 0; i < 3000; ++i) vast.push_back(button("SEPARATOR", "2147483647"));
+    vast.push_back(button("NEWLINE", "2147483647"));
+    vast.push_back(button("HEX", solidHex()));
+    picture = buildPanel(runtime, vast, Orientation::Horizontal, 10, 10, true);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_LE(int64_t{picture->w} * picture->h, int64_t{1} << 25);
+
     std::vector<ButtonPtr> nothing = {button("SEPARATOR", "5")};
     EXPECT_EQ(buildPanel(runtime, nothing, Orientation::Horizontal, 10, 10, false), nullptr);
 }
