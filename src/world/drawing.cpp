@@ -40,6 +40,24 @@ private:
     int32_t selector_;
 };
 
+// The shapes that are a set of cells and nothing more: `plot` gets each cell
+// of the shape on `layer`. False for every other shape.
+template <typename Plot>
+bool plotCellShape(Shape shape, const Layer& layer, const DrawArguments& a, Plot&& plot) {
+    switch (shape) {
+        case Shape::FilledCircle: forFilledEllipse(layer, a[0], a[1], a[2], a[2], plot); return true;
+        case Shape::Circle: forEllipse(layer, a[0], a[1], a[2], a[2], plot); return true;
+        case Shape::FilledEllipse: forFilledEllipse(layer, a[0], a[1], a[2], a[3], plot); return true;
+        case Shape::Ellipse: forEllipse(layer, a[0], a[1], a[2], a[3], plot); return true;
+        case Shape::Rect: forRectOutline(layer, a[0], a[1], a[2], a[3], plot); return true;
+        case Shape::Line: forLine(layer, a[0], a[1], a[2], a[3], plot); return true;
+        case Shape::Point:
+            if (layer.contains(a[0], a[1])) plot(a[0], a[1]);
+            return true;
+        default: return false;
+    }
+}
+
 class Painter {
 public:
     Painter(World& world, Random& random, StampTable& stamps, uint16_t element)
@@ -53,13 +71,13 @@ public:
 
     void draw(Shape shape, const DrawArguments& a) {
         switch (shape) {
-            case Shape::FilledCircle: simple([&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[2], plot); }); break;
-            case Shape::Circle: simple([&](auto plot) { forEllipse(grid_, a[0], a[1], a[2], a[2], plot); }); break;
-            case Shape::FilledEllipse: simple([&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Ellipse: simple([&](auto plot) { forEllipse(grid_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Rect: simple([&](auto plot) { forRectOutline(grid_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Line: simple([&](auto plot) { forLine(grid_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Point: simple([&](auto plot) { if (grid_.contains(a[0], a[1])) plot(a[0], a[1]); }); break;
+            case Shape::FilledCircle:
+            case Shape::Circle:
+            case Shape::FilledEllipse:
+            case Shape::Ellipse:
+            case Shape::Rect:
+            case Shape::Line:
+            case Shape::Point: simple([&](auto plot) { plotCellShape(shape, grid_, a, plot); }); break;
             case Shape::FilledRect: filledRect(a); break;
             case Shape::Fill: floodFill(grid_, a[0], a[1], element_); bulk(); break;
             case Shape::ReplaceFilledCircle: replacing(a[4], [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[2], plot); }); break;
@@ -83,13 +101,13 @@ public:
             if (paint) shapeOf([&](int64_t x, int64_t y) { colours_.at(x, y) = colour_; });
         };
         switch (shape) {
-            case Shape::FilledCircle: colourOnly([&](auto plot) { forFilledEllipse(colours_, a[0], a[1], a[2], a[2], plot); }); break;
-            case Shape::Circle: colourOnly([&](auto plot) { forEllipse(colours_, a[0], a[1], a[2], a[2], plot); }); break;
-            case Shape::FilledEllipse: colourOnly([&](auto plot) { forFilledEllipse(colours_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Ellipse: colourOnly([&](auto plot) { forEllipse(colours_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Rect: colourOnly([&](auto plot) { forRectOutline(colours_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Line: colourOnly([&](auto plot) { forLine(colours_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::Point: colourOnly([&](auto plot) { if (colours_.contains(a[0], a[1])) plot(a[0], a[1]); }); break;
+            case Shape::FilledCircle:
+            case Shape::Circle:
+            case Shape::FilledEllipse:
+            case Shape::Ellipse:
+            case Shape::Rect:
+            case Shape::Line:
+            case Shape::Point: colourOnly([&](auto plot) { plotCellShape(shape, colours_, a, plot); }); break;
             case Shape::FilledRect: {
                 SDL_Rect rect;
                 if (paint && clipFilledRect(colours_, a[0], a[1], a[2], a[3], rect)) fillRect(colours_, rect, colour_);
