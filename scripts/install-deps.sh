@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   xvfb xauth xdotool imagemagick
+  netcat-openbsd telnet curl iproute2 python3
 )
 
 missing=()

@@ -52,6 +52,21 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
             if (!needValue(line.screenshotPath)) return result;
         } else if (argument == "--assume-yes") {
             line.assumeYes = true;
+        } else if (argument == "--port") {
+            if (!needValue(value)) return result;
+            int64_t port = 0;
+            if (!readCount(value, port) || port > 65535) {
+                result.error = "--port needs a port number from 0 to 65535, not \"" + value + "\"";
+                return result;
+            }
+            line.port = static_cast<int>(port);
+        } else if (argument == "--listen") {
+            if (!needValue(line.listenAddress)) return result;
+        } else if (argument == "--no-network") {
+            line.network = false;
+        } else if (argument == "--") {
+            // Everything after "--" is a file or link, even when it starts with '-'.
+            for (++index; index < argc; ++index) line.arguments.push_back(argv[index]);
         } else if (argument.size() > 1 && argument[0] == '-' && argument != "-") {
             result.error = "unknown option " + argument + " (see --help)";
             return result;
@@ -71,7 +86,7 @@ std::string absoluteArgument(const std::string& argument, const std::string& cur
 }
 
 std::string usageText() {
-    return "Usage: emberfall2 [options] [script, picture or link ...]\n"
+    return "Usage: emberfall2 [options] [--] [script, picture or link ...]\n"
            "\n"
            "A falling-sand toy driven by scripts. Without file arguments the start\n"
            "script (myconfig.ef2 or config.ef2 in the program folder) is loaded.\n"
@@ -83,7 +98,10 @@ std::string usageText() {
            "  --workdir DIR     use DIR as the working directory\n"
            "  --save FILE       with --steps: save the world at the exit (.png, .bmp or .ef2)\n"
            "  --screenshot FILE with --steps: write one frame as a PNG at the exit\n"
-           "  --assume-yes      answer yes to every question (such as SYSTEM's)\n"
+           "  --assume-yes      answer yes to every question of the local scripts\n"
+           "  --port N          remote-control port (default 7777; 0 picks a free one)\n"
+           "  --listen ADDR     listen on this address instead of 127.0.0.1\n"
+           "  --no-network      do not listen for remote control\n"
            "  --version         print the version\n"
            "  --help            print this text\n";
 }

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "app/exit_request.h"
+#include "io/network.h"
 #include "io/png_file.h"
 #include "io/script_file.h"
 #include "io/world_files.h"
@@ -27,6 +28,9 @@ constexpr int kStartWindowHeight = 504;
 constexpr int kDefaultWorldSize = 420;
 constexpr int32_t kVersionNumber = 1901100;
 constexpr const char* kWelcomeLine = "Welcome to Emberfall 2";
+constexpr const char* kAddonScheme = "ef2addon://";
+// How long the end of the program waits for peers to take their last replies.
+constexpr int kExitFlushMs = 1000;
 
 }  // namespace
 
@@ -36,17 +40,45 @@ Program::Program(Runtime& runtime, CommandLine commandLine)
 Program::~Program() { SDL_Quit(); }
 
 int Program::run() {
+    int status = 0;
     try {
         if (!startUp()) return 1;
-        if (commandLine_.steps) return runFixedSteps(*commandLine_.steps);
-        frameLoop();
+        if (commandLine_.steps) {
+            status = runFixedSteps(*commandLine_.steps);
+        } else {
+            frameLoop();
+        }
     } catch (const ExitRequest& exit) {
-        return exit.status;
+        status = exit.status;
     }
-    return 0;
+    // Replies queued just before the end (a peer's EXIT) still reach the peer.
+    runtime_.network.flush(kExitFlushMs);
+    return status;
+}
+
+static bool isAddonLink(const std::string& argument) { return argument.rfind(kAddonScheme, 0) == 0; }
+
+// Listening comes before the window: an instance started with an add-on link
+// while another one holds the port only hands the link over and ends, without
+// ever opening a window.
+void Program::startNetwork() {
+    runtime_.network.setPort(commandLine_.port);
+    if (commandLine_.network) runtime_.network.listen({commandLine_.port, commandLine_.listenAddress});
+    for (std::string& argument : commandLine_.arguments) {
+        if (!isAddonLink(argument)) continue;
+        argument = "http://" + argument.substr(std::string_view(kAddonScheme).size());
+        addonLinks_.insert(argument);
+        if (!commandLine_.network || runtime_.network.listening()) continue;
+        std::string error;
+        if (handOverLink(argument, commandLine_.port, error)) throw ExitRequest{0};
+        std::fprintf(stderr, "emberfall2: cannot hand \"%s\" to the running instance: %s\n", argument.c_str(),
+                     error.c_str());
+        throw ExitRequest{1};
+    }
 }
 
 bool Program::startUp() {
+    startNetwork();
     bool headless = commandLine_.headless;
     runtime_.desktop = DesktopSettings{headless, commandLine_.assumeYes};
     if (SDL_Init(headless ? SDL_INIT_TIMER : SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
@@ -69,6 +101,7 @@ bool Program::startUp() {
         std::fprintf(stderr, "emberfall2: cannot enter the folder \"%s\"\n", folder.c_str());
         return false;
     }
+    rememberRestartOptions();
     runtime_.console.openLog("console.txt");
     runtime_.console.setEchoToStdout(headless);
     // The font sits next to the program; a working directory of its own may lack it.
@@ -78,6 +111,8 @@ bool Program::startUp() {
     runtime_.view.screen = display_->screen();
 
     VariableTable& variables = runtime_.variables;
+    // Peers from other hosts stay out until a script says otherwise.
+    variables.obtain("ALLOWALLIPS", 0, true);
     variables.obtain("DEBUGPARAMETER", 0, true);
     variables.obtain("DEBUGVAR", 0, true);
     variables.obtain("DEBUGFRAME", 0, true);
@@ -123,6 +158,16 @@ bool Program::startUp() {
     return true;
 }
 
+void Program::rememberRestartOptions() {
+    std::vector<std::string>& options = runtime_.restartOptions;
+    options.clear();
+    if (commandLine_.headless) options.push_back("--headless");
+    if (!commandLine_.workdir.empty()) options.insert(options.end(), {"--workdir", currentDirectory()});
+    if (!commandLine_.network) options.push_back("--no-network");
+    options.insert(options.end(), {"--port", std::to_string(commandLine_.port)});
+    options.insert(options.end(), {"--listen", commandLine_.listenAddress});
+}
+
 void Program::bindPhaseTriggers() {
     TriggerRegistry& triggers = runtime_.interpreter.triggers();
     phases_ = PhaseTriggers{triggers.obtain("PREPHYSICS"),      triggers.obtain("POSTPHYSICS"),
@@ -150,7 +195,8 @@ void Program::loadStartFiles(const std::string& startFile) {
     };
     for (const std::string& argument : commandLine_.arguments) {
         if (isScreenSaverSwitch(argument)) continue;
-        if (argument.rfind("ef2mod://", 0) == 0 || argument.rfind("ef2addon://", 0) == 0) loadStart();
+        // Add-on links arrive here already rewritten to web addresses.
+        if (argument.rfind("ef2mod://", 0) == 0 || addonLinks_.count(argument)) loadStart();
         loadScriptFile(runtime_, argument, 0);
         anyLoaded = true;
     }
@@ -238,7 +284,14 @@ void Program::simulationStep() {
 
 int Program::runFixedSteps(int64_t steps) {
     auto started = std::chrono::steady_clock::now();
-    for (int64_t step = 0; step < steps; ++step) simulationStep();
+    for (int64_t step = 0; step < steps; ++step) {
+        simulationStep();
+        // Peers are served as often as a window would redraw.
+        if (static_cast<int32_t>(SDL_GetTicks() - lastScreenUpdate_) > updateView_->value) {
+            lastScreenUpdate_ = SDL_GetTicks();
+            runtime_.network.poll();
+        }
+    }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (commandLine_.bench) {
         const World& world = runtime_.world;
@@ -277,6 +330,7 @@ int Program::writeExitFiles() {
 
 void Program::updateScreen() {
     msec_->value = static_cast<int32_t>(SDL_GetTicks() - clockStart_);
+    runtime_.network.poll();
     runtime_.interpreter.runTrigger(runtime_.interpreter.triggers().obtain("STATUS"));
     lastScreenUpdate_ = SDL_GetTicks();
     runtime_.world.repaintColourLayer();

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/command_line.h"
@@ -29,6 +30,8 @@ public:
     int run();
 
 private:
+    void startNetwork();
+    void rememberRestartOptions();
     bool startUp();
     void createBuiltInVariables();
     void bindPhaseTriggers();
@@ -79,6 +82,7 @@ private:
     int32_t previousFullscreen_[3] = {0, 0, 0};
     uint32_t lastRepeatTick_ = 0;
     std::array<bool, 323> pressedThisPoll_{};
+    std::set<std::string> addonLinks_;  // add-on links of the command line, rewritten
 };
 
 // FNV-1a over every cell of the framed grid, so that a change of behaviour shows.

@@ -10,7 +10,8 @@ Runtime::Runtime()
       world(variables, elements, rebuildRequest),
       interpreter(*this),
       parser(*this),
-      timers(*this) {
+      timers(*this),
+      network(*this) {
     interactionRunner_ = [this](Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,
                                 int y2) { runInteractionTrigger(trigger, acting, neighbour, x1, y1, x2, y2); };
 }
@@ -18,7 +19,43 @@ Runtime::Runtime()
 Runtime::~Runtime() = default;
 
 void Runtime::printLine(std::string_view text, int32_t messageId) {
-    if (messageId == 0) console.print(text);
+    if (messageId == 0) {
+        console.print(text);
+    } else {
+        network.send(text, messageId);
+    }
+}
+
+bool Runtime::peerMayReach(int32_t origin, int32_t target) {
+    if (origin == 0 || target == 0 || target == origin) return true;
+    printLine("Refused: connection " + std::to_string(origin) + " may not reach connection " + std::to_string(target),
+              0);
+    return false;
+}
+
+bool Runtime::refusedForPeer(int32_t messageId, std::string_view what) {
+    if (!actsForPeer(messageId)) return false;
+    printLine("Refused " + std::string(what) + " for a network connection", 0);
+    return true;
+}
+
+void Runtime::runReceivedLine(std::string_view line, int lineNumber, int32_t connectionId) {
+    ++peerLinesRunning_;
+    struct Done {
+        int& count;
+        ~Done() { --count; }
+    } done{peerLinesRunning_};
+    parser.parseLine(line, lineNumber, connectionId, "Network");
+}
+
+void Runtime::reportLocally(std::string_view line) { printLine(line, 0); }
+
+void Runtime::connectionClosed(int32_t connectionId) { parser.forgetOrigin(connectionId); }
+
+// ALLOWALLIPS exists from the start (the main program creates it first of all).
+bool Runtime::allowAllAddresses() {
+    if (!allowAllIps_) allowAllIps_ = variables.obtain("ALLOWALLIPS", 0, false);
+    return allowAllIps_->value != 0;
 }
 
 const std::string* Runtime::stringSlot(int32_t index) const {

@@ -10,8 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/file_state.h"
+#include "io/network.h"
 #include "platform/desktop.h"
 #include "script/interpreter.h"
 #include "script/message_buffer.h"
@@ -36,7 +38,7 @@
 
 namespace ef2 {
 
-class Runtime : private ElementNameContext {
+class Runtime : private ElementNameContext, private NetworkContext {
 public:
     Runtime();
     ~Runtime() override;
@@ -62,17 +64,30 @@ public:
     Menus menus;
     Input input;
     StatusLine status;
-    int networkPort = 7777;
+    Network network;
 
     // The text of a numbered string slot, or nullptr when it is empty.
     const std::string* stringSlot(int32_t index) const;
     StringTable strings;
     FileState files;
     DesktopSettings desktop;  // set by the main program at start
+    // How this run was started (window or not, folder, network), for RESTART
+    // to start the next run the same way; set by the main program at start.
+    std::vector<std::string> restartOptions;
 
     // The one way to report a line: to the console for origin 0, otherwise
     // back to the network connection the text came from.
     void printLine(std::string_view text, int32_t messageId);
+
+    // True when a statement of origin `messageId` acts for a network peer:
+    // a peer defined it, or a peer's line is running right now.
+    bool actsForPeer(int32_t messageId) const { return messageId != 0 || peerLinesRunning_ > 0; }
+    // Peers may address only themselves and the local console. False, with
+    // a console line, when `origin` may not reach `target`.
+    bool peerMayReach(int32_t origin, int32_t target);
+    // For what a peer may never do (file dialogs, the clipboard): true, with
+    // a console line naming `what`, when the statement acts for a peer.
+    bool refusedForPeer(int32_t messageId, std::string_view what);
 
     // Runs one physics step with the interaction triggers wired to scripts.
     void physicsStep();
@@ -86,6 +101,13 @@ private:
         Variable *acting, *neighbour, *x1, *y1, *x2, *y2;
     } interactionVariables_{};
     InteractionTriggerRunner interactionRunner_;
+
+    void runReceivedLine(std::string_view line, int lineNumber, int32_t connectionId) override;
+    void reportLocally(std::string_view line) override;
+    void connectionClosed(int32_t connectionId) override;
+    bool allowAllAddresses() override;
+    int peerLinesRunning_ = 0;
+    Variable* allowAllIps_ = nullptr;
 
     std::string messageText() override;
     std::optional<int32_t> evaluateNumber(std::string_view text) override;

@@ -45,12 +45,13 @@ std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters) {
 
 }  // namespace
 
-bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption) {
+bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption, Asker asker) {
+    const bool mayAssume = asker == Asker::LocalScript && desktop.assumeYes;
     if (desktop.headless) {
         printOnStandardOutput(text);
-        return desktop.assumeYes;
+        return mayAssume;
     }
-    if (desktop.assumeYes) return true;
+    if (mayAssume) return true;
     if (!videoAvailable(desktop)) return false;
     const SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},

@@ -25,8 +25,14 @@ struct FileFilter {
     std::string pattern;
 };
 
+// On whose behalf a question is asked. A question for a network peer is
+// always put to the person at the toy: --assume-yes does not answer it, and
+// without a window to ask in it is answered no.
+enum class Asker { LocalScript, NetworkPeer };
+
 // True for yes. Without a window to ask in, the answer is --assume-yes.
-bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
+bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption,
+              Asker asker = Asker::LocalScript);
 void showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
 
 // The chosen path, through zenity or else kdialog. Empty when the dialog was

@@ -27,8 +27,34 @@ std::unique_ptr<ParameterList> StatementReader::parameters() { return parseParam
 
 bool StatementReader::atEnd() { return tokens.atEnd(); }
 
-Parser::Parser(Runtime& runtime) : runtime_(runtime) {
+Parser::Parser(Runtime& runtime) : runtime_(runtime), current_(&states_[0]) {
     for (const Keyword& keyword : keywordTable()) keywords_.emplace(keyword.word, keyword.parse);
+}
+
+Parser::OriginScope::OriginScope(Parser& parser, int32_t messageId)
+    : parser_(parser), messageId_(messageId), previous_(parser.current_) {
+    parser_.current_ = &parser_.states_[messageId];
+    ++parser_.current_->users;
+}
+
+Parser::OriginScope::~OriginScope() {
+    BlockState& state = *parser_.current_;
+    if (--state.users == 0 && state.forgotten && messageId_ != 0) parser_.states_.erase(messageId_);
+    parser_.current_ = previous_;
+}
+
+void Parser::forgetOrigin(int32_t messageId) {
+    auto found = states_.find(messageId);
+    if (messageId == 0 || found == states_.end()) return;
+    if (found->second.users > 0) {
+        // One of its lines is running: its state goes when that line ends.
+        const int users = found->second.users;
+        found->second = BlockState{};
+        found->second.users = users;
+        found->second.forgotten = true;
+        return;
+    }
+    states_.erase(found);
 }
 
 void Parser::bindVariables() {
@@ -51,24 +77,26 @@ void Parser::parseText(std::string_view text, int32_t messageId, std::optional<s
 
 void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId, std::string_view fileName) {
     bindVariables();
+    OriginScope origin(*this, messageId);
+    BlockState& blocks = state();
     std::string text(line);
     if (debugParser_->value != 0) {
         std::printf("parsing line:  messageid: %i, filename: %s, line: %i, line  : %s\n", messageId,
                     std::string(fileName).c_str(), lineNumber, text.c_str());
     }
-    const std::size_t depthBefore = blockStack_.size();
-    const std::string topBefore = depthBefore ? blockStack_.back() : std::string();
+    const std::size_t depthBefore = blocks.blockStack.size();
+    const std::string topBefore = depthBefore ? blocks.blockStack.back() : std::string();
 
     Tokenizer tokens(text);
-    captureClosed_ = false;
+    blocks.captureClosed = false;
     ActionPtr statement = parseStatement(tokens, messageId);
-    if (captureClosed_) {
+    if (blocks.captureClosed) {
         // The rows of a drawn object are complete; a top-level object runs now.
-        if (ActionPtr finished = std::move(topLevelCapture_)) runTopLevel(finished, lineNumber, fileName);
+        if (ActionPtr finished = std::move(blocks.topLevelCapture)) runTopLevel(finished, lineNumber, fileName);
         return;
     }
-    if (statement && depthBefore == 0 && blockStack_.empty() && statement == captureOwner_) {
-        topLevelCapture_ = statement;
+    if (statement && depthBefore == 0 && blocks.blockStack.empty() && statement == blocks.captureOwner) {
+        blocks.topLevelCapture = statement;
         return;
     }
     if (statement) {
@@ -76,19 +104,19 @@ void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId,
             runtime_.interpreter.addActionToTrigger(topBefore, statement, messageId);
             // "} ELSE trigger" closes the last block without opening another:
             // the waiting top-level statement runs now.
-            if (blockStack_.empty()) runPending(lineNumber, fileName);
-        } else if (blockStack_.empty()) {
+            if (blocks.blockStack.empty()) runPending(lineNumber, fileName);
+        } else if (blocks.blockStack.empty()) {
             runTopLevel(statement, lineNumber, fileName);
         } else {
-            pending_.push_back(std::move(statement));
+            blocks.pending.push_back(std::move(statement));
         }
         return;
     }
-    if (blockStack_.size() < depthBefore) {
-        if (blockStack_.empty()) runPending(lineNumber, fileName);
+    if (blocks.blockStack.size() < depthBefore) {
+        if (blocks.blockStack.empty()) runPending(lineNumber, fileName);
         return;
     }
-    if (capture_) return;
+    if (blocks.capture) return;
     if (fileName.empty()) {
         runtime_.printLine("ERROR in line " + std::to_string(lineNumber) + ": " + text, messageId);
     } else {
@@ -107,9 +135,10 @@ void Parser::runTopLevel(const ActionPtr& statement, int lineNumber, std::string
 }
 
 void Parser::runPending(int lineNumber, std::string_view fileName) {
-    if (pending_.empty()) return;
-    ActionPtr statement = std::move(pending_.back());
-    pending_.pop_back();
+    std::vector<ActionPtr>& pending = state().pending;
+    if (pending.empty()) return;
+    ActionPtr statement = std::move(pending.back());
+    pending.pop_back();
     runTopLevel(statement, lineNumber, fileName);
 }
 
@@ -120,6 +149,7 @@ constexpr int kMaxStatementNesting = 100;
 ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
     bindVariables();
     if (statementDepth_ >= kMaxStatementNesting) return nullptr;
+    OriginScope origin(*this, messageId);
     struct DepthScope {
         int& depth;
         explicit DepthScope(int& depth) : depth(++depth) {}
@@ -128,7 +158,7 @@ ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
     std::optional<std::string> first = tokens.nextToken(true);
     if (!first || *first == "//" || (*first)[0] == '<') return std::make_shared<Action>(messageId);
     if (*first == "}") return closeBlock(tokens, messageId);
-    if (capture_) capture_->addRow(*first);
+    if (LineCapture* capture = state().capture) capture->addRow(*first);
 
     StatementReader reader(runtime_, tokens, messageId);
     ActionPtr statement;
@@ -145,25 +175,26 @@ ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
 // "}" ends the drawing capture and the innermost block; "} ELSE trigger" also
 // gives the pending IF its else-branch.
 ActionPtr Parser::closeBlock(Tokenizer& tokens, int32_t messageId) {
+    BlockState& blocks = state();
     // The "}" after the rows of a drawn object ends only that object.
-    if (capture_) {
-        capture_ = nullptr;
-        captureOwner_.reset();
-        captureClosed_ = true;
+    if (blocks.capture) {
+        blocks.capture = nullptr;
+        blocks.captureOwner.reset();
+        blocks.captureClosed = true;
         return nullptr;
     }
-    if (!blockStack_.empty()) blockStack_.pop_back();
+    if (!blocks.blockStack.empty()) blocks.blockStack.pop_back();
     ActionPtr result;
-    if (pendingIf_) {
+    if (blocks.pendingIf) {
         std::optional<std::string> word = tokens.nextToken(true);
         std::optional<std::string> branch = tokens.nextToken(true);
         if (word && *word == "ELSE" && branch) {
-            pendingElse_->setElse(resolveTriggerName(*branch, messageId));
+            blocks.pendingElse->setElse(resolveTriggerName(*branch, messageId));
             result = std::make_shared<Action>(messageId);
         }
     }
-    pendingIf_.reset();
-    pendingElse_ = nullptr;
+    blocks.pendingIf.reset();
+    blocks.pendingElse = nullptr;
     return result;
 }
 
@@ -181,16 +212,18 @@ ActionPtr Parser::parseUnknown(Tokenizer& tokens, const std::string& first, int3
 }
 
 TriggerRef Parser::resolveTriggerName(std::string_view name, int32_t messageId) {
+    OriginScope origin(*this, messageId);
+    std::vector<std::string>& blockStack = state().blockStack;
     if (name == "{") {
         std::string block = "TMPTRIGGER" + std::to_string(temporaryCounter_++);
         TriggerRef ref;
         ref.trigger = runtime_.interpreter.triggers().obtain(block);
-        blockStack_.push_back(std::move(block));
+        blockStack.push_back(std::move(block));
         return ref;
     }
-    if (name == "THIS" && !blockStack_.empty()) {
+    if (name == "THIS" && !blockStack.empty()) {
         TriggerRef ref;
-        ref.trigger = runtime_.interpreter.triggers().obtain(blockStack_.back());
+        ref.trigger = runtime_.interpreter.triggers().obtain(blockStack.back());
         return ref;
     }
     return runtime_.interpreter.findTrigger(name, messageId);

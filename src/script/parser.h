@@ -9,7 +9,9 @@
 //
 // The block stack, the pending statements, the pending IF and the drawing
 // capture persist across texts: a block opened in one file and not closed
-// takes the next text's lines.
+// takes the next text's lines. Each origin (the local user, every network
+// connection) has a state of its own, so that a peer's unclosed "{" never
+// takes the local user's lines; it goes when its connection goes.
 
 #include <cstdint>
 #include <memory>
@@ -87,19 +89,52 @@ public:
     ActionPtr parseStatement(Tokenizer& tokens, int32_t messageId);
     TriggerRef resolveTriggerName(std::string_view name, int32_t messageId);
 
-    void pushBlock(std::string name) { blockStack_.push_back(std::move(name)); }
-    std::size_t blockDepth() const { return blockStack_.size(); }
+    // These act on the state of the origin whose line is being parsed.
+    void pushBlock(std::string name) { state().blockStack.push_back(std::move(name)); }
+    std::size_t blockDepth() { return state().blockStack.size(); }
     void setPendingIf(ActionPtr statement, ElseBranch* branch) {
-        pendingIf_ = std::move(statement);
-        pendingElse_ = branch;
+        state().pendingIf = std::move(statement);
+        state().pendingElse = branch;
     }
     void beginCapture(ActionPtr statement, LineCapture* capture) {
-        captureOwner_ = std::move(statement);
-        capture_ = capture;
+        state().captureOwner = std::move(statement);
+        state().capture = capture;
     }
-    bool capturing() const { return capture_ != nullptr; }
+    bool capturing() { return state().capture != nullptr; }
+
+    // Drops what an origin left open: its blocks, waiting statements, pending
+    // IF and capture (a network connection that closed).
+    void forgetOrigin(int32_t messageId);
 
 private:
+    // What one origin's lines have opened and not yet closed.
+    struct BlockState {
+        std::vector<std::string> blockStack;
+        std::vector<ActionPtr> pending;
+        ActionPtr pendingIf;
+        ElseBranch* pendingElse = nullptr;
+        ActionPtr captureOwner;
+        LineCapture* capture = nullptr;
+        bool captureClosed = false;  // the last "}" ended a capture
+        ActionPtr topLevelCapture;   // a top-level statement that runs when its capture ends
+        int users = 0;               // parses of this origin in progress
+        bool forgotten = false;      // the origin went while one of its lines ran
+    };
+    // Makes an origin's state the current one for as long as it lives.
+    class OriginScope {
+    public:
+        OriginScope(Parser& parser, int32_t messageId);
+        ~OriginScope();
+        OriginScope(const OriginScope&) = delete;
+        OriginScope& operator=(const OriginScope&) = delete;
+
+    private:
+        Parser& parser_;
+        int32_t messageId_;
+        BlockState* previous_;
+    };
+    BlockState& state() { return *current_; }
+
     void bindVariables();
     ActionPtr closeBlock(Tokenizer& tokens, int32_t messageId);
     ActionPtr parseUnknown(Tokenizer& tokens, const std::string& first, int32_t messageId);
@@ -108,14 +143,9 @@ private:
 
     Runtime& runtime_;
     std::unordered_map<std::string_view, ParseFunction> keywords_;
-    std::vector<std::string> blockStack_;
-    std::vector<ActionPtr> pending_;
-    ActionPtr pendingIf_;
-    ElseBranch* pendingElse_ = nullptr;
-    ActionPtr captureOwner_;
-    LineCapture* capture_ = nullptr;
-    bool captureClosed_ = false;     // the last "}" ended a capture
-    ActionPtr topLevelCapture_;      // a top-level statement that runs when its capture ends
+    // Node-based, so a state stays where it is while others come and go.
+    std::unordered_map<int32_t, BlockState> states_;
+    BlockState* current_;
     int32_t temporaryCounter_ = 0;
     int statementDepth_ = 0;  // ON and inline statements parse statements within statements
     Variable* debugParser_ = nullptr;

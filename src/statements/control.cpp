@@ -2,6 +2,7 @@
 
 #include "app/exit_request.h"
 #include "app/runtime.h"
+#include "platform/links.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "script/tokenizer.h"
@@ -122,9 +123,30 @@ public:
 class ActionRestart : public Action {
 public:
     explicit ActionRestart(std::optional<std::string> argument) : argument_(std::move(argument)) {}
-    void execute(Runtime&) override {
+    // The new run keeps this run's window mode, folder and network options.
+    // The words become its file arguments, never options ("--" ends the
+    // options), and each must be a name a statement may use. A restart asked
+    // for by a network peer is put to the person at the toy.
+    void execute(Runtime& runtime) override {
         std::vector<std::string> arguments{programPath()};
-        for (std::string& word : splitWords(argument_.value_or(""))) arguments.push_back(std::move(word));
+        arguments.insert(arguments.end(), runtime.restartOptions.begin(), runtime.restartOptions.end());
+        arguments.push_back("--");
+        for (std::string& word : splitWords(argument_.value_or(""))) {
+            if (!fileNameAllowed(word, true)) {
+                runtime.printLine("Refused file name " + quoted(word), 0);
+                return;
+            }
+            arguments.push_back(std::move(word));
+        }
+        if (runtime.actsForPeer(messageId) &&
+            !askYesNo(runtime.desktop, "A network connection asks to restart the program" +
+                                           (argument_ ? " with " + *argument_ : std::string()) + ".",
+                      "Restart?", Asker::NetworkPeer)) {
+            runtime.printLine("Refused RESTART for a network connection", 0);
+            return;
+        }
+        // The new run takes over the port.
+        runtime.network.closeAll();
         runProgram(arguments, true);
         throw ExitRequest{0};
     }

@@ -27,6 +27,18 @@ const std::vector<FileFilter> kAnyFileFilters = {{"*.*", "*.*"}};
 const std::vector<FileFilter> kScriptFilters = {
     {"EF2 File", "*.ef2"}, {"EF1 File", "*.cfg"}, {"TXT File", "*.txt"}, {"All", "*.*"}};
 
+// File dialogs and the clipboard belong to the person at the toy: a
+// statement acting for a network peer never opens them, and gets no name.
+std::string pickFileToOpen(Runtime& runtime, int32_t messageId, const std::vector<FileFilter>& filters) {
+    if (runtime.refusedForPeer(messageId, "a file dialog")) return {};
+    return openFileDialog(runtime.desktop, filters);
+}
+
+std::string pickFileToSave(Runtime& runtime, int32_t messageId, const std::vector<FileFilter>& filters) {
+    if (runtime.refusedForPeer(messageId, "a file dialog")) return {};
+    return saveFileDialog(runtime.desktop, filters);
+}
+
 // The link check for a name that may be empty: an empty name passes, and the
 // file operation it reaches then fails on its own.
 bool linkAllows(Runtime& runtime, std::string& name, bool strict) {
@@ -147,7 +159,7 @@ private:
     void loadSand(Runtime& runtime) {
         std::string name;
         if (parts_.argument == kDialogWord) {
-            name = openFileDialog(runtime.desktop, kWorldFilters);
+            name = pickFileToOpen(runtime, messageId, kWorldFilters);
             if (!linkAllows(runtime, name, false)) return;
         } else if (!resolveName(runtime, parts_.argument, name)) {
             return;
@@ -165,7 +177,7 @@ private:
     void loadLayerFile(Runtime& runtime, SurfacePtr& layer) {
         std::string name;
         if (parts_.argument == kDialogWord) {
-            name = openFileDialog(runtime.desktop, kLayerFilters);
+            name = pickFileToOpen(runtime, messageId, kLayerFilters);
             if (!linkAllows(runtime, name, false)) return;
         } else {
             if (!linkAllows(runtime, parts_.argument, true)) return;
@@ -200,7 +212,7 @@ private:
     void saveSand(Runtime& runtime) {
         std::string name;
         if (parts_.argument == kDialogWord) {
-            name = saveFileDialog(runtime.desktop, kWorldFilters);
+            name = pickFileToSave(runtime, messageId, kWorldFilters);
             if (name.empty()) return;
         } else if (!resolveName(runtime, parts_.argument, name)) {
             return;
@@ -266,7 +278,7 @@ private:
     void open(Runtime& runtime) {
         std::string name;
         if (name_ == kDialogWord) {
-            name = saveFileDialog(runtime.desktop, kAnyFileFilters);
+            name = pickFileToSave(runtime, messageId, kAnyFileFilters);
             if (name.empty() || !handleLink(runtime, name, false)) return;
         } else if (!resolveName(runtime, name_, name)) {
             return;
@@ -324,7 +336,7 @@ public:
         }
         std::string name;
         if (argument_ == kDialogWord) {
-            name = openFileDialog(runtime.desktop, kScriptFilters);
+            name = pickFileToOpen(runtime, messageId, kScriptFilters);
             if (!linkAllows(runtime, name, false)) return;
         } else if (!resolveName(runtime, argument_, name)) {
             return;
@@ -338,6 +350,7 @@ public:
 private:
     // A web address on the clipboard is loaded as a file; other text is script.
     void includeClipboard(Runtime& runtime) {
+        if (runtime.refusedForPeer(messageId, "the clipboard")) return;
         std::optional<std::string> text = clipboardGetText();
         if (!text) return;
         if (text->rfind("http://", 0) == 0) {

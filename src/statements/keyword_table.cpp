@@ -10,6 +10,7 @@
 #include "statements/interface.h"
 #include "statements/listing.h"
 #include "statements/messages.h"
+#include "statements/network.h"
 #include "statements/world_editing.h"
 
 namespace ef2 {
@@ -72,6 +73,9 @@ const std::vector<Keyword>& keywordTable() {
         {"SYSTEM", parseSystem},
         {"MESSAGE", parseMessage},
         {"Message", parseMessageLine},
+        // Other instances.
+        {"CONNECT", parseConnect},
+        {"REMOTE", parseRemote},
     };
     return table;
 }

@@ -18,8 +18,11 @@ constexpr const char* kMessageCaption = "Message";
 constexpr const char* kCommandCaption = "Run Command?";
 
 // Asks first; on yes the text runs as a command file and the file is removed.
-void runAfterAsking(Runtime& runtime, const std::string& commands) {
-    if (askYesNo(runtime.desktop, commands, kCommandCaption)) runCommandFile(commands);
+// A command on behalf of a network peer is always put to the person at the
+// toy, whatever --assume-yes says.
+void runAfterAsking(Runtime& runtime, const std::string& commands, int32_t messageId) {
+    const Asker asker = runtime.actsForPeer(messageId) ? Asker::NetworkPeer : Asker::LocalScript;
+    if (askYesNo(runtime.desktop, commands, kCommandCaption, asker)) runCommandFile(commands);
 }
 
 // The kinds of MESSAGE; the numbers are the kind numbers of the language.
@@ -90,13 +93,13 @@ public:
             case MessageKind::AddLine: buffer.append("\n"); break;
             case MessageKind::SaveString: runtime.strings.set(value(runtime), buffer.text()); break;
             case MessageKind::AddString: buffer.append(runtime.strings.get(value(runtime))); break;
-            case MessageKind::Send: runtime.printLine(buffer.text(), origin(runtime)); break;
-            case MessageKind::SendText: runtime.printLine(text_, origin(runtime)); break;
+            case MessageKind::Send: send(runtime, buffer.text()); break;
+            case MessageKind::SendText: send(runtime, text_); break;
             case MessageKind::Save: runtime.files.output.write(buffer.text() + "\n"); break;
             case MessageKind::Exec: runBuffer(runtime); break;
             case MessageKind::MessageBox: showMessage(runtime.desktop, buffer.text(), kMessageCaption); break;
             case MessageKind::MessageLine: showMessage(runtime.desktop, text_, kMessageCaption); break;
-            case MessageKind::System: runAfterAsking(runtime, buffer.text()); break;
+            case MessageKind::System: runAfterAsking(runtime, buffer.text(), messageId); break;
         }
     }
 
@@ -116,11 +119,18 @@ private:
     // where this statement came from.
     int32_t origin(Runtime& runtime) const { return number_ ? number_->evaluate(runtime) : messageId; }
 
+    void send(Runtime& runtime, const std::string& text) {
+        const int32_t target = origin(runtime);
+        if (runtime.peerMayReach(messageId, target)) runtime.printLine(text, target);
+    }
+
     // The buffer as one script line, whose output and errors go to the origin.
     void runBuffer(Runtime& runtime) {
         const std::string line = runtime.message.text();
+        const int32_t target = origin(runtime);
+        if (!runtime.peerMayReach(messageId, target)) return;
         TextNestingScope nesting(runtime);
-        runtime.parser.parseLine(line, 1, origin(runtime), "MESSAGE");
+        runtime.parser.parseLine(line, 1, target, "MESSAGE");
     }
 
     const MessageForm& form_;
@@ -138,7 +148,7 @@ const MessageForm* messageForm(std::string_view word) {
 class ActionSystem : public Action {
 public:
     explicit ActionSystem(std::string command) : command_(std::move(command)) {}
-    void execute(Runtime& runtime) override { runAfterAsking(runtime, command_); }
+    void execute(Runtime& runtime) override { runAfterAsking(runtime, command_, messageId); }
     std::string text() const override { return "SYSTEM " + quoted(command_); }
 
 private:

@@ -145,7 +145,7 @@ bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int butt
         if (buttons & 1) {
             view.v.console->value = view.v.console->value == 0 ? 1 : 0;
         } else if (buttons & 2) {
-            runProgram({"x-terminal-emulator", "-e", "telnet", "localhost", std::to_string(runtime.networkPort)}, false);
+            runProgram({"x-terminal-emulator", "-e", "telnet", "localhost", std::to_string(runtime.network.port())}, false);
         } else if (buttons & 4) {
             runProgram({"xdg-open", "console.txt"}, false);
         }
