@@ -200,6 +200,20 @@ TEST_F(NetworkTest, MisbehavingPeersAreClosedAndOthersGoOn) {
     EXPECT_TRUE(nul.closedByServer());
     EXPECT_EQ(value("N"), 0);
 
+    // A peer that vanishes mid-stream while replies are on their way does
+    // not take the program down with SIGPIPE.
+    {
+        Peer vanishing(runtime, port, nullptr, 4096);
+        EXPECT_EQ(vanishing.line(), "Emberfall2");
+        std::string asks;
+        for (int i = 0; i < 20000; ++i) asks += "GET X\n";
+        vanishing.send(asks);
+        pollFor(20);
+    }
+    pollFor(50);
+    patient.send("GET X\n");
+    EXPECT_EQ(patient.line(), "[X] 0");
+
     // A peer that asks for 10 MB of replies and never reads them is dropped
     // once 1 MiB waits beyond what the system buffers; the patient peer is
     // answered all the while.
