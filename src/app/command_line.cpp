@@ -64,6 +64,8 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
             if (!needValue(line.listenAddress)) return result;
         } else if (argument == "--no-network") {
             line.network = false;
+        } else if (argument == "--register-links") {
+            line.registerLinks = true;
         } else if (argument == "--") {
             // Everything after "--" is a file or link, even when it starts with '-'.
             for (++index; index < argc; ++index) line.arguments.push_back(argv[index]);
@@ -102,6 +104,7 @@ std::string usageText() {
            "  --port N          remote-control port (default 7777; 0 picks a free one)\n"
            "  --listen ADDR     listen on this address instead of 127.0.0.1\n"
            "  --no-network      do not listen for remote control\n"
+           "  --register-links  open ef2mod:// and ef2addon:// links with this program\n"
            "  --version         print the version\n"
            "  --help            print this text\n";
 }

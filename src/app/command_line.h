@@ -19,6 +19,7 @@ struct CommandLine {
     int port = 7777;               // remote control: listening, add-on hand-over, telnet
     std::string listenAddress = "127.0.0.1";
     bool network = true;           // false: do not listen
+    bool registerLinks = false;    // register the link schemes, then exit
     std::vector<std::string> arguments;  // files and links, in order
     bool showVersion = false;
     bool showHelp = false;

@@ -80,7 +80,7 @@ void Program::startNetwork() {
 bool Program::startUp() {
     startNetwork();
     bool headless = commandLine_.headless;
-    runtime_.desktop = DesktopSettings{headless, commandLine_.assumeYes};
+    runtime_.desktop = DesktopSettings{headless, commandLine_.assumeYes, [this] { runtime_.releaseStuckInput(); }};
     if (SDL_Init(headless ? SDL_INIT_TIMER : SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
         std::fprintf(stderr, "emberfall2: cannot start SDL: %s\n", SDL_GetError());
         return false;
@@ -96,7 +96,7 @@ bool Program::startUp() {
         }
     }
 
-    std::string folder = commandLine_.workdir.empty() ? programFolder() : commandLine_.workdir;
+    std::string folder = commandLine_.workdir.empty() ? defaultWorkingFolder() : commandLine_.workdir;
     if (!changeDirectory(folder)) {
         std::fprintf(stderr, "emberfall2: cannot enter the folder \"%s\"\n", folder.c_str());
         return false;
@@ -104,6 +104,14 @@ bool Program::startUp() {
     rememberRestartOptions();
     runtime_.console.openLog("console.txt");
     runtime_.console.setEchoToStdout(headless);
+    // A download holds the frame loop up; its progress is drawn at once.
+    runtime_.showNow = [this](std::string_view line) {
+        if (display_->isHeadless()) return;
+        runtime_.status.clear();
+        runtime_.status.append(line);
+        composeFrame();
+        display_->present();
+    };
     // The font sits next to the program; a working directory of its own may lack it.
     std::string font = fileReadable(kFontFile) ? std::string(kFontFile) : programFolder() + "/" + kFontFile;
     if (!runtime_.fonts.open(font)) std::fprintf(stderr, "emberfall2: cannot open \"%s\"; text will not show\n", font.c_str());
@@ -176,13 +184,6 @@ void Program::bindPhaseTriggers() {
                             nullptr};
 }
 
-// Screen-saver switches ("/s", "/c", "/p:1234") are not files. Other
-// arguments that start with '/' are absolute paths.
-static bool isScreenSaverSwitch(const std::string& argument) {
-    return argument.size() >= 2 && argument[0] == '/' && std::isalpha(static_cast<unsigned char>(argument[1])) &&
-           (argument.size() == 2 || argument[2] == ':');
-}
-
 // The command line's files and links, in order. A plain file replaces the
 // start script; links are loaded on top of it.
 void Program::loadStartFiles(const std::string& startFile) {
@@ -193,11 +194,19 @@ void Program::loadStartFiles(const std::string& startFile) {
         startLoaded = true;
         loadScriptFile(runtime_, startFile, 0);
     };
-    for (const std::string& argument : commandLine_.arguments) {
+    for (std::string argument : commandLine_.arguments) {
+        // Screen-saver switches ("/s", "/c", "/p:1234") are not files; other
+        // arguments that start with '/' are absolute paths.
         if (isScreenSaverSwitch(argument)) continue;
+        // The user's own command line names no downloader or editor: such a
+        // name ends the run before anything of it is used.
+        if (!fileNameAllowed(argument, LinkRules::Lenient)) {
+            std::fprintf(stderr, "emberfall2: refused file name \"%s\"\n", argument.c_str());
+            throw ExitRequest{1};
+        }
         // Add-on links arrive here already rewritten to web addresses.
         if (argument.rfind("ef2mod://", 0) == 0 || addonLinks_.count(argument)) loadStart();
-        loadScriptFile(runtime_, argument, 0);
+        if (handleLink(runtime_.links(), argument, LinkRules::Lenient)) loadScriptFile(runtime_, argument, 0);
         anyLoaded = true;
     }
     if (!anyLoaded) loadStart();
@@ -438,7 +447,7 @@ void Program::handleEvent(const SDL_Event& event) {
         case SDL_DROPFILE: {
             std::string file = event.drop.file ? event.drop.file : "";
             SDL_free(event.drop.file);
-            if (!file.empty()) loadScriptFile(runtime_, file, 0);
+            loadDroppedFile(runtime_, file);
             break;
         }
         case SDL_WINDOWEVENT:
@@ -453,6 +462,10 @@ void Program::resizeWindow(int width, int height) {
     int newWidth = std::clamp(width + 1, 200, 2000), newHeight = std::clamp(height + 1, 200, 2000);
     display_->setMode(newWidth - 1, newHeight - 1, false);
     screenChanged();
+}
+
+void loadDroppedFile(Runtime& runtime, std::string file) {
+    if (handleLink(runtime.links(), file, LinkRules::Lenient)) loadScriptFile(runtime, file, 0);
 }
 
 uint64_t worldChecksum(const World& world) {

@@ -85,6 +85,11 @@ private:
     std::set<std::string> addonLinks_;  // add-on links of the command line, rewritten
 };
 
+// A file dropped on the window: a script, a world picture, or a zip package
+// that is unpacked and run. Dropped files are the user's choice: the names
+// are not confined to the working folder.
+void loadDroppedFile(Runtime& runtime, std::string file);
+
 // FNV-1a over every cell of the framed grid, so that a change of behaviour shows.
 uint64_t worldChecksum(const World& world);
 
