@@ -431,7 +431,14 @@ void Program::handleEvent(const SDL_Event& event) {
         }
         case SDL_KEYUP: keyUp(runtime_, legacyKeyCode(event.key.keysym.sym)); break;
         case SDL_MOUSEBUTTONDOWN: {
+            // The press carries its own button: a quick click's release may
+            // already be in the mouse state when the press is handled. The
+            // release is seen by the sampling after the events, so it runs
+            // after the press's triggers.
             int mask = static_cast<int>(SDL_GetMouseState(nullptr, nullptr));
+            if (event.button.button >= SDL_BUTTON_LEFT && event.button.button <= SDL_BUTTON_RIGHT) {
+                mask |= SDL_BUTTON(event.button.button);
+            }
             handleMouse(runtime_, screen, event.button.x, event.button.y, effectiveButtons(runtime_, mask), 1);
             break;
         }

@@ -344,9 +344,16 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
         setMouseVariables(input, cell.x, cell.y, 0, clicked);
         runNamed(runtime, "MOUSEUP");
     }
-    if (x == input.lastX && y == input.lastY && buttons == 0 && clicked == 0) return;
+    // A pointer that stands still over a view that scrolled or zoomed is over
+    // another cell: the cell, the name under it and the preview follow.
+    const bool viewMoved = view.scrollX != input.lastScrollX || view.scrollY != input.lastScrollY ||
+                           view.v.zoom->value != input.lastZoom;
+    if (x == input.lastX && y == input.lastY && buttons == 0 && clicked == 0 && !viewMoved) return;
     input.lastX = x;
     input.lastY = y;
+    input.lastScrollX = view.scrollX;
+    input.lastScrollY = view.scrollY;
+    input.lastZoom = view.v.zoom->value;
 
     const PanelState& sub = menus.panels[kSubmenu];
     const bool inSubmenu = menus.submenuState >= 0 && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&

@@ -37,6 +37,7 @@ public:
     std::array<bool, kKeyCodes> held{};
     uint8_t previousButtons = 0;
     int lastX = -1, lastY = -1;          // the last pointer position given to the handler
+    int lastScrollX = 0, lastScrollY = 0, lastZoom = 0;  // the view at that time
     int lastCellX = 0, lastCellY = 0;    // the last world cell, for strokes
     int dragState = 0;                   // 0 nothing, 1 over the world, else a button id
     bool latch = false;                  // a press on a button is held

@@ -380,13 +380,20 @@ uint16_t fade(uint16_t p, uint16_t q, int up, int down) {
     return result;
 }
 
+// The world colour q plus half of three times the previous pixel p less q,
+// channel by channel and held within each channel's range, so that a bright
+// channel never carries into its neighbour.
 uint16_t glow(uint16_t p, uint16_t q) {
-    uint32_t result = 0;
-    for (uint32_t mask : {0x07E0u, 0xF800u, 0x001Fu}) {
-        int32_t mixed = (3 * static_cast<int32_t>(p) - static_cast<int32_t>(q)) / 2;
-        result += (q & mask) + (static_cast<uint32_t>(mixed) & mask);
+    uint16_t result = 0;
+    struct Channel {
+        int shift, max;
+    } channels[3] = {{11, 0x1F}, {5, 0x3F}, {0, 0x1F}};
+    for (const Channel& channel : channels) {
+        const int previous = (p >> channel.shift) & channel.max, wanted = (q >> channel.shift) & channel.max;
+        const int mixed = std::clamp(wanted + (3 * previous - wanted) / 2, 0, channel.max);
+        result |= static_cast<uint16_t>(mixed << channel.shift);
     }
-    return static_cast<uint16_t>(result);
+    return result;
 }
 
 struct Picture {

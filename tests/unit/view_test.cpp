@@ -154,6 +154,17 @@ TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
     run("ALPHA1 = -5\nALPHA2 = -2147483648\n");
     composeFrame(runtime, screen.get());
     EXPECT_EQ(at(1, 1), (11 << 11) | (31 << 5) | 27);  // red 16 - 5, green 31 + 2^31, blue 0 - 5
+
+    // Glow: channel by channel, the world colour plus half of three times the
+    // previous pixel less it, held within the channel.
+    runtime.elements.setColour(light, 0, 255, 0);
+    test::put(runtime, 1, 1, light);
+    run("VIEW = 12\n");
+    pixels16(screen.get())[(rect.y) * stride16(screen.get()) + rect.x] = (20 << 11) | 31;
+    composeFrame(runtime, screen.get());
+    EXPECT_EQ(at(1, 1), (30 << 11) | (32 << 5) | 31);  // red 0 + 60/2, green 63 - 63/2, blue 46 held at 31
+    composeFrame(runtime, screen.get());
+    EXPECT_EQ(at(1, 1), (31 << 11) | (63 << 5) | 31);
 }
 
 TEST_F(Frames, ZoomRepeatsEachCellAndTheMouseAgrees) {
