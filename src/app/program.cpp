@@ -29,6 +29,8 @@ constexpr int kDefaultWorldSize = 420;
 constexpr int32_t kVersionNumber = 1901100;
 constexpr const char* kWelcomeLine = "Welcome to Emberfall 2";
 constexpr const char* kAddonScheme = "ef2addon://";
+// An idle loop still looks around this often (a changed variable, a redraw).
+constexpr int64_t kMaxIdleWaitMs = 50;
 // How long the end of the program waits for peers to take their last replies.
 constexpr int kExitFlushMs = 1000;
 
@@ -89,7 +91,7 @@ bool Program::startUp() {
         display_ = openHeadlessDisplay(kStartWindowWidth, kStartWindowHeight);
     } else {
         std::string error;
-        display_ = openWindowDisplay(kStartWindowWidth, kStartWindowHeight, error);
+        display_ = openWindowDisplay(kStartWindowWidth, kStartWindowHeight, commandLine_.scale, error);
         if (!display_) {
             std::fprintf(stderr, "emberfall2: cannot open a window: %s (try --headless)\n", error.c_str());
             return false;
@@ -162,6 +164,7 @@ bool Program::startUp() {
     fullscreenX_ = variables.obtain("FULLSCREENX", 0, true);
     fullscreenY_ = variables.obtain("FULLSCREENY", 0, true);
     fps_ = variables.obtain("FPS", 0, true);
+    redrawsPerSecond_ = variables.obtain("REDRAWSPERSECOND", 0, true);
     phases_.second = runtime_.interpreter.triggers().obtain("SECOND");
     return true;
 }
@@ -247,7 +250,7 @@ void Program::loopPass() {
     uint32_t elapsed = now - lastTick_;
     lastTick_ = SDL_GetTicks();
     if (elapsed != 0) budget_ += static_cast<float>(speed_->value) * static_cast<float>(elapsed) / 1000.0f;
-    if (budget_ < 0.0f && static_cast<int64_t>(1000 / timerResolution_) > speed_->value) SDL_Delay(1);
+    if (budget_ < 0.0f && static_cast<int64_t>(1000 / timerResolution_) > speed_->value) waitForWork();
 
     applyVideoMode();
 
@@ -267,7 +270,7 @@ void Program::loopPass() {
         redrawn = true;
     }
     // A stopped simulation has nothing to do between redraws; do not spin.
-    if (speed_->value == 0 && !redrawn) SDL_Delay(1);
+    if (speed_->value == 0 && !redrawn) waitForWork();
 
     float limit = static_cast<float>(speed_->value) * static_cast<float>(timerResolution_) / 1000.0f;
     if (budget_ > limit) budget_ = limit;
@@ -275,10 +278,38 @@ void Program::loopPass() {
     if (SDL_GetTicks() / 1000 != secondStamp_) {
         fps_->value = stepsThisSecond_;
         stepsThisSecond_ = 0;
+        redrawsPerSecond_->value = redrawsThisSecond_;
+        redrawsThisSecond_ = 0;
         secondStamp_ = SDL_GetTicks() / 1000;
         runtime_.interpreter.runTrigger(phases_.second);
     }
     drainEvents();
+}
+
+// Until the next step, redraw or second is due there is nothing to do: the
+// loop waits for an event instead of spinning. A held key or button keeps the
+// passes a millisecond apart, because HOLDKEY_, DRAG and the key repeats count
+// passes.
+void Program::waitForWork() {
+    const Input& input = runtime_.input;
+    const bool held = input.previousButtons != 0 || input.latch ||
+                      std::find(input.held.begin(), input.held.end(), true) != input.held.end();
+    if (held) {
+        SDL_Delay(1);
+        return;
+    }
+    const uint32_t now = SDL_GetTicks();
+    int64_t wait = kMaxIdleWaitMs;
+    const int32_t speed = speed_->value;
+    if (speed == 0) wait = std::min<int64_t>(wait, int64_t{lastScreenUpdate_} + updateView_->value + 1 - now);
+    if (speed > 0 && budget_ < 0.0f) wait = std::min<int64_t>(wait, static_cast<int64_t>(-budget_ * 1000.0f / speed));
+    wait = std::min<int64_t>(wait, (int64_t{secondStamp_} + 1) * 1000 - now);
+    if (wait < 1) return;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+    } else {
+        SDL_Delay(static_cast<uint32_t>(wait));
+    }
 }
 
 void Program::simulationStep() {
@@ -344,6 +375,22 @@ void Program::updateScreen() {
     lastScreenUpdate_ = SDL_GetTicks();
     runtime_.world.repaintColourLayer();
     composeFrame();
+    ++redrawsThisSecond_;
+    presentIfChanged();
+}
+
+// Handing a frame to the window system costs far more than composing it, so
+// a frame that looks like the last one shown is not handed over again
+// (unless the window lost its picture).
+void Program::presentIfChanged() {
+    const SDL_Surface* screen = display_->screen();
+    const std::size_t pixels = static_cast<std::size_t>(screen->pitch / 2) * static_cast<std::size_t>(screen->h);
+    const auto* first = static_cast<const uint16_t*>(screen->pixels);
+    if (!mustPresent_ && shownFrame_.size() == pixels && std::equal(first, first + pixels, shownFrame_.begin())) {
+        return;
+    }
+    shownFrame_.assign(first, first + pixels);
+    mustPresent_ = false;
     display_->present();
 }
 
@@ -415,6 +462,7 @@ void Program::drainEvents() {
     pressedThisPoll_.fill(false);
     int x = 0, y = 0;
     uint32_t mask = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetMouseState(&x, &y) : 0;
+    display_->windowToScreen(x, y);
     sampleInput(runtime_, screen, x, y, static_cast<int>(mask));
 }
 
@@ -446,6 +494,7 @@ void Program::handleEvent(const SDL_Event& event) {
             // A wheel notch is a press of button 4 (up) or 5 (down).
             int x = 0, y = 0;
             int mask = static_cast<int>(SDL_GetMouseState(&x, &y));
+            display_->windowToScreen(x, y);
             handleMouse(runtime_, screen, x, y, effectiveButtons(runtime_, mask), 1);
             interpreter.runTrigger(interpreter.triggers().obtain(event.wheel.y > 0 ? "MOUSEWHEELUP" : "MOUSEWHEELDOWN"));
             break;
@@ -458,7 +507,13 @@ void Program::handleEvent(const SDL_Event& event) {
             break;
         }
         case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) resizeWindow(event.window.data1, event.window.data2);
+            // The window's size in points; the screen has a scale'th of it.
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_RESTORED) {
+                mustPresent_ = true;
+            }
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                resizeWindow(event.window.data1 / display_->scale(), event.window.data2 / display_->scale());
+            }
             break;
         default: break;
     }
