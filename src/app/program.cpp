@@ -29,6 +29,8 @@ constexpr int kDefaultWorldSize = 420;
 constexpr int32_t kVersionNumber = 1901100;
 constexpr const char* kWelcomeLine = "Welcome to Emberfall 2";
 constexpr const char* kAddonScheme = "ef2addon://";
+// Console lines a wheel notch scrolls.
+constexpr int kWheelLines = 3;
 // An idle loop still looks around this often (a changed variable, a redraw).
 constexpr int64_t kMaxIdleWaitMs = 50;
 // How long the end of the program waits for peers to take their last replies.
@@ -455,7 +457,7 @@ void Program::drainEvents() {
     const uint32_t now = SDL_GetTicks();
     if (now != lastRepeatTick_) {
         lastRepeatTick_ = now;
-        for (int code = 0; code < kKeyCodes; ++code) {
+        for (int code = 0; code < kKeyCodes && !consoleOpen(runtime_); ++code) {
             if (runtime_.input.held[code] && !pressedThisPoll_[code]) keyDown(runtime_, code);
         }
     }
@@ -471,13 +473,27 @@ void Program::handleEvent(const SDL_Event& event) {
     Interpreter& interpreter = runtime_.interpreter;
     switch (event.type) {
         case SDL_KEYDOWN: {
-            if (event.key.repeat) break;  // repeats are made above
             int32_t code = legacyKeyCode(event.key.keysym.sym);
+            if (consoleOpen(runtime_)) {
+                consoleKey(runtime_, code);  // editing keys repeat as the system repeats them
+                break;
+            }
+            if (event.key.repeat) break;  // repeats are made above
             if (code >= 0 && code < kKeyCodes) pressedThisPoll_[code] = true;
             keyDown(runtime_, code);
             break;
         }
-        case SDL_KEYUP: keyUp(runtime_, legacyKeyCode(event.key.keysym.sym)); break;
+        case SDL_KEYUP: {
+            // Only a key pressed before the console opened is released to the game.
+            const int32_t code = legacyKeyCode(event.key.keysym.sym);
+            if (!consoleOpen(runtime_) || (code >= 0 && code < kKeyCodes && runtime_.input.held[code])) {
+                keyUp(runtime_, code);
+            }
+            break;
+        }
+        case SDL_TEXTINPUT:
+            if (consoleOpen(runtime_)) consoleText(runtime_, event.text.text);
+            break;
         case SDL_MOUSEBUTTONDOWN: {
             // The press carries its own button: a quick click's release may
             // already be in the mouse state when the press is handled. The
@@ -495,6 +511,13 @@ void Program::handleEvent(const SDL_Event& event) {
             int x = 0, y = 0;
             int mask = static_cast<int>(SDL_GetMouseState(&x, &y));
             display_->windowToScreen(x, y);
+            if (consoleOpen(runtime_)) {
+                const SDL_Rect area = consoleRect(runtime_, screen);
+                if (x >= area.x && x < area.x + area.w && y >= area.y && y <= area.y + area.h) {
+                    runtime_.console.scrollBy(event.wheel.y > 0 ? kWheelLines : -kWheelLines);
+                    break;
+                }
+            }
             handleMouse(runtime_, screen, x, y, effectiveButtons(runtime_, mask), 1);
             interpreter.runTrigger(interpreter.triggers().obtain(event.wheel.y > 0 ? "MOUSEWHEELUP" : "MOUSEWHEELDOWN"));
             break;
