@@ -41,7 +41,12 @@ constexpr int kExitFlushMs = 1000;
 Program::Program(Runtime& runtime, CommandLine commandLine)
     : runtime_(runtime), commandLine_(std::move(commandLine)) {}
 
-Program::~Program() { SDL_Quit(); }
+// The window goes before SDL does: destroying it after SDL_Quit talks to a
+// display connection that is already closed.
+Program::~Program() {
+    display_.reset();
+    SDL_Quit();
+}
 
 int Program::run() {
     int status = 0;

@@ -24,8 +24,20 @@ fail() { echo "FAILED: $*"; cat "$work/console.txt" 2>/dev/null; exit 1; }
 start() {
   "$program" --no-network --workdir "$work" "$@" &
   pid=$!
-  window=$(timeout 20 xdotool search --sync --name "Emberfall 2") || fail "no window appeared"
-  sleep 1
+  # A search can meet a window that is gone the next moment (the toolkit
+  # makes and drops one while it starts): search again until one stays.
+  window=
+  for _ in $(seq 100); do
+    window=$(xdotool search --name "Emberfall 2" 2> /dev/null | tail -n 1) && [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ] || fail "no window appeared"
+  # Each script ends by reporting READY: then the start-up is over.
+  for _ in $(seq 100); do
+    grep -q "^\[READY\]" "$work/console.txt" 2> /dev/null && break
+    sleep 0.2
+  done
+  sleep 0.5
 }
 finish() {
   "$close_window" "$window"
@@ -47,6 +59,7 @@ ON QUIT GET DOTS
 ON QUIT GET LASTX
 ON QUIT GET LASTY
 ON QUIT EXIT
+GET READY
 SCRIPT
 
 start "$work/dots.ef2"
@@ -76,6 +89,7 @@ ON QUIT GET TYPED
 ON QUIT GET CLEARED
 ON QUIT EXIT
 CONSOLE = 1
+GET READY
 SCRIPT
 start "$work/keys.ef2"
 xdotool type --delay 30 "ccc"
