@@ -64,6 +64,14 @@ void Interpreter::noteOrigin(int32_t messageId) {
     messageIdVariable_->value = messageId;
 }
 
+const Interpreter::ScanPosition& Interpreter::scanPosition() {
+    if (!scanPosition_.x) {
+        scanPosition_.x = runtime_.variables.obtain("FOREACHX", 0, true);
+        scanPosition_.y = runtime_.variables.obtain("FOREACHY", 0, true);
+    }
+    return scanPosition_;
+}
+
 TriggerRef Interpreter::findTrigger(std::string_view name, int32_t messageId) {
     std::string message;
     if (name == "MESSAGE") {

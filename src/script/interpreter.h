@@ -75,6 +75,14 @@ public:
     // SET, INC, GET and IF tell scripts where they came from through MESSAGEID.
     void noteOrigin(int32_t messageId);
 
+    // FOREACHX and FOREACHY: one pair shared by every FOR EACH, created (and
+    // set to 0) by the first scan of the run.
+    struct ScanPosition {
+        Variable* x = nullptr;
+        Variable* y = nullptr;
+    };
+    const ScanPosition& scanPosition();
+
     // Binds DEBUGPARAMETER, DEBUGVAR and DEBUGFRAME (the main program creates them).
     void bindDebugVariables();
     const Variable* debugVar() const { return debugVar_; }
@@ -130,6 +138,7 @@ private:
     Variable* debugVar_ = nullptr;
     Variable* debugFrame_ = nullptr;
     Variable* messageIdVariable_ = nullptr;
+    ScanPosition scanPosition_;
     int guardDepth_ = 0;
     int64_t budget_ = kStatementBudget;
     int guardFrames_ = 0;
