@@ -146,12 +146,12 @@ void Program::loadStartFiles(const std::string& startFile) {
     auto loadStart = [&] {
         if (startLoaded) return;
         startLoaded = true;
-        loadScriptFile(runtime_, startFile, 0);
+        loadScriptFile(runtime_, startFile, 0, Confinement::None);
     };
     for (const std::string& argument : commandLine_.arguments) {
         if (isScreenSaverSwitch(argument)) continue;
         if (argument.rfind("ef2mod://", 0) == 0 || argument.rfind("ef2addon://", 0) == 0) loadStart();
-        loadScriptFile(runtime_, argument, 0);
+        loadScriptFile(runtime_, argument, 0, Confinement::None);
         anyLoaded = true;
     }
     if (!anyLoaded) loadStart();
@@ -260,7 +260,7 @@ int Program::runFixedSteps(int64_t steps) {
 int Program::writeExitFiles() {
     int status = 0;
     const std::string& save = commandLine_.savePath;
-    if (!save.empty() && !saveWorldFile(runtime_.world, runtime_.elements, save)) {
+    if (!save.empty() && !saveWorldFile(runtime_.world, runtime_.elements, save, Confinement::None)) {
         std::fprintf(stderr, "emberfall2: cannot save the world to \"%s\"\n", save.c_str());
         status = 1;
     }
@@ -271,7 +271,7 @@ int Program::writeExitFiles() {
         // second one shows the world.
         composeFrame();
         composeFrame();
-        if (!savePng(display_->screen(), screenshot)) {
+        if (!savePng(display_->screen(), screenshot, Confinement::None)) {
             std::fprintf(stderr, "emberfall2: cannot write the screenshot \"%s\"\n", screenshot.c_str());
             status = 1;
         }
@@ -388,7 +388,7 @@ void Program::handleEvent(const SDL_Event& event) {
         case SDL_DROPFILE: {
             std::string file = event.drop.file ? event.drop.file : "";
             SDL_free(event.drop.file);
-            if (!file.empty()) loadScriptFile(runtime_, file, 0);
+            if (!file.empty()) loadScriptFile(runtime_, file, 0, Confinement::None);
             break;
         }
         case SDL_WINDOWEVENT:

@@ -97,12 +97,12 @@ bool decodeRows(png_structp png, png_infop info, std::FILE* file, const PngSizeC
 }  // namespace
 
 bool writePng(const std::string& path, int width, int height, PngSamples samples, const PngRowFiller& fillRow,
-              PngEffort effort) {
+              PngEffort effort, Confinement confinement) {
     if (width <= 0 || height <= 0 || static_cast<uint32_t>(width) > kMaxPngSide ||
         static_cast<uint32_t>(height) > kMaxPngSide) {
         return false;
     }
-    FilePtr file(std::fopen(path.c_str(), "wb"));
+    FilePtr file(openForWriting(path, WriteMode::Replace, confinement).intoStream("wb"));
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (!png) return false;
@@ -114,8 +114,9 @@ bool writePng(const std::string& path, int width, int height, PngSamples samples
     return written;
 }
 
-bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow,
+                 Confinement confinement) {
+    FilePtr file(openForReading(path, confinement).intoStream("rb"));
     if (!file) return false;
     png_byte signature[8];
     if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
@@ -136,7 +137,7 @@ bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const P
     return decoded;
 }
 
-bool savePng(SDL_Surface* surface, const std::string& path) {
+bool savePng(SDL_Surface* surface, const std::string& path, Confinement confinement) {
     if (!surface || surface->format->BytesPerPixel != 2) return false;
     SDL_PixelFormat* format = surface->format;
     auto fillRow = [&](int y, uint8_t* row) {
@@ -146,7 +147,7 @@ bool savePng(SDL_Surface* surface, const std::string& path) {
             SDL_GetRGB(pixels[x], format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
         }
     };
-    return writePng(path, surface->w, surface->h, PngSamples::Rgb8, fillRow);
+    return writePng(path, surface->w, surface->h, PngSamples::Rgb8, fillRow, PngEffort::Default, confinement);
 }
 
 }  // namespace ef2

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "app/runtime.h"
 #include "io/world_files.h"
@@ -25,13 +22,9 @@ bool isPictureName(std::string_view name) {
     return endsWith(name, ".png") || endsWith(name, ".PNG") || endsWith(name, ".bmp") || endsWith(name, ".BMP");
 }
 
-bool readWholeFile(const std::string& name, std::string& contents) {
-    std::ifstream file(name, std::ios::binary);
-    if (!file) return false;
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    contents = buffer.str();
-    // The text ends at its first NUL byte, as a C string would.
+// The text ends at its first NUL byte, as a C string would.
+bool readScriptText(const std::string& name, std::string& contents, Confinement confinement) {
+    if (readWholeFile(name, contents, confinement) != FileError::None) return false;
     std::size_t nul = contents.find('\0');
     if (nul != std::string::npos) contents.resize(nul);
     return true;
@@ -40,9 +33,9 @@ bool readWholeFile(const std::string& name, std::string& contents) {
 // XML goes through the converter beside the program, when there is one:
 // `node xml2ef2.js` reads xml2ef2.xml and writes xml2ef2.ef2.
 int loadXml(Runtime& runtime, const std::string& text, int32_t messageId) {
-    {
-        std::ofstream out("xml2ef2.xml", std::ios::binary | std::ios::trunc);
-        out << text;
+    if (std::FILE* out = openForWriting("xml2ef2.xml", WriteMode::Replace, Confinement::WorkingFolder).intoStream("wb")) {
+        std::fwrite(text.data(), 1, text.size(), out);
+        std::fclose(out);
     }
     std::string converter = programFolder() + "/xml2ef2.js";
     if (fileReadable(converter)) runProgram({"node", converter}, true);
@@ -91,14 +84,14 @@ void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, co
     }
 }
 
-int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId) {
+int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId, Confinement confinement) {
     if (isPictureName(fileName)) {
-        loadWorldFile(runtime, fileName);
+        loadWorldFile(runtime, fileName, confinement);
         return 0;
     }
     TextNestingScope nesting(runtime);
     std::string text;
-    if (!readWholeFile(fileName, text)) {
+    if (!readScriptText(fileName, text, confinement)) {
         runtime.printLine("Error opening file \"" + fileName + "\"", messageId);
         return 0;
     }

@@ -11,11 +11,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/confined_files.h"
+
 namespace ef2 {
 
 class Runtime;
 
-int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId);
+// Names from scripts stay confined to the working folder; the start files,
+// command-line arguments and dropped files are the user's choice. A file
+// that is no regular file, cannot be read or holds more than kMaxTextBytes
+// is reported as one that cannot be opened.
+int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId,
+                   Confinement confinement = Confinement::WorkingFolder);
 
 // Texts that run texts (INCLUDE, the script form of a world, MESSAGE EXEC,
 // clipboard text) nest on the machine stack. A text nested deeper than this

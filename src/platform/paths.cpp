@@ -2,8 +2,9 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <vector>
+
+#include "platform/confined_files.h"
 
 namespace ef2 {
 
@@ -28,11 +29,6 @@ std::string currentDirectory() {
 
 bool changeDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
 
-bool fileReadable(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    std::fclose(file);
-    return true;
-}
+bool fileReadable(const std::string& path) { return regularFileExists(path, Confinement::None); }
 
 }  // namespace ef2

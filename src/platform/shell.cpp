@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/confined_files.h"
+
 extern char** environ;
 
 namespace ef2 {
@@ -72,12 +74,12 @@ int runProgramWithOutput(const std::vector<std::string>& arguments, std::string&
 }
 
 int runCommandFile(const std::string& commands) {
-    std::FILE* file = std::fopen(kCommandFileName, "w");
+    std::FILE* file = openForWriting(kCommandFileName, WriteMode::Replace, Confinement::WorkingFolder).intoStream("w");
     if (!file) return -1;
     bool written = std::fwrite(commands.data(), 1, commands.size(), file) == commands.size();
     written = std::fclose(file) == 0 && written;
     int status = written ? runProgram({"/bin/sh", kCommandFileName}, true) : -1;
-    std::remove(kCommandFileName);
+    removeFile(kCommandFileName);
     return status;
 }
 

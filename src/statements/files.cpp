@@ -1,14 +1,12 @@
 #include "statements/files.h"
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "app/runtime.h"
 #include "io/pictures.h"
 #include "io/script_file.h"
 #include "io/world_files.h"
+#include "platform/confined_files.h"
 #include "platform/desktop.h"
 #include "platform/links.h"
 
@@ -18,7 +16,9 @@ namespace {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// The argument that asks the user for a file instead of naming one.
+// The argument that asks the user for a file instead of naming one. A file
+// the user picks may lie anywhere; every name a script gives stays inside
+// the working folder.
 constexpr std::string_view kDialogWord = "FILEDIALOG";
 
 const std::vector<FileFilter> kWorldFilters = {{"PNG File", "*.png"}, {"BMP File", "*.bmp"}, {"EF2 Config", "*.ef2"}};
@@ -146,13 +146,15 @@ public:
 private:
     void loadSand(Runtime& runtime) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
             name = openFileDialog(runtime.desktop, kWorldFilters);
             if (!linkAllows(runtime, name, false)) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, parts_.argument, name)) {
             return;
         }
-        loadWorldFile(runtime, name);
+        loadWorldFile(runtime, name, confinement);
     }
 
     void loadStampFile(Runtime& runtime) {
@@ -164,14 +166,16 @@ private:
     // "MESSAGE" is not resolved here. A cancelled dialog leaves the layer empty.
     void loadLayerFile(Runtime& runtime, SurfacePtr& layer) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
             name = openFileDialog(runtime.desktop, kLayerFilters);
             if (!linkAllows(runtime, name, false)) return;
+            confinement = Confinement::None;
         } else {
             if (!linkAllows(runtime, parts_.argument, true)) return;
             name = parts_.argument;
         }
-        loadLayer(layer, name);
+        loadLayer(layer, name, confinement);
     }
 
     TransferParts parts_;
@@ -199,13 +203,15 @@ private:
     // A path picked in the save dialog is used as it is.
     void saveSand(Runtime& runtime) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
             name = saveFileDialog(runtime.desktop, kWorldFilters);
             if (name.empty()) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, parts_.argument, name)) {
             return;
         }
-        saveWorldFile(runtime.world, runtime.elements, name);
+        saveWorldFile(runtime.world, runtime.elements, name, confinement);
     }
 
     void saveStampFile(Runtime& runtime) {
@@ -265,18 +271,20 @@ private:
     // Opening while the file is open keeps the file that is open.
     void open(Runtime& runtime) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (name_ == kDialogWord) {
             name = saveFileDialog(runtime.desktop, kAnyFileFilters);
             if (name.empty() || !handleLink(runtime, name, false)) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, name_, name)) {
             return;
         }
-        runtime.files.output.open(name);
+        runtime.files.output.open(name, confinement);
     }
 
     void remove(Runtime& runtime) {
         std::string name;
-        if (resolveName(runtime, name_, name) && !name.empty()) std::remove(name.c_str());
+        if (resolveName(runtime, name_, name) && !name.empty()) removeFile(name);
     }
 
     FileKind kind_;
@@ -295,12 +303,12 @@ public:
             runtime.printLine("Refused file name " + quoted(name_), messageId);
             return;
         }
-        std::ifstream file(name_, std::ios::binary);
-        if (!file) {
+        // Folders, devices, unreadable and oversized files cannot be opened.
+        std::string contents;
+        if (readWholeFile(name_, contents, Confinement::WorkingFolder) != FileError::None) {
             runtime.printLine("Error opening file " + quoted(name_), messageId);
             return;
         }
-        std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         runtime.printLine("{" + name_ + "} " + std::to_string(contents.size()), messageId);
         runtime.printLine(contents, messageId);
     }
@@ -323,14 +331,16 @@ public:
             return;
         }
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (argument_ == kDialogWord) {
             name = openFileDialog(runtime.desktop, kScriptFilters);
             if (!linkAllows(runtime, name, false)) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, argument_, name)) {
             return;
         }
         // An empty name (a cancelled dialog, an empty buffer) ends in the open error.
-        loadScriptFile(runtime, name, messageId);
+        loadScriptFile(runtime, name, messageId, confinement);
     }
 
     std::string text() const override { return "INCLUDE " + quoted(argument_); }

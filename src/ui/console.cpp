@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/confined_files.h"
 #include "ui/text.h"
 
 namespace ef2 {
@@ -12,9 +13,9 @@ Console::~Console() {
     if (log_) std::fclose(log_);
 }
 
-void Console::openLog(const std::string& path) {
+void Console::openLog(const std::string& path, Confinement confinement) {
     if (log_) std::fclose(log_);
-    log_ = std::fopen(path.c_str(), "wb");
+    log_ = openForWriting(path, WriteMode::Replace, confinement).intoStream("wb");
 }
 
 // The picture moves up by one line and the new line is written at the bottom.

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/confined_files.h"
 #include "world/surface.h"
 
 namespace ef2 {
@@ -30,7 +31,7 @@ public:
     Console& operator=(const Console&) = delete;
 
     // Opens (empties) the log file; without this call lines are kept in memory only.
-    void openLog(const std::string& path);
+    void openLog(const std::string& path, Confinement confinement = Confinement::WorkingFolder);
     void setEchoToStdout(bool echo) { echo_ = echo; }
     void setFont(TTF_Font* font) { font_ = font; }
 

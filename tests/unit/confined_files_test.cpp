@@ -104,6 +104,9 @@ TEST_P(ConfinedFiles, OnlyRegularFilesOpenAndNothingBlocks) {
     EXPECT_EQ(error, FileError::NotRegular);
     EXPECT_FALSE(openForReading("fifo.png", Confinement::None, &error));
     EXPECT_EQ(error, FileError::NotRegular);
+    std::string text;
+    EXPECT_EQ(readWholeFile("/proc/self/mem", text, Confinement::None), FileError::ReadFailed)
+        << "a file whose read fails";
     EXPECT_FALSE(regularFileExists("sub", Confinement::None));
     EXPECT_TRUE(regularFileExists("sub/inside.txt", Confinement::None));
 }

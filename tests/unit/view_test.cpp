@@ -204,7 +204,7 @@ TEST_F(Panels, HostilePanelSizesAndZoomStillComposeAFrame) {
 
 TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
     std::string log = std::string(::testing::TempDir()) + "console_test.txt";
-    runtime.console.openLog(log);
+    runtime.console.openLog(log, Confinement::None);
     for (int i = 1; i <= 20; ++i) runtime.console.print("line " + std::to_string(i));
     std::ifstream file(log);
     int lines = 0;
