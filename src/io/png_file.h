@@ -45,7 +45,10 @@ using PngRowTaker = std::function<void(uint32_t y, const uint8_t* row, std::size
 // Reads a PNG file to its end. Rows reach `takeRow` in order, top to bottom,
 // once each; an interlaced picture is assembled first. False when the file
 // cannot be opened, is no PNG, is refused by `checkSize` or is corrupt
-// anywhere up to its end (rows may already have been taken then).
+// anywhere up to its end (rows may already have been taken then). Chunks
+// other than the header, palette and image data are skipped, no chunk may
+// claim more than 1 MiB, and an interlaced picture of more than 64 MiB is
+// refused, so a file costs little memory beyond what the caller keeps.
 bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow,
                  Confinement confinement = Confinement::WorkingFolder);
 
