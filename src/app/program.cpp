@@ -224,6 +224,7 @@ void Program::loopPass() {
         runtime_.interpreter.runTrigger(phases_.second);
     }
     drainEvents();
+    runtime_.console.flush();
 }
 
 void Program::simulationStep() {
@@ -242,6 +243,7 @@ int Program::runFixedSteps(int64_t steps) {
     for (int64_t step = 0; step < steps; ++step) {
         refreshClockVariables();
         simulationStep();
+        runtime_.console.flush();
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (commandLine_.bench) {

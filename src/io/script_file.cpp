@@ -38,7 +38,10 @@ int loadXml(Runtime& runtime, const std::string& text, int32_t messageId) {
         std::fclose(out);
     }
     std::string converter = programFolder() + "/xml2ef2.js";
-    if (fileReadable(converter)) runProgram({"node", converter}, true);
+    if (fileReadable(converter)) {
+        Interpreter::UntimedWait waiting(runtime.interpreter);
+        runProgram({"node", converter}, true);
+    }
     return loadScriptFile(runtime, "xml2ef2.ef2", messageId);
 }
 

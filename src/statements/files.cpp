@@ -27,6 +27,15 @@ const std::vector<FileFilter> kAnyFileFilters = {{"*.*", "*.*"}};
 const std::vector<FileFilter> kScriptFilters = {
     {"EF2 File", "*.ef2"}, {"EF1 File", "*.cfg"}, {"TXT File", "*.txt"}, {"All", "*.*"}};
 
+enum class Dialog { Open, Save };
+
+// The person's choice; the time the dialog stays open does not count
+// against the script's pass.
+std::string pickFile(Runtime& runtime, Dialog dialog, const std::vector<FileFilter>& filters) {
+    Interpreter::UntimedWait waiting(runtime.interpreter);
+    return dialog == Dialog::Open ? openFileDialog(runtime.desktop, filters) : saveFileDialog(runtime.desktop, filters);
+}
+
 // The link check for a name that may be empty: an empty name passes, and the
 // file operation it reaches then fails on its own.
 bool linkAllows(Runtime& runtime, std::string& name, bool strict) {
@@ -148,7 +157,7 @@ private:
         std::string name;
         Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
-            name = openFileDialog(runtime.desktop, kWorldFilters);
+            name = pickFile(runtime, Dialog::Open, kWorldFilters);
             if (!linkAllows(runtime, name, false)) return;
             confinement = Confinement::None;
         } else if (!resolveName(runtime, parts_.argument, name)) {
@@ -168,7 +177,7 @@ private:
         std::string name;
         Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
-            name = openFileDialog(runtime.desktop, kLayerFilters);
+            name = pickFile(runtime, Dialog::Open, kLayerFilters);
             if (!linkAllows(runtime, name, false)) return;
             confinement = Confinement::None;
         } else {
@@ -205,7 +214,7 @@ private:
         std::string name;
         Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
-            name = saveFileDialog(runtime.desktop, kWorldFilters);
+            name = pickFile(runtime, Dialog::Save, kWorldFilters);
             if (name.empty()) return;
             confinement = Confinement::None;
         } else if (!resolveName(runtime, parts_.argument, name)) {
@@ -273,7 +282,7 @@ private:
         std::string name;
         Confinement confinement = Confinement::WorkingFolder;
         if (name_ == kDialogWord) {
-            name = saveFileDialog(runtime.desktop, kAnyFileFilters);
+            name = pickFile(runtime, Dialog::Save, kAnyFileFilters);
             if (name.empty() || !handleLink(runtime, name, false)) return;
             confinement = Confinement::None;
         } else if (!resolveName(runtime, name_, name)) {
@@ -333,7 +342,7 @@ public:
         std::string name;
         Confinement confinement = Confinement::WorkingFolder;
         if (argument_ == kDialogWord) {
-            name = openFileDialog(runtime.desktop, kScriptFilters);
+            name = pickFile(runtime, Dialog::Open, kScriptFilters);
             if (!linkAllows(runtime, name, false)) return;
             confinement = Confinement::None;
         } else if (!resolveName(runtime, argument_, name)) {

@@ -19,7 +19,13 @@ constexpr const char* kCommandCaption = "Run Command?";
 
 // Asks first; on yes the text runs as a command file and the file is removed.
 void runAfterAsking(Runtime& runtime, const std::string& commands) {
+    Interpreter::UntimedWait waiting(runtime.interpreter);
     if (askYesNo(runtime.desktop, commands, kCommandCaption)) runCommandFile(commands);
+}
+
+void showMessageBox(Runtime& runtime, const std::string& text) {
+    Interpreter::UntimedWait waiting(runtime.interpreter);
+    showMessage(runtime.desktop, text, kMessageCaption);
 }
 
 // The kinds of MESSAGE; the numbers are the kind numbers of the language.
@@ -94,8 +100,8 @@ public:
             case MessageKind::SendText: runtime.printLine(text_, origin(runtime)); break;
             case MessageKind::Save: runtime.files.output.write(buffer.text() + "\n"); break;
             case MessageKind::Exec: runBuffer(runtime); break;
-            case MessageKind::MessageBox: showMessage(runtime.desktop, buffer.text(), kMessageCaption); break;
-            case MessageKind::MessageLine: showMessage(runtime.desktop, text_, kMessageCaption); break;
+            case MessageKind::MessageBox: showMessageBox(runtime, buffer.text()); break;
+            case MessageKind::MessageLine: showMessageBox(runtime, text_); break;
             case MessageKind::System: runAfterAsking(runtime, buffer.text()); break;
         }
     }

@@ -4,11 +4,15 @@
 // Each line scrolls into the console picture (2000 x 200 pixels, lines 14
 // pixels apart, the newest at the bottom), which the window shows when CONSOLE
 // is set, and is appended to "console.txt" in the working directory (emptied
-// at start, flushed line by line so nothing is lost when the program ends).
-// Without a window every line is also echoed to standard output.
+// at start). Without a window every line is also echoed to standard output.
+// A script that prints in a loop must stay cheap: the picture is drawn when
+// it is shown, not per line, and the files are flushed at most every few
+// milliseconds while lines arrive, at every pass of the frame loop
+// (flush) and when the program ends.
 
 #include <SDL_ttf.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -36,23 +40,33 @@ public:
     void setFont(TTF_Font* font) { font_ = font; }
 
     void print(std::string_view line);
+    // Writes out what the log and standard output hold.
+    void flush();
 
-    SDL_Surface* picture() { return picture_.get(); }
+    // Up to date with every line printed so far.
+    SDL_Surface* picture();
     // Set by every line, cleared when the console is shown.
     bool changed() const { return changed_; }
     void clearChanged() { changed_ = false; }
-    // The most recent lines, oldest first (kept for tests).
+    // The most recent lines, oldest first.
     const std::vector<std::string>& recentLines() const { return recent_; }
 
 private:
     static constexpr std::size_t kRecentLines = 64;
-    void scrollIn(std::string_view line);
+    static constexpr int64_t kFlushIntervalMs = 10;
+    // The lines that reach into the picture: its full strips and the one
+    // whose lower part shows at the top.
+    static constexpr std::size_t kShownLines = kConsoleHeight / kConsoleLineHeight + 1;
+    static_assert(kShownLines <= kRecentLines);
+    void render();
 
     SurfacePtr picture_;
     TTF_Font* font_ = nullptr;
     std::FILE* log_ = nullptr;
     bool echo_ = false;
     bool changed_ = false;
+    bool pictureStale_ = false;
+    int64_t lastFlush_ = 0;
     std::vector<std::string> recent_;
 };
 

@@ -206,6 +206,7 @@ TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
     std::string log = std::string(::testing::TempDir()) + "console_test.txt";
     runtime.console.openLog(log, Confinement::None);
     for (int i = 1; i <= 20; ++i) runtime.console.print("line " + std::to_string(i));
+    runtime.console.flush();
     std::ifstream file(log);
     int lines = 0;
     for (std::string line; std::getline(file, line);) ++lines;
