@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/runtime.h"
+#include "io/web_page.h"
 #include "io/world_files.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -45,36 +46,6 @@ int loadXml(Runtime& runtime, const std::string& text, int32_t messageId) {
     return loadScriptFile(runtime, "xml2ef2.ef2", messageId);
 }
 
-// How much of a web page a code block decodes before it is cut.
-enum class Decode { Block, RestOfPage };
-
-// Code blocks of a web page: the content between an opening marker's '>' and
-// the closing marker, decoded and parsed line by line. Table cells decode the
-// rest of the page before they are cut, so later cells are decoded once per
-// earlier cell as well.
-void loadBlocks(Runtime& runtime, std::string& page, std::string_view open, std::string_view close, Decode decode,
-                int32_t messageId, const std::string& fileName) {
-    std::size_t searchFrom = 0;
-    while (true) {
-        std::size_t marker = page.find(open, searchFrom);
-        if (marker == std::string::npos) return;
-        std::size_t contentStart = page.find('>', marker);
-        if (contentStart == std::string::npos) return;
-        ++contentStart;
-        std::size_t end = page.find(close, contentStart);
-        if (end == std::string::npos) return;
-        std::size_t decodedLength = decode == Decode::Block ? end - contentStart : std::string::npos;
-        std::string decoded = page.substr(contentStart, decodedLength);
-        decodeHtmlEntities(decoded);
-        page.replace(contentStart, decodedLength, decoded);
-        end = page.find(close, contentStart);
-        if (end == std::string::npos) return;
-        std::string content = page.substr(contentStart, end - contentStart);
-        if (!content.empty()) parseLinesOf(runtime, content, messageId, fileName);
-        searchFrom = contentStart;
-    }
-}
-
 }  // namespace
 
 void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, const std::string& sourceName) {
@@ -100,9 +71,9 @@ int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messag
     }
     if (!text.empty() && text[0] == '<') {
         if (text.find("<ef2>") != std::string::npos) return loadXml(runtime, text, messageId);
-        loadBlocks(runtime, text, "<pre", "</pre>", Decode::Block, messageId, fileName);
-        loadBlocks(runtime, text, "<code", "</code>", Decode::Block, messageId, fileName);
-        loadBlocks(runtime, text, "<td class=\"code\"", "</td>", Decode::RestOfPage, messageId, fileName);
+        forEachCodeBlock(std::move(text), [&](std::string_view content) {
+            parseLinesOf(runtime, content, messageId, fileName);
+        });
         return 0;
     }
     parseLinesOf(runtime, text, messageId, fileName);
@@ -118,32 +89,54 @@ TextNestingScope::TextNestingScope(Runtime& runtime) : runtime_(runtime) {
 
 TextNestingScope::~TextNestingScope() { --runtime_.files.textNesting; }
 
-void replaceWithChar(std::string& text, std::string_view pattern, char replacement, char fill) {
-    // A one-character pattern replaced by itself would be found for ever.
-    if (pattern.empty() || (pattern.size() == 1 && pattern[0] == replacement)) return;
-    const std::size_t logical = std::min(text.find('\0'), text.size());
-    // Streaming the text through an output that never holds a whole
-    // occurrence replaces leftmost occurrences first, exactly as searching
-    // again from the start after every replacement would, in linear time.
+namespace {
+
+// Streaming the text through an output that never holds a whole occurrence
+// replaces leftmost occurrences first, exactly as searching again from the
+// start after every replacement would, in linear time. The result has its
+// own length.
+std::string replaced(std::string_view text, std::string_view pattern, char replacement) {
     std::string out;
-    out.reserve(logical);
-    for (std::size_t at = 0; at < logical; ++at) {
-        out += text[at];
+    out.reserve(text.size());
+    for (char c : text) {
+        out += c;
         while (out.size() >= pattern.size() && std::string_view(out).substr(out.size() - pattern.size()) == pattern) {
             out.resize(out.size() - pattern.size());
             out += replacement;
         }
     }
+    return out;
+}
+
+constexpr std::pair<std::string_view, char> kEntities[] = {
+    {"&lt;", '<'},  {"&gt;", '>'},   {"&#40;", '('}, {"&#41;", ')'}, {"&amp;", '&'},
+    {"&quot;", '"'}, {"&#58;", ':'}, {"&#46;", '.'}, {"<br>", '\n'}, {"<br />", '\n'},
+};
+
+}  // namespace
+
+void replaceWithChar(std::string& text, std::string_view pattern, char replacement, char fill) {
+    // A one-character pattern replaced by itself would be found for ever.
+    if (pattern.empty() || (pattern.size() == 1 && pattern[0] == replacement)) return;
+    const std::size_t logical = std::min(text.find('\0'), text.size());
+    std::string out = replaced(std::string_view(text).substr(0, logical), pattern, replacement);
     out.append(logical - out.size(), fill);
     text.replace(0, logical, out);
 }
 
 void decodeHtmlEntities(std::string& text) {
-    static constexpr std::pair<std::string_view, char> kEntities[] = {
-        {"&lt;", '<'},  {"&gt;", '>'},   {"&#40;", '('}, {"&#41;", ')'}, {"&amp;", '&'},
-        {"&quot;", '"'}, {"&#58;", ':'}, {"&#46;", '.'}, {"<br>", '\n'}, {"<br />", '\n'},
-    };
     for (const auto& [pattern, replacement] : kEntities) replaceWithChar(text, pattern, replacement, ' ');
+}
+
+bool decodeHtmlEntitiesShrinking(std::string& text) {
+    bool changed = false;
+    for (const auto& [pattern, replacement] : kEntities) {
+        // Without an occurrence to begin with, none can form.
+        if (text.find(pattern) == std::string::npos) continue;
+        text = replaced(text, pattern, replacement);
+        changed = true;
+    }
+    return changed;
 }
 
 }  // namespace ef2

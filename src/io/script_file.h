@@ -51,6 +51,9 @@ void replaceWithChar(std::string& text, std::string_view pattern, char replaceme
 // Decodes &lt; &gt; &#40; &#41; &amp; &quot; &#58; &#46; <br> and <br /> in
 // that order, one full pass each; the text keeps its length.
 void decodeHtmlEntities(std::string& text);
+// The same decoding of a text without NUL bytes, leaving out the spaces that
+// would keep its length. True when anything was decoded.
+bool decodeHtmlEntitiesShrinking(std::string& text);
 
 // Hands every line of `text` to the parser, numbering from 1.
 void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, const std::string& sourceName);
