@@ -25,8 +25,6 @@ void World::bindOptions() {
     options_.gravity = variables_.obtain("GRAVITY", 1000, true);
     options_.wind = variables_.obtain("WIND", 0, true);
     options_.seed = variables_.obtain("SEED", 0, true);
-    options_.nextInteraction = variables_.obtain("NEXTINTERACTION", 0, false);
-    options_.preview = variables_.obtain("PREVIEW", 0, false);
 }
 
 void World::create(int width, int height) {

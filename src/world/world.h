@@ -186,6 +186,13 @@ public:
     const PhysicsCaches& caches() const { return caches_; }
     StepState& stepState() { return state_; }
     const WorldOptions& options() const { return options_; }
+    // NEXTINTERACTION and PREVIEW are created on first use: by the first
+    // physics step (which sets NEXTINTERACTION to 0) and by the first draw.
+    const WorldOptions& options() {
+        onFirstUse(variables_, options_.nextInteraction, "NEXTINTERACTION");
+        return options_;
+    }
+    Variable& preview() { return *onFirstUse(variables_, options_.preview, "PREVIEW"); }
     VariableTable& variables() { return variables_; }
     ElementTable& elements() { return elements_; }
     RebuildRequest& rebuildRequest() { return rebuildRequest_; }
