@@ -15,6 +15,8 @@ namespace ef2 {
 
 namespace {
 
+bool programsAllowed = true;
+
 std::vector<char*> argumentVector(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -32,8 +34,10 @@ int waitFor(pid_t child) {
 
 }  // namespace
 
+void setProgramsAllowed(bool allowed) { programsAllowed = allowed; }
+
 int runProgram(const std::vector<std::string>& arguments, bool wait) {
-    if (arguments.empty()) return -1;
+    if (arguments.empty() || !programsAllowed) return -1;
     std::vector<char*> argv = argumentVector(arguments);
     pid_t child = 0;
     if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
@@ -43,7 +47,7 @@ int runProgram(const std::vector<std::string>& arguments, bool wait) {
 
 int runProgramWithOutput(const std::vector<std::string>& arguments, std::string& output) {
     output.clear();
-    if (arguments.empty()) return -1;
+    if (arguments.empty() || !programsAllowed) return -1;
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return -1;
     posix_spawn_file_actions_t actions;
@@ -74,6 +78,7 @@ int runProgramWithOutput(const std::vector<std::string>& arguments, std::string&
 }
 
 int runCommandFile(const std::string& commands) {
+    if (!programsAllowed) return -1;
     std::FILE* file = openForWriting(kCommandFileName, WriteMode::Replace, Confinement::WorkingFolder).intoStream("w");
     if (!file) return -1;
     bool written = std::fwrite(commands.data(), 1, commands.size(), file) == commands.size();
