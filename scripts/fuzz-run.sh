@@ -19,6 +19,9 @@ runs=${3:-}
 seed=${4:-0}
 targets_file="$build_dir/fuzz-targets.txt"
 [ -f "$targets_file" ] || { echo "fuzz-run: no fuzz build in $build_dir (run make fuzz)"; exit 2; }
+# The targets work in scratch folders of their own: every path they get is absolute.
+build_dir=$(cd "$build_dir" && pwd)
+seeds_dir=$(pwd)/tests/fuzz
 
 # Triggers may nest 2,000 deep, and sanitized frames are large.
 ulimit -s 65536 2>/dev/null || true
@@ -33,7 +36,7 @@ while read -r target; do
            -print_final_stats=1 -artifact_prefix="$artifacts/")
   [ -n "$runs" ] && options+=(-runs="$runs")
   echo "fuzz-run: $target (${seconds} s${runs:+, $runs runs}, seed $seed)"
-  if ! "$build_dir/tests/fuzz/fuzz_$target" "${options[@]}" "$corpus" "tests/fuzz/$target" \
+  if ! "$build_dir/tests/fuzz/fuzz_$target" "${options[@]}" "$corpus" "$seeds_dir/$target" \
        >"$build_dir/fuzz-$target.log" 2>&1; then
     failed+=("$target")
     echo "fuzz-run: *** $target FOUND A FAULT ***"
