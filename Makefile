@@ -3,11 +3,15 @@
 
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
+FUZZ_DIR  ?= build-fuzz
+SECONDS   ?= 60
+RUNS      ?=
+SEED      ?= 0
 JOBS      ?= 2
 PREFIX    ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench asan clean format install
+.PHONY: all deps build run test bench asan fuzz fuzz-run clean format install
 
 all: build
 
@@ -38,8 +42,19 @@ asan: deps
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# libFuzzer targets built with clang, AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz: deps
+	@./scripts/install-fuzz-deps.sh
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEF2_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# make fuzz-run SECONDS=N [RUNS=N SEED=N]: every target for N seconds (or N runs).
+fuzz-run: fuzz
+	./scripts/fuzz-run.sh $(FUZZ_DIR) $(SECONDS) "$(RUNS)" $(SEED)
+
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -69,8 +69,8 @@ void BM_PngSaveAndLoad(benchmark::State& state) {
     const std::vector<uint16_t> original = cellsOf(runtime.world);
     BenchFile file(".png");
     for (auto _ : state) {
-        saveWorldFile(runtime.world, runtime.elements, file.path());
-        loadWorldFile(runtime, file.path());
+        saveWorldFile(runtime.world, runtime.elements, file.path(), Confinement::None);
+        loadWorldFile(runtime, file.path(), Confinement::None);
     }
     if (!sameCells(runtime.world, original)) state.SkipWithError("the loaded world differs");
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file.path()));
@@ -80,22 +80,22 @@ void BM_PngSave(benchmark::State& state) {
     Runtime runtime;
     makeWorld(runtime, static_cast<int>(state.range(0)));
     BenchFile file(".png");
-    for (auto _ : state) saveWorldFile(runtime.world, runtime.elements, file.path());
+    for (auto _ : state) saveWorldFile(runtime.world, runtime.elements, file.path(), Confinement::None);
 }
 
 void BM_PngLoad(benchmark::State& state) {
     Runtime runtime;
     makeWorld(runtime, static_cast<int>(state.range(0)));
     BenchFile file(".png");
-    saveWorldFile(runtime.world, runtime.elements, file.path());
-    for (auto _ : state) loadWorldFile(runtime, file.path());
+    saveWorldFile(runtime.world, runtime.elements, file.path(), Confinement::None);
+    for (auto _ : state) loadWorldFile(runtime, file.path(), Confinement::None);
 }
 
 void BM_BmpSave(benchmark::State& state) {
     Runtime runtime;
     makeWorld(runtime, 40);
     BenchFile file(".bmp");
-    for (auto _ : state) saveWorldFile(runtime.world, runtime.elements, file.path());
+    for (auto _ : state) saveWorldFile(runtime.world, runtime.elements, file.path(), Confinement::None);
 }
 
 // Every colour of a BMP the program saved is an element's colour exactly, so
@@ -106,8 +106,8 @@ void BM_BmpLoad(benchmark::State& state) {
     std::vector<uint16_t> expected = cellsOf(runtime.world);
     for (uint16_t& cell : expected) cell = cell == kNothing ? kClear : cell;
     BenchFile file(".bmp");
-    saveWorldFile(runtime.world, runtime.elements, file.path());
-    for (auto _ : state) loadWorldFile(runtime, file.path());
+    saveWorldFile(runtime.world, runtime.elements, file.path(), Confinement::None);
+    for (auto _ : state) loadWorldFile(runtime, file.path(), Confinement::None);
     if (!sameCells(runtime.world, expected)) state.SkipWithError("a cell did not find its exact colour");
 }
 
@@ -116,7 +116,7 @@ void BM_ScriptSaveOfAFullWorld(benchmark::State& state) {
     Runtime runtime;
     makeWorld(runtime, 100);
     BenchFile file(".ef2");
-    for (auto _ : state) saveWorldFile(runtime.world, runtime.elements, file.path());
+    for (auto _ : state) saveWorldFile(runtime.world, runtime.elements, file.path(), Confinement::None);
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file.path()));
 }
 

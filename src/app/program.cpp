@@ -202,7 +202,7 @@ void Program::loadStartFiles(const std::string& startFile) {
     auto loadStart = [&] {
         if (startLoaded) return;
         startLoaded = true;
-        loadScriptFile(runtime_, startFile, 0);
+        loadScriptFile(runtime_, startFile, 0, Confinement::None);
     };
     for (std::string argument : commandLine_.arguments) {
         // Screen-saver switches ("/s", "/c", "/p:1234") are not files; other
@@ -216,7 +216,13 @@ void Program::loadStartFiles(const std::string& startFile) {
         }
         // Add-on links arrive here already rewritten to web addresses.
         if (argument.rfind("ef2mod://", 0) == 0 || addonLinks_.count(argument)) loadStart();
-        if (handleLink(runtime_.links(), argument, LinkRules::Lenient)) loadScriptFile(runtime_, argument, 0);
+        // Files named on the command line are the user's choice and may lie
+        // anywhere; what a link downloads stays in the working folder.
+        const Confinement confinement =
+            argument.find("://") == std::string::npos ? Confinement::None : Confinement::WorkingFolder;
+        if (handleLink(runtime_.links(), argument, LinkRules::Lenient)) {
+            loadScriptFile(runtime_, argument, 0, confinement);
+        }
         anyLoaded = true;
     }
     if (!anyLoaded) loadStart();
@@ -291,6 +297,7 @@ void Program::loopPass() {
         runtime_.interpreter.runTrigger(phases_.second);
     }
     drainEvents();
+    runtime_.console.flush();
 }
 
 // Until the next step, redraw or second is due there is nothing to do: the
@@ -331,9 +338,12 @@ void Program::simulationStep() {
 
 int Program::runFixedSteps(int64_t steps) {
     auto started = std::chrono::steady_clock::now();
+    // Each step is a pass without the step budget: the clock still moves,
+    // and peers are served as often as a window would redraw.
     for (int64_t step = 0; step < steps; ++step) {
+        refreshClockVariables();
         simulationStep();
-        // Peers are served as often as a window would redraw.
+        runtime_.console.flush();
         if (static_cast<int32_t>(SDL_GetTicks() - lastScreenUpdate_) > updateView_->value) {
             lastScreenUpdate_ = SDL_GetTicks();
             runtime_.network.poll();
@@ -356,7 +366,7 @@ int Program::runFixedSteps(int64_t steps) {
 int Program::writeExitFiles() {
     int status = 0;
     const std::string& save = commandLine_.savePath;
-    if (!save.empty() && !saveWorldFile(runtime_.world, runtime_.elements, save)) {
+    if (!save.empty() && !saveWorldFile(runtime_.world, runtime_.elements, save, Confinement::None)) {
         std::fprintf(stderr, "emberfall2: cannot save the world to \"%s\"\n", save.c_str());
         status = 1;
     }
@@ -367,7 +377,7 @@ int Program::writeExitFiles() {
         // second one shows the world.
         composeFrame();
         composeFrame();
-        if (!savePng(display_->screen(), screenshot)) {
+        if (!savePng(display_->screen(), screenshot, Confinement::None)) {
             std::fprintf(stderr, "emberfall2: cannot write the screenshot \"%s\"\n", screenshot.c_str());
             status = 1;
         }
@@ -555,7 +565,7 @@ void Program::resizeWindow(int width, int height) {
 }
 
 void loadDroppedFile(Runtime& runtime, std::string file) {
-    if (handleLink(runtime.links(), file, LinkRules::Lenient)) loadScriptFile(runtime, file, 0);
+    if (handleLink(runtime.links(), file, LinkRules::Lenient)) loadScriptFile(runtime, file, 0, Confinement::None);
 }
 
 uint64_t worldChecksum(const World& world) {

@@ -1,7 +1,10 @@
 #include "io/bmp_file.h"
 
+#include <SDL_rwops.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "world/world.h"
 
@@ -21,14 +24,10 @@ uint32_t littleEndian(const unsigned char* bytes, int count) {
     return value;
 }
 
-}  // namespace
-
-std::optional<PictureSize> bmpDeclaredSize(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return std::nullopt;
+// The declared size, read from the start of an open file.
+std::optional<PictureSize> declaredSize(std::FILE* file) {
     unsigned char header[kHeaderBytes];
     const std::size_t got = std::fread(header, 1, sizeof header, file);
-    std::fclose(file);
     if (got < 22 || header[0] != 'B' || header[1] != 'M') return std::nullopt;
     const uint32_t infoSize = littleEndian(header + 14, 4);
     if (infoSize == kCoreHeaderSize) return PictureSize{littleEndian(header + 18, 2), littleEndian(header + 20, 2)};
@@ -38,20 +37,50 @@ std::optional<PictureSize> bmpDeclaredSize(const std::string& path) {
     return PictureSize{width, std::llabs(height)};
 }
 
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+std::optional<PictureSize> bmpDeclaredSize(const std::string& path, Confinement confinement) {
+    FilePtr file(openForReading(path, confinement).intoStream("rb"));
+    if (!file) return std::nullopt;
+    return declaredSize(file.get());
+}
+
 bool pictureSizeAllowed(int64_t width, int64_t height) {
     constexpr int64_t kMaxSide = kMaxWorldSide + 2;
     return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxWorldCells;
 }
 
-SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureSizeCheck& sizeAllowed) {
-    std::optional<PictureSize> declared = bmpDeclaredSize(path);
-    if (!declared || !sizeAllowed(declared->width, declared->height)) return nullptr;
-    SurfacePtr loaded(SDL_LoadBMP(path.c_str()));
-    // The file may have changed since its header was read.
+SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureSizeCheck& sizeAllowed,
+                   Confinement confinement) {
+    FilePtr file(openForReading(path, confinement).intoStream("rb"));
+    if (!file) return nullptr;
+    std::optional<PictureSize> declared = declaredSize(file.get());
+    if (!declared || !sizeAllowed(declared->width, declared->height) || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        return nullptr;
+    }
+    // The stream is SDL's from here on and closed with it.
+    SDL_RWops* stream = SDL_RWFromFP(file.release(), SDL_TRUE);
+    if (!stream) return nullptr;
+    SurfacePtr loaded(SDL_LoadBMP_RW(stream, 1));
     if (!loaded || !sizeAllowed(loaded->w, loaded->h)) return nullptr;
     return SurfacePtr(SDL_ConvertSurfaceFormat(loaded.get(), pixelFormat, 0));
 }
 
-bool saveBmp(SDL_Surface* surface, const std::string& path) { return surface && SDL_SaveBMP(surface, path.c_str()) == 0; }
+bool saveBmp(SDL_Surface* surface, const std::string& path, Confinement confinement) {
+    if (!surface) return false;
+    std::FILE* file = openForWriting(path, WriteMode::Replace, confinement).intoStream("wb");
+    if (!file) return false;
+    SDL_RWops* stream = SDL_RWFromFP(file, SDL_TRUE);
+    if (!stream) {
+        std::fclose(file);
+        return false;
+    }
+    return SDL_SaveBMP_RW(surface, stream, 1) == 0;
+}
 
 }  // namespace ef2

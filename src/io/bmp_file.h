@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/confined_files.h"
 #include "world/surface.h"
 
 namespace ef2 {
@@ -23,7 +24,8 @@ struct PictureSize {
 
 // The size the header of a BMP file declares (a picture stored bottom-up or
 // top-down alike), or nothing when the file cannot be read or is no BMP.
-std::optional<PictureSize> bmpDeclaredSize(const std::string& path);
+std::optional<PictureSize> bmpDeclaredSize(const std::string& path,
+                                           Confinement confinement = Confinement::WorkingFolder);
 
 // Pictures that are no world still need limits: no side beyond the largest
 // framed world and no more cells than the largest world.
@@ -33,10 +35,12 @@ using PictureSizeCheck = std::function<bool(int64_t width, int64_t height)>;
 
 // The picture of a BMP file converted to `pixelFormat` (an SDL_PIXELFORMAT_*
 // value), the way a blit into a surface of that format maps it. Null when the
-// file cannot be read or its size is refused by `sizeAllowed`.
-SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureSizeCheck& sizeAllowed);
+// file cannot be read or its size is refused by `sizeAllowed`. The header is
+// read from the same open file that SDL then decodes.
+SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureSizeCheck& sizeAllowed,
+                   Confinement confinement = Confinement::WorkingFolder);
 
 // Writes the surface with SDL's BMP writer; false when that fails.
-bool saveBmp(SDL_Surface* surface, const std::string& path);
+bool saveBmp(SDL_Surface* surface, const std::string& path, Confinement confinement = Confinement::WorkingFolder);
 
 }  // namespace ef2

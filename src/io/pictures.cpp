@@ -11,19 +11,19 @@ bool fileStamp(int64_t slot) { return slot >= kFirstFileStamp && slot <= kLastFi
 
 }  // namespace
 
-void loadStamp(StampTable& stamps, const std::string& name, int64_t slot) {
+void loadStamp(StampTable& stamps, const std::string& name, int64_t slot, Confinement confinement) {
     if (!fileStamp(slot)) return;
-    stamps.set(slot, loadBmp(name, SDL_PIXELFORMAT_RGB565, pictureSizeAllowed));
+    stamps.set(slot, loadBmp(name, SDL_PIXELFORMAT_RGB565, pictureSizeAllowed, confinement));
 }
 
-bool saveStamp(const StampTable& stamps, const std::string& name, int64_t slot) {
+bool saveStamp(const StampTable& stamps, const std::string& name, int64_t slot, Confinement confinement) {
     if (!fileStamp(slot)) return false;
-    return saveBmp(stamps.get(slot), name);
+    return saveBmp(stamps.get(slot), name, confinement);
 }
 
-void loadLayer(SurfacePtr& layer, const std::string& name) {
+void loadLayer(SurfacePtr& layer, const std::string& name, Confinement confinement) {
     layer.reset();
-    layer = loadBmp(name, SDL_PIXELFORMAT_RGB565, pictureSizeAllowed);
+    layer = loadBmp(name, SDL_PIXELFORMAT_RGB565, pictureSizeAllowed, confinement);
 }
 
 }  // namespace ef2

@@ -21,6 +21,23 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // largest world side plus its frame.
 constexpr uint32_t kMaxPngSide = 16386;
 
+// Pictures are untrusted. Reading a world needs only the header, the palette
+// and the image data; every other chunk is skipped unread, and no chunk may
+// make libpng allocate more than this (a palette needs 768 bytes, and the
+// image data streams through small buffers).
+constexpr png_alloc_size_t kMaxChunkBytes = 1 << 20;
+constexpr png_uint_32 kMaxStoredChunks = 16;
+constexpr png_byte kSkippedChunks[] = {
+    'b', 'K', 'G', 'D', '\0', 'c', 'H', 'R', 'M', '\0', 'e', 'X', 'I', 'f', '\0', 'g', 'A', 'M', 'A', '\0',
+    'h', 'I', 'S', 'T', '\0', 'i', 'C', 'C', 'P', '\0', 'i', 'T', 'X', 't', '\0', 'o', 'F', 'F', 's', '\0',
+    'p', 'C', 'A', 'L', '\0', 'p', 'H', 'Y', 's', '\0', 's', 'B', 'I', 'T', '\0', 's', 'C', 'A', 'L', '\0',
+    's', 'P', 'L', 'T', '\0', 's', 'R', 'G', 'B', '\0', 't', 'E', 'X', 't', '\0', 't', 'I', 'M', 'E', '\0',
+    't', 'R', 'N', 'S', '\0', 'z', 'T', 'X', 't', '\0',
+};
+// An interlaced picture is assembled whole before its rows are used; a
+// larger one is refused rather than held in memory beside the world.
+constexpr std::size_t kMaxInterlacedImageBytes = std::size_t{64} << 20;
+
 // libpng must not print, and must not return from an error: jump back.
 [[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void quietWarning(png_structp, png_const_charp) {}
@@ -70,6 +87,10 @@ bool decodeRows(png_structp png, png_infop info, std::FILE* file, const PngSizeC
     png_init_io(png, file);
     png_set_sig_bytes(png, 8);
     png_set_user_limits(png, kMaxPngSide, kMaxPngSide);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, kMaxStoredChunks);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, sizeof kSkippedChunks / 5);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
     if (!checkSize(width, height)) return false;
@@ -84,6 +105,7 @@ bool decodeRows(png_structp png, png_infop info, std::FILE* file, const PngSizeC
             takeRow(y, buffers.row.data(), rowBytes, bytesPerPixel);
         }
     } else {
+        if (rowBytes * height > kMaxInterlacedImageBytes) return false;
         buffers.image.resize(rowBytes * height);
         buffers.rowPointers.resize(height);
         for (png_uint_32 y = 0; y < height; ++y) buffers.rowPointers[y] = buffers.image.data() + rowBytes * y;
@@ -97,12 +119,12 @@ bool decodeRows(png_structp png, png_infop info, std::FILE* file, const PngSizeC
 }  // namespace
 
 bool writePng(const std::string& path, int width, int height, PngSamples samples, const PngRowFiller& fillRow,
-              PngEffort effort) {
+              PngEffort effort, Confinement confinement) {
     if (width <= 0 || height <= 0 || static_cast<uint32_t>(width) > kMaxPngSide ||
         static_cast<uint32_t>(height) > kMaxPngSide) {
         return false;
     }
-    FilePtr file(std::fopen(path.c_str(), "wb"));
+    FilePtr file(openForWriting(path, WriteMode::Replace, confinement).intoStream("wb"));
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (!png) return false;
@@ -114,8 +136,9 @@ bool writePng(const std::string& path, int width, int height, PngSamples samples
     return written;
 }
 
-bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow,
+                 Confinement confinement) {
+    FilePtr file(openForReading(path, confinement).intoStream("rb"));
     if (!file) return false;
     png_byte signature[8];
     if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
@@ -136,7 +159,7 @@ bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const P
     return decoded;
 }
 
-bool savePng(SDL_Surface* surface, const std::string& path) {
+bool savePng(SDL_Surface* surface, const std::string& path, Confinement confinement) {
     if (!surface || surface->format->BytesPerPixel != 2) return false;
     SDL_PixelFormat* format = surface->format;
     auto fillRow = [&](int y, uint8_t* row) {
@@ -146,7 +169,7 @@ bool savePng(SDL_Surface* surface, const std::string& path) {
             SDL_GetRGB(pixels[x], format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
         }
     };
-    return writePng(path, surface->w, surface->h, PngSamples::Rgb8, fillRow);
+    return writePng(path, surface->w, surface->h, PngSamples::Rgb8, fillRow, PngEffort::Default, confinement);
 }
 
 }  // namespace ef2

@@ -14,6 +14,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/confined_files.h"
+
 namespace ef2 {
 
 enum class PngSamples { Rgb8, Rgb16 };
@@ -31,7 +33,7 @@ enum class PngEffort { Default, Fast };
 // compression and filter methods). False when the file cannot be created or
 // written.
 bool writePng(const std::string& path, int width, int height, PngSamples samples, const PngRowFiller& fillRow,
-              PngEffort effort = PngEffort::Default);
+              PngEffort effort = PngEffort::Default, Confinement confinement = Confinement::WorkingFolder);
 
 // Decides from the header whether a picture of that size is read at all, and
 // may prepare the caller's buffers; false refuses the file.
@@ -43,10 +45,14 @@ using PngRowTaker = std::function<void(uint32_t y, const uint8_t* row, std::size
 // Reads a PNG file to its end. Rows reach `takeRow` in order, top to bottom,
 // once each; an interlaced picture is assembled first. False when the file
 // cannot be opened, is no PNG, is refused by `checkSize` or is corrupt
-// anywhere up to its end (rows may already have been taken then).
-bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow);
+// anywhere up to its end (rows may already have been taken then). Chunks
+// other than the header, palette and image data are skipped, no chunk may
+// claim more than 1 MiB, and an interlaced picture of more than 64 MiB is
+// refused, so a file costs little memory beyond what the caller keeps.
+bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow,
+                 Confinement confinement = Confinement::WorkingFolder);
 
 // Writes a 16-bit RGB565 surface (the screen) as an 8-bit RGB PNG.
-bool savePng(SDL_Surface* surface, const std::string& path);
+bool savePng(SDL_Surface* surface, const std::string& path, Confinement confinement = Confinement::WorkingFolder);
 
 }  // namespace ef2

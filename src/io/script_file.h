@@ -11,11 +11,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/confined_files.h"
+
 namespace ef2 {
 
 class Runtime;
 
-int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId);
+// Names from scripts stay confined to the working folder; the start files,
+// command-line arguments and dropped files are the user's choice. A file
+// that is no regular file, cannot be read or holds more than kMaxTextBytes
+// is reported as one that cannot be opened.
+int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId,
+                   Confinement confinement = Confinement::WorkingFolder);
 
 // Texts that run texts (INCLUDE, the script form of a world, MESSAGE EXEC,
 // clipboard text) nest on the machine stack. A text nested deeper than this
@@ -44,6 +51,9 @@ void replaceWithChar(std::string& text, std::string_view pattern, char replaceme
 // Decodes &lt; &gt; &#40; &#41; &amp; &quot; &#58; &#46; <br> and <br /> in
 // that order, one full pass each; the text keeps its length.
 void decodeHtmlEntities(std::string& text);
+// The same decoding of a text without NUL bytes, leaving out the spaces that
+// would keep its length. True when anything was decoded.
+bool decodeHtmlEntitiesShrinking(std::string& text);
 
 // Hands every line of `text` to the parser, numbering from 1.
 void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, const std::string& sourceName);

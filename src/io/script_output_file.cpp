@@ -2,9 +2,9 @@
 
 namespace ef2 {
 
-bool ScriptOutputFile::open(const std::string& name) {
+bool ScriptOutputFile::open(const std::string& name, Confinement confinement) {
     if (file_) return false;
-    file_ = std::fopen(name.c_str(), "ab");
+    file_ = openForWriting(name, WriteMode::Append, confinement).intoStream("ab");
     return file_ != nullptr;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/confined_files.h"
+
 namespace ef2 {
 
 class ScriptOutputFile {
@@ -19,7 +21,7 @@ public:
 
     // False, and nothing changed, when a file is already open or the name
     // cannot be opened.
-    bool open(const std::string& name);
+    bool open(const std::string& name, Confinement confinement = Confinement::WorkingFolder);
     void close();
     bool isOpen() const { return file_ != nullptr; }
     // Each write reaches the disk at once, so a later GETFILE or INCLUDE of

@@ -77,8 +77,9 @@ bool writeAll(std::FILE* file, const std::string& text) {
 
 // The script form. One pass over the grid gathers each element's cells in row
 // order; each element is then one DRAW ... POINTS line, in id order.
-bool saveWorldScript(const World& world, const ElementTable& elements, const std::string& name) {
-    std::FILE* file = std::fopen(name.c_str(), "wb");
+bool saveWorldScript(const World& world, const ElementTable& elements, const std::string& name,
+                     Confinement confinement) {
+    std::FILE* file = openForWriting(name, WriteMode::Replace, confinement).intoStream("wb");
     if (!file) return false;
     const int width = world.gridWidth(), height = world.gridHeight();
     const int records = elements.recordCount();
@@ -123,7 +124,8 @@ bool saveWorldScript(const World& world, const ElementTable& elements, const std
 
 // Each channel's high byte is the element's colour, so viewers show the world;
 // the low bytes of red and green carry the id.
-bool saveWorldPng(const World& world, const ElementTable& elements, const std::string& name) {
+bool saveWorldPng(const World& world, const ElementTable& elements, const std::string& name,
+                  Confinement confinement) {
     const std::vector<Rgb> colours = colourTable(elements);
     auto fillRow = [&](int y, uint8_t* bytes) {
         const uint16_t* row = world.cells() + static_cast<std::size_t>(y) * world.stride();
@@ -138,10 +140,12 @@ bool saveWorldPng(const World& world, const ElementTable& elements, const std::s
             bytes[5] = 0;
         }
     };
-    return writePng(name, world.gridWidth(), world.gridHeight(), PngSamples::Rgb16, fillRow, PngEffort::Fast);
+    return writePng(name, world.gridWidth(), world.gridHeight(), PngSamples::Rgb16, fillRow, PngEffort::Fast,
+                    confinement);
 }
 
-bool saveWorldBmp(const World& world, const ElementTable& elements, const std::string& name) {
+bool saveWorldBmp(const World& world, const ElementTable& elements, const std::string& name,
+                  Confinement confinement) {
     SurfacePtr picture(
         SDL_CreateRGBSurfaceWithFormat(0, world.gridWidth(), world.gridHeight(), 32, SDL_PIXELFORMAT_RGB888));
     if (!picture) return false;
@@ -158,7 +162,7 @@ bool saveWorldBmp(const World& world, const ElementTable& elements, const std::s
                                                    static_cast<std::size_t>(y) * picture->pitch);
         for (int x = 0; x < world.gridWidth(); ++x) pixels[x] = mapped[row[x]];
     }
-    return saveBmp(picture.get(), name);
+    return saveBmp(picture.get(), name, confinement);
 }
 
 // The defined element nearest to a colour by the sum of squared channel
@@ -204,8 +208,8 @@ private:
     uint16_t lastId_ = 0;
 };
 
-bool loadWorldBmp(World& world, const ElementTable& elements, const std::string& name) {
-    SurfacePtr picture = loadBmp(name, SDL_PIXELFORMAT_RGB24, worldPictureSizeAllowed);
+bool loadWorldBmp(World& world, const ElementTable& elements, const std::string& name, Confinement confinement) {
+    SurfacePtr picture = loadBmp(name, SDL_PIXELFORMAT_RGB24, worldPictureSizeAllowed, confinement);
     if (!picture) return false;
     const int width = picture->w, height = picture->h;
     NearestElement nearest(elements);
@@ -223,7 +227,7 @@ bool loadWorldBmp(World& world, const ElementTable& elements, const std::string&
 // pictures of every depth; a picture the program saved gives back exact ids,
 // and other pictures seldom form a defined id, so most of their cells keep
 // what the resize left.
-bool loadWorldPng(World& world, const ElementTable& elements, const std::string& name) {
+bool loadWorldPng(World& world, const ElementTable& elements, const std::string& name, Confinement confinement) {
     const uint32_t defined = static_cast<uint32_t>(definedElementCount(elements));
     uint32_t width = 0, height = 0;
     std::vector<uint16_t> ids;
@@ -243,7 +247,7 @@ bool loadWorldPng(World& world, const ElementTable& elements, const std::string&
             if (id < defined) out[x] = static_cast<uint16_t>(id);
         }
     };
-    if (!readPngRows(name, checkSize, takeRow)) return false;
+    if (!readPngRows(name, checkSize, takeRow, confinement)) return false;
     return replaceWorld(world, static_cast<int>(width), static_cast<int>(height), ids);
 }
 
@@ -267,13 +271,14 @@ int definedElementCount(const ElementTable& elements) {
     return count;
 }
 
-bool saveWorldFile(const World& world, const ElementTable& elements, const std::string& name) {
+bool saveWorldFile(const World& world, const ElementTable& elements, const std::string& name,
+                   Confinement confinement) {
     if (!world.exists()) return false;
     try {
         switch (worldFileForm(name)) {
-            case WorldFileForm::Script: return saveWorldScript(world, elements, name);
-            case WorldFileForm::Bmp: return saveWorldBmp(world, elements, name);
-            case WorldFileForm::Png: return saveWorldPng(world, elements, name);
+            case WorldFileForm::Script: return saveWorldScript(world, elements, name, confinement);
+            case WorldFileForm::Bmp: return saveWorldBmp(world, elements, name, confinement);
+            case WorldFileForm::Png: return saveWorldPng(world, elements, name, confinement);
             case WorldFileForm::None: return false;
         }
     } catch (const std::bad_alloc&) {
@@ -281,12 +286,12 @@ bool saveWorldFile(const World& world, const ElementTable& elements, const std::
     return false;
 }
 
-bool loadWorldFile(Runtime& runtime, const std::string& name) {
+bool loadWorldFile(Runtime& runtime, const std::string& name, Confinement confinement) {
     try {
         switch (worldFileForm(name)) {
-            case WorldFileForm::Script: loadScriptFile(runtime, name, 0); return true;
-            case WorldFileForm::Bmp: return loadWorldBmp(runtime.world, runtime.elements, name);
-            case WorldFileForm::Png: return loadWorldPng(runtime.world, runtime.elements, name);
+            case WorldFileForm::Script: loadScriptFile(runtime, name, 0, confinement); return true;
+            case WorldFileForm::Bmp: return loadWorldBmp(runtime.world, runtime.elements, name, confinement);
+            case WorldFileForm::Png: return loadWorldPng(runtime.world, runtime.elements, name, confinement);
             case WorldFileForm::None: return false;
         }
     } catch (const std::bad_alloc&) {

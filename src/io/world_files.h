@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/confined_files.h"
+
 namespace ef2 {
 
 class Runtime;
@@ -32,11 +34,12 @@ WorldFileForm worldFileForm(std::string_view name);
 
 // Writes the world in the form the name selects. False when nothing was
 // written (no such form, or the file could not be written).
-bool saveWorldFile(const World& world, const ElementTable& elements, const std::string& name);
+bool saveWorldFile(const World& world, const ElementTable& elements, const std::string& name,
+                   Confinement confinement = Confinement::WorkingFolder);
 
 // Replaces the world with the file's contents; a script world runs as a
 // script of origin 0. False when a picture left the world unchanged.
-bool loadWorldFile(Runtime& runtime, const std::string& name);
+bool loadWorldFile(Runtime& runtime, const std::string& name, Confinement confinement = Confinement::WorkingFolder);
 
 // A picture of W x H pixels may become a world when its interior
 // (W - 2) x (H - 2) is a size the world accepts.

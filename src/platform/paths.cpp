@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/confined_files.h"
+
 namespace ef2 {
 
 std::string programPath() {
@@ -32,12 +34,7 @@ std::string currentDirectory() {
 
 bool changeDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
 
-bool fileReadable(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    std::fclose(file);
-    return true;
-}
+bool fileReadable(const std::string& path) { return regularFileExists(path, Confinement::None); }
 
 namespace {
 

@@ -11,6 +11,7 @@ std::string programPath();
 std::string currentDirectory();
 // False when the directory cannot be entered.
 bool changeDirectory(const std::string& path);
+// True for a regular file that opens for reading (links followed).
 bool fileReadable(const std::string& path);
 
 // The folder a run works in when no --workdir is given: the program's own

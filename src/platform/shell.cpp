@@ -7,11 +7,15 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/confined_files.h"
+
 extern char** environ;
 
 namespace ef2 {
 
 namespace {
+
+bool programsAllowed = true;
 
 std::vector<char*> argumentVector(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
@@ -30,8 +34,10 @@ int waitFor(pid_t child) {
 
 }  // namespace
 
+void setProgramsAllowed(bool allowed) { programsAllowed = allowed; }
+
 int runProgram(const std::vector<std::string>& arguments, bool wait) {
-    if (arguments.empty()) return -1;
+    if (arguments.empty() || !programsAllowed) return -1;
     std::vector<char*> argv = argumentVector(arguments);
     pid_t child = 0;
     if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
@@ -41,7 +47,7 @@ int runProgram(const std::vector<std::string>& arguments, bool wait) {
 
 int runProgramWithOutput(const std::vector<std::string>& arguments, std::string& output) {
     output.clear();
-    if (arguments.empty()) return -1;
+    if (arguments.empty() || !programsAllowed) return -1;
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return -1;
     posix_spawn_file_actions_t actions;
@@ -72,12 +78,13 @@ int runProgramWithOutput(const std::vector<std::string>& arguments, std::string&
 }
 
 int runCommandFile(const std::string& commands) {
-    std::FILE* file = std::fopen(kCommandFileName, "w");
+    if (!programsAllowed) return -1;
+    std::FILE* file = openForWriting(kCommandFileName, WriteMode::Replace, Confinement::WorkingFolder).intoStream("w");
     if (!file) return -1;
     bool written = std::fwrite(commands.data(), 1, commands.size(), file) == commands.size();
     written = std::fclose(file) == 0 && written;
     int status = written ? runProgram({"/bin/sh", kCommandFileName}, true) : -1;
-    std::remove(kCommandFileName);
+    removeFile(kCommandFileName);
     return status;
 }
 

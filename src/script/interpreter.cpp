@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/runtime.h"
+#include "script/coarse_clock.h"
 #include "script/tokenizer.h"
 
 namespace ef2 {
@@ -37,9 +38,27 @@ struct FrameScope {
 
 Interpreter::GuardScope::GuardScope(Interpreter& interpreter) : interpreter(interpreter) {
     interpreter.guardDepth_ = 1;
-    interpreter.budget_ = kStatementBudget;
+    interpreter.budget_ = interpreter.limits_.statements;
+    interpreter.untilClockCheck_ = kClockCheckInterval;
+    interpreter.passStarted_ = coarseMilliseconds();
     interpreter.guardFrames_ = interpreter.runtime_.parameters.depth();
 }
+
+void Interpreter::statementsSpent() const {
+    throw RunawayScript{"more than " + std::to_string(limits_.statements) + " statements in one pass"};
+}
+
+void Interpreter::checkClock() {
+    untilClockCheck_ = kClockCheckInterval;
+    if (coarseMilliseconds() - passStarted_ > limits_.milliseconds) {
+        throw RunawayScript{"more than " + std::to_string(limits_.milliseconds) + " milliseconds in one pass"};
+    }
+}
+
+Interpreter::UntimedWait::UntimedWait(Interpreter& interpreter)
+    : interpreter_(interpreter), started_(coarseMilliseconds()) {}
+
+Interpreter::UntimedWait::~UntimedWait() { interpreter_.passStarted_ += coarseMilliseconds() - started_; }
 
 Interpreter::GuardScope::~GuardScope() {
     interpreter.guardDepth_ = 0;
@@ -62,6 +81,14 @@ void Interpreter::bindDebugVariables() {
 void Interpreter::noteOrigin(int32_t messageId) {
     if (!messageIdVariable_) messageIdVariable_ = runtime_.variables.obtain("MESSAGEID", 0, true);
     messageIdVariable_->value = messageId;
+}
+
+const Interpreter::ScanPosition& Interpreter::scanPosition() {
+    if (!scanPosition_.x) {
+        scanPosition_.x = runtime_.variables.obtain("FOREACHX", 0, true);
+        scanPosition_.y = runtime_.variables.obtain("FOREACHY", 0, true);
+    }
+    return scanPosition_;
 }
 
 TriggerRef Interpreter::findTrigger(std::string_view name, int32_t messageId) {

@@ -22,10 +22,23 @@ namespace ef2 {
 class Runtime;
 
 // One timer pass, one event or one top-level statement may run at most this
-// many statements and trigger calls. A script that keeps a timer re-running in
-// the same pass, or a WHILE whose condition never falls, is stopped there with
-// one console line instead of freezing the program for good.
+// many statements and trigger calls, for at most this long. A script that
+// keeps a timer re-running in the same pass, or a WHILE whose condition never
+// falls, is stopped there with one console line instead of freezing the
+// program for good. The time limit catches loops whose statements are slow
+// (printing, drawing, resizing, files), which the count alone would let run
+// for minutes. Time spent waiting for the person or for another program
+// (dialogs, questions, SYSTEM) does not count.
 constexpr int64_t kStatementBudget = 10'000'000;
+constexpr int64_t kPassMilliseconds = 1000;
+// The clock is read every this many statements, so a pass ends at most that
+// many statements after its time is up.
+constexpr int kClockCheckInterval = 16;
+
+struct RunawayLimits {
+    int64_t statements = kStatementBudget;
+    int64_t milliseconds = kPassMilliseconds;
+};
 // Triggers calling triggers nest on the machine stack; deeper than this is a
 // runaway recursion.
 constexpr int kMaxTriggerNesting = 2000;
@@ -75,6 +88,14 @@ public:
     // SET, INC, GET and IF tell scripts where they came from through MESSAGEID.
     void noteOrigin(int32_t messageId);
 
+    // FOREACHX and FOREACHY: one pair shared by every FOR EACH, created (and
+    // set to 0) by the first scan of the run.
+    struct ScanPosition {
+        Variable* x = nullptr;
+        Variable* y = nullptr;
+    };
+    const ScanPosition& scanPosition();
+
     // Binds DEBUGPARAMETER, DEBUGVAR and DEBUGFRAME (the main program creates them).
     void bindDebugVariables();
     const Variable* debugVar() const { return debugVar_; }
@@ -102,10 +123,31 @@ public:
         }
     }
     void charge() {
-        if (--budget_ < 0) throw RunawayScript{"more than 10000000 statements in one pass"};
+        if (--budget_ < 0) statementsSpent();
+        if (--untilClockCheck_ == 0) checkClock();
     }
 
+    // Tests and fuzzing lower the limits; they apply from the next pass on.
+    void setRunawayLimits(const RunawayLimits& limits) { limits_ = limits; }
+    const RunawayLimits& runawayLimits() const { return limits_; }
+
+    // While one lives, the pass's time stands still: the statement is
+    // waiting for the person or for another program, not looping.
+    class UntimedWait {
+    public:
+        explicit UntimedWait(Interpreter& interpreter);
+        ~UntimedWait();
+        UntimedWait(const UntimedWait&) = delete;
+        UntimedWait& operator=(const UntimedWait&) = delete;
+
+    private:
+        Interpreter& interpreter_;
+        int64_t started_;
+    };
+
 private:
+    [[noreturn]] void statementsSpent() const;
+    void checkClock();
     struct GuardScope {
         explicit GuardScope(Interpreter& interpreter);
         ~GuardScope();
@@ -130,8 +172,12 @@ private:
     Variable* debugVar_ = nullptr;
     Variable* debugFrame_ = nullptr;
     Variable* messageIdVariable_ = nullptr;
+    ScanPosition scanPosition_;
     int guardDepth_ = 0;
+    RunawayLimits limits_;
     int64_t budget_ = kStatementBudget;
+    int untilClockCheck_ = kClockCheckInterval;
+    int64_t passStarted_ = 0;
     int guardFrames_ = 0;
 };
 

@@ -42,4 +42,12 @@ private:
     std::unordered_map<std::string_view, Variable*> byName_;
 };
 
+// Many variables are created on first use (SCROLLX when the view first
+// scrolls, ABSX when the mouse is first sampled): `slot` is bound to the
+// variable, created with 0, the first time a caller needs it.
+inline Variable* onFirstUse(VariableTable& table, Variable*& slot, std::string_view name) {
+    if (!slot) slot = table.obtain(name, 0, false);
+    return slot;
+}
+
 }  // namespace ef2

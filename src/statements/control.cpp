@@ -244,10 +244,7 @@ public:
         : element_(std::move(element)), body_(std::move(body)), parameters_(std::move(parameters)) {}
 
     void execute(Runtime& runtime) override {
-        if (!x_) {
-            x_ = runtime.variables.obtain("FOREACHX", 0, true);
-            y_ = runtime.variables.obtain("FOREACHY", 0, true);
-        }
+        const Interpreter::ScanPosition& position = runtime.interpreter.scanPosition();
         int32_t element = element_->evaluate(runtime);
         World& world = runtime.world;
         const int width = world.width(), height = world.height();
@@ -255,8 +252,8 @@ public:
         for (int y = 1; y <= height; ++y) {
             for (int x = 1; x <= width; ++x) {
                 if (world.interiorCell(x, y) != element) continue;
-                x_->value = x;
-                y_->value = y;
+                position.x->value = x;
+                position.y->value = y;
                 runtime.interpreter.runWithParameters(body_.trigger, parameters_.get());
             }
         }
@@ -267,8 +264,6 @@ private:
     std::unique_ptr<Expression> element_;
     TriggerRef body_;
     std::unique_ptr<ParameterList> parameters_;
-    Variable* x_ = nullptr;
-    Variable* y_ = nullptr;
 };
 
 // EXEC trigger [parameters], and the bare call

@@ -1,14 +1,12 @@
 #include "statements/files.h"
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "app/runtime.h"
 #include "io/pictures.h"
 #include "io/script_file.h"
 #include "io/world_files.h"
+#include "platform/confined_files.h"
 #include "platform/desktop.h"
 #include "platform/links.h"
 
@@ -18,7 +16,9 @@ namespace {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// The argument that asks the user for a file instead of naming one.
+// The argument that asks the user for a file instead of naming one. A file
+// the user picks may lie anywhere; every name a script gives stays inside
+// the working folder.
 constexpr std::string_view kDialogWord = "FILEDIALOG";
 
 const std::vector<FileFilter> kWorldFilters = {{"PNG File", "*.png"}, {"BMP File", "*.bmp"}, {"EF2 Config", "*.ef2"}};
@@ -27,16 +27,15 @@ const std::vector<FileFilter> kAnyFileFilters = {{"*.*", "*.*"}};
 const std::vector<FileFilter> kScriptFilters = {
     {"EF2 File", "*.ef2"}, {"EF1 File", "*.cfg"}, {"TXT File", "*.txt"}, {"All", "*.*"}};
 
+enum class Dialog { Open, Save };
+
 // File dialogs and the clipboard belong to the person at the toy: a
 // statement acting for a network peer never opens them, and gets no name.
-std::string pickFileToOpen(Runtime& runtime, int32_t messageId, const std::vector<FileFilter>& filters) {
+// The time a dialog stays open does not count against the script's pass.
+std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog, const std::vector<FileFilter>& filters) {
     if (runtime.refusedForPeer(messageId, "a file dialog")) return {};
-    return openFileDialog(runtime.desktop, filters);
-}
-
-std::string pickFileToSave(Runtime& runtime, int32_t messageId, const std::vector<FileFilter>& filters) {
-    if (runtime.refusedForPeer(messageId, "a file dialog")) return {};
-    return saveFileDialog(runtime.desktop, filters);
+    Interpreter::UntimedWait waiting(runtime.interpreter);
+    return dialog == Dialog::Open ? openFileDialog(runtime.desktop, filters) : saveFileDialog(runtime.desktop, filters);
 }
 
 // The link check for a name that may be empty: an empty name passes, and the
@@ -162,13 +161,15 @@ public:
 private:
     void loadSand(Runtime& runtime) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
-            name = pickFileToOpen(runtime, messageId, kWorldFilters);
+            name = pickFile(runtime, messageId, Dialog::Open, kWorldFilters);
             if (!linkAllows(runtime, name, LinkRules::Lenient, messageId)) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, parts_.argument, name, messageId)) {
             return;
         }
-        loadWorldFile(runtime, name);
+        loadWorldFile(runtime, name, confinement);
     }
 
     void loadStampFile(Runtime& runtime) {
@@ -180,14 +181,16 @@ private:
     // "MESSAGE" is not resolved here. A cancelled dialog leaves the layer empty.
     void loadLayerFile(Runtime& runtime, SurfacePtr& layer) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
-            name = pickFileToOpen(runtime, messageId, kLayerFilters);
+            name = pickFile(runtime, messageId, Dialog::Open, kLayerFilters);
             if (!linkAllows(runtime, name, LinkRules::Lenient, messageId)) return;
+            confinement = Confinement::None;
         } else {
             if (!linkAllows(runtime, parts_.argument, LinkRules::Strict, messageId)) return;
             name = parts_.argument;
         }
-        loadLayer(layer, name);
+        loadLayer(layer, name, confinement);
     }
 
     TransferParts parts_;
@@ -215,13 +218,15 @@ private:
     // A path picked in the save dialog is used as it is.
     void saveSand(Runtime& runtime) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (parts_.argument == kDialogWord) {
-            name = pickFileToSave(runtime, messageId, kWorldFilters);
+            name = pickFile(runtime, messageId, Dialog::Save, kWorldFilters);
             if (name.empty()) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, parts_.argument, name, messageId)) {
             return;
         }
-        saveWorldFile(runtime.world, runtime.elements, name);
+        saveWorldFile(runtime.world, runtime.elements, name, confinement);
     }
 
     void saveStampFile(Runtime& runtime) {
@@ -281,18 +286,20 @@ private:
     // Opening while the file is open keeps the file that is open.
     void open(Runtime& runtime) {
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (name_ == kDialogWord) {
-            name = pickFileToSave(runtime, messageId, kAnyFileFilters);
+            name = pickFile(runtime, messageId, Dialog::Save, kAnyFileFilters);
             if (name.empty() || !handleLink(runtime.links(), name, LinkRules::Lenient, messageId)) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, name_, name, messageId)) {
             return;
         }
-        runtime.files.output.open(name);
+        runtime.files.output.open(name, confinement);
     }
 
     void remove(Runtime& runtime) {
         std::string name;
-        if (resolveName(runtime, name_, name, messageId) && !name.empty()) std::remove(name.c_str());
+        if (resolveName(runtime, name_, name, messageId) && !name.empty()) removeFile(name);
     }
 
     FileKind kind_;
@@ -311,12 +318,12 @@ public:
             runtime.printLine("Refused file name " + quoted(name_), messageId);
             return;
         }
-        std::ifstream file(name_, std::ios::binary);
-        if (!file) {
+        // Folders, devices, unreadable and oversized files cannot be opened.
+        std::string contents;
+        if (readWholeFile(name_, contents, Confinement::WorkingFolder) != FileError::None) {
             runtime.printLine("Error opening file " + quoted(name_), messageId);
             return;
         }
-        std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         runtime.printLine("{" + name_ + "} " + std::to_string(contents.size()), messageId);
         runtime.printLine(contents, messageId);
     }
@@ -339,14 +346,16 @@ public:
             return;
         }
         std::string name;
+        Confinement confinement = Confinement::WorkingFolder;
         if (argument_ == kDialogWord) {
-            name = pickFileToOpen(runtime, messageId, kScriptFilters);
+            name = pickFile(runtime, messageId, Dialog::Open, kScriptFilters);
             if (!linkAllows(runtime, name, LinkRules::Lenient, messageId)) return;
+            confinement = Confinement::None;
         } else if (!resolveName(runtime, argument_, name, messageId)) {
             return;
         }
         // An empty name (a cancelled dialog, an empty buffer) ends in the open error.
-        loadScriptFile(runtime, name, messageId);
+        loadScriptFile(runtime, name, messageId, confinement);
     }
 
     std::string text() const override { return "INCLUDE " + quoted(argument_); }

@@ -19,10 +19,17 @@ constexpr const char* kCommandCaption = "Run Command?";
 
 // Asks first; on yes the text runs as a command file and the file is removed.
 // A command on behalf of a network peer is always put to the person at the
-// toy, whatever --assume-yes says.
+// toy, whatever --assume-yes says. The time the question waits does not count
+// against the script's pass.
 void runAfterAsking(Runtime& runtime, const std::string& commands, int32_t messageId) {
     const Asker asker = runtime.actsForPeer(messageId) ? Asker::NetworkPeer : Asker::LocalScript;
+    Interpreter::UntimedWait waiting(runtime.interpreter);
     if (askYesNo(runtime.desktop, commands, kCommandCaption, asker)) runCommandFile(commands);
+}
+
+void showMessageBox(Runtime& runtime, const std::string& text) {
+    Interpreter::UntimedWait waiting(runtime.interpreter);
+    showMessage(runtime.desktop, text, kMessageCaption);
 }
 
 // The kinds of MESSAGE; the numbers are the kind numbers of the language.
@@ -97,8 +104,8 @@ public:
             case MessageKind::SendText: send(runtime, text_); break;
             case MessageKind::Save: runtime.files.output.write(buffer.text() + "\n"); break;
             case MessageKind::Exec: runBuffer(runtime); break;
-            case MessageKind::MessageBox: showMessage(runtime.desktop, buffer.text(), kMessageCaption); break;
-            case MessageKind::MessageLine: showMessage(runtime.desktop, text_, kMessageCaption); break;
+            case MessageKind::MessageBox: showMessageBox(runtime, buffer.text()); break;
+            case MessageKind::MessageLine: showMessageBox(runtime, text_); break;
             case MessageKind::System: runAfterAsking(runtime, buffer.text(), messageId); break;
         }
     }

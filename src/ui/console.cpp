@@ -1,8 +1,8 @@
 #include "ui/console.h"
 
 #include <algorithm>
-#include <fstream>
 
+#include "script/coarse_clock.h"
 #include "ui/text.h"
 
 namespace ef2 {
@@ -96,31 +96,43 @@ Console::Console() : picture_(makeSurface16(kConsoleWidth, kConsoleHeight)) {}
 
 Console::~Console() {
     if (log_) std::fclose(log_);
+    if (echo_) std::fflush(stdout);
 }
 
-void Console::openLog(const std::string& path) {
+void Console::openLog(const std::string& path, Confinement confinement) {
     if (log_) std::fclose(log_);
-    log_ = std::fopen(path.c_str(), "wb");
+    log_ = openForWriting(path, WriteMode::Replace, confinement).intoStream("wb");
     historyPath_ = historyPathFor(path);
+    confinement_ = confinement;
+    std::string text;
     std::deque<std::string> history;
-    std::ifstream file(historyPath_);
-    for (std::string line; std::getline(file, line);) {
-        if (!line.empty()) history.push_back(line);
+    if (readWholeFile(historyPath_, text, confinement) == FileError::None) {
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = std::min(text.find('\n', start), text.size());
+            if (end > start) history.emplace_back(text.substr(start, end - start));
+            start = end + 1;
+        }
     }
     input_.setHistory(std::move(history));
+}
+
+void Console::flush() {
+    if (log_) std::fflush(log_);
+    if (echo_) std::fflush(stdout);
+    lastFlush_ = coarseMilliseconds();
 }
 
 void Console::print(std::string_view line) {
     if (log_) {
         std::fwrite(line.data(), 1, line.size(), log_);
         std::fputc('\n', log_);
-        std::fflush(log_);
     }
     if (echo_) {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
-        std::fflush(stdout);
     }
+    if (coarseMilliseconds() - lastFlush_ >= kFlushIntervalMs) flush();
     if (lines_.size() == kConsoleScrollback) lines_.pop_front();
     lines_.emplace_back(line);
     // A log scrolled back stays on the lines being read.
@@ -139,8 +151,13 @@ std::string Console::submitInput() {
 
 void Console::saveHistory() {
     if (historyPath_.empty()) return;
-    std::ofstream file(historyPath_, std::ios::trunc);
-    for (const std::string& line : input_.history()) file << line << '\n';
+    std::FILE* file = openForWriting(historyPath_, WriteMode::Replace, confinement_).intoStream("wb");
+    if (!file) return;
+    for (const std::string& line : input_.history()) {
+        std::fwrite(line.data(), 1, line.size(), file);
+        std::fputc('\n', file);
+    }
+    std::fclose(file);
 }
 
 void Console::scrollBy(int lines) {

@@ -3,12 +3,13 @@
 // the user types into it.
 //
 // Each line is appended to "console.txt" in the working directory (emptied at
-// start, flushed line by line so nothing is lost when the program ends) and
-// kept, the newest few thousand, for the console picture (lines 14 pixels
-// apart, the newest at the bottom), which the window shows when CONSOLE is
-// set. The picture is drawn when it is shown, not for every line: a script
-// that prints in a loop pays for the log alone. Without a window every line is
-// also echoed to standard output.
+// start) and kept, the newest few thousand, for the console picture (lines 14
+// pixels apart, the newest at the bottom), which the window shows when
+// CONSOLE is set. Without a window every line is also echoed to standard
+// output. A script that prints in a loop must stay cheap: the picture is
+// drawn when it is shown, not per line, and the files are flushed at most
+// every few milliseconds while lines arrive, at every pass of the frame loop
+// (flush) and when the program ends.
 //
 // While the console is open it has the keyboard: typed text edits its input
 // line, Enter runs the line as a script line of the local user, Up and Down
@@ -17,12 +18,14 @@
 
 #include <SDL_ttf.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/confined_files.h"
 #include "world/surface.h"
 
 namespace ef2 {
@@ -75,7 +78,7 @@ public:
 
     // Opens (empties) the log file and reads the history beside it; without
     // this call lines are kept in memory only.
-    void openLog(const std::string& path);
+    void openLog(const std::string& path, Confinement confinement = Confinement::WorkingFolder);
     void setEchoToStdout(bool echo) { echo_ = echo; }
     void setFont(TTF_Font* font) {
         font_ = font;
@@ -83,6 +86,8 @@ public:
     }
 
     void print(std::string_view line);
+    // Writes out what the log and standard output hold.
+    void flush();
 
     ConsoleLine& input() { return input_; }
     // Runs the typed line's bookkeeping: echoes it to the log, records the
@@ -106,10 +111,14 @@ private:
     void render(bool withInput);
     void saveHistory();
 
+    static constexpr int64_t kFlushIntervalMs = 10;
+
     SurfacePtr picture_;
     TTF_Font* font_ = nullptr;
     std::FILE* log_ = nullptr;
+    int64_t lastFlush_ = 0;
     std::string historyPath_;
+    Confinement confinement_ = Confinement::WorkingFolder;
     bool echo_ = false;
     bool changed_ = false;
     bool pictureStale_ = true;

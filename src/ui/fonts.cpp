@@ -1,19 +1,44 @@
 #include "ui/fonts.h"
 
+#include <cstdio>
+
 namespace ef2 {
+
+namespace {
+
+// SDL_ttf reads a font file while it renders, so the stream stays open with
+// the font and closes with it.
+TTF_Font* openFont(const std::string& file, int size, Confinement confinement) {
+    std::FILE* stream = openForReading(file, confinement).intoStream("rb");
+    if (!stream) return nullptr;
+    SDL_RWops* source = SDL_RWFromFP(stream, SDL_TRUE);
+    if (!source) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    return TTF_OpenFontRW(source, 1, size);
+}
+
+}  // namespace
 
 bool Fonts::open(const std::string& file) {
     if (!TTF_WasInit() && TTF_Init() != 0) return false;
-    console_.reset(TTF_OpenFont(file.c_str(), kStandardFontSize));
-    status_.reset(TTF_OpenFont(file.c_str(), kStandardFontSize));
-    menu_.reset(TTF_OpenFont(file.c_str(), kStandardFontSize));
+    console_.reset(openFont(file, kStandardFontSize, Confinement::None));
+    status_.reset(openFont(file, kStandardFontSize, Confinement::None));
+    menu_.reset(openFont(file, kStandardFontSize, Confinement::None));
     textFontFile_ = file;
+    textFontConfinement_ = Confinement::None;
     return console_ && status_ && menu_;
+}
+
+void Fonts::setTextFontFile(const std::string& file) {
+    textFontFile_ = file;
+    textFontConfinement_ = Confinement::WorkingFolder;
 }
 
 bool Fonts::setMenuFont(const std::string& file, int size) {
     if (!TTF_WasInit() || size <= 0) return false;
-    FontPtr font(TTF_OpenFont(file.c_str(), size));
+    FontPtr font(openFont(file, size, Confinement::WorkingFolder));
     if (!font) return false;
     menu_ = std::move(font);
     return true;
@@ -22,7 +47,7 @@ bool Fonts::setMenuFont(const std::string& file, int size) {
 TTF_Font* Fonts::writeFont(int size) {
     if (!TTF_WasInit() || size <= 0) return nullptr;
     if (write_ && size == writeSize_ && writeFile_ == textFontFile_) return write_.get();
-    write_.reset(TTF_OpenFont(textFontFile_.c_str(), size));
+    write_.reset(openFont(textFontFile_, size, textFontConfinement_));
     writeSize_ = write_ ? size : 0;
     writeFile_ = textFontFile_;
     return write_.get();

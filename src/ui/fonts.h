@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/confined_files.h"
+
 namespace ef2 {
 
 struct FontDeleter {
@@ -23,7 +25,8 @@ constexpr int kStandardFontSize = 12;
 class Fonts {
 public:
     // Starts SDL_ttf and opens the fixed fonts; false when "font.ttf" cannot
-    // be opened (text then draws nothing).
+    // be opened (text then draws nothing). The program's own font file may lie
+    // outside the working folder; fonts that scripts name may not.
     bool open(const std::string& file = kFontFile);
     TTF_Font* console() const { return console_.get(); }
     TTF_Font* status() const { return status_.get(); }
@@ -31,7 +34,7 @@ public:
     // Replaces the menu font; false (and the old font stays) when it cannot be opened.
     bool setMenuFont(const std::string& file, int size);
     // The file WRITE renders with (LOAD FONT records it).
-    void setTextFontFile(const std::string& file) { textFontFile_ = file; }
+    void setTextFontFile(const std::string& file);
     // The write font at `size`, reopened when the size changes; null when it cannot be opened.
     TTF_Font* writeFont(int size);
 
@@ -39,6 +42,7 @@ private:
     FontPtr console_, status_, menu_, write_;
     int writeSize_ = 0;
     std::string textFontFile_ = kFontFile;
+    Confinement textFontConfinement_ = Confinement::WorkingFolder;
     std::string writeFile_;
 };
 

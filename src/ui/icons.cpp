@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/runtime.h"
+#include "io/bmp_file.h"
 #include "platform/links.h"
 #include "script/expression.h"
 #include "ui/text.h"
@@ -39,11 +40,7 @@ SurfacePtr filePicture(Runtime& runtime, IconRecord& icon) {
             return copyOf(icon.cachedPicture.get());
         }
         if (path.find('/') == std::string::npos && path.find('\\') == std::string::npos) path = "img/" + path;
-        SurfacePtr loaded;
-        if (SDL_Surface* raw = SDL_LoadBMP(path.c_str())) {
-            loaded = toRgb565(raw);
-            SDL_FreeSurface(raw);
-        }
+        SurfacePtr loaded = loadBmp(path, SDL_PIXELFORMAT_RGB565, pictureSizeAllowed);
         if (!loaded) {
             runtime.printLine("Couldn't load bitmap \"" + path + "\". Using empty bitmap.", 0);
             loaded = emptyPicture();

@@ -74,26 +74,11 @@ void bindInputVariables(Runtime& runtime) {
     VariableTable& t = runtime.variables;
     auto bind = [&t](const char* name) { return t.obtain(name, 0, false); };
     InputVariables& v = runtime.input.v;
+    // The rest (BUTTON, CLICKED, ABSX, ABSY, the modifiers, LASTACTIONMSEC,
+    // LASTACTIONFRAME, MSEC) are created on first use, not before the start
+    // file runs.
     v.x = bind("X");
     v.y = bind("Y");
-    v.button = bind("BUTTON");
-    v.clicked = bind("CLICKED");
-    v.absX = bind("ABSX");
-    v.absY = bind("ABSY");
-    v.ctrl = bind("CTRL");
-    v.shift = bind("SHIFT");
-    v.alt = bind("ALT");
-    v.leftCtrl = bind("LCTRL");
-    v.leftShift = bind("LSHIFT");
-    v.leftAlt = bind("LALT");
-    v.rightCtrl = bind("RCTRL");
-    v.rightShift = bind("RSHIFT");
-    v.rightAlt = bind("RALT");
-    v.capsLock = bind("CAPSLOCK");
-    v.numLock = bind("NUMLOCK");
-    v.lastActionMsec = bind("LASTACTIONMSEC");
-    v.lastActionFrame = bind("LASTACTIONFRAME");
-    v.msec = bind("MSEC");
     v.frame = bind("FRAME");
     v.showKeyCode = bind("SHOWKEYCODE");
     v.keyRepeatDelay = bind("KEYREPEATDELAY");
@@ -104,9 +89,11 @@ void bindInputVariables(Runtime& runtime) {
 
 namespace {
 
-void noteAction(Input& input) {
-    input.v.lastActionMsec->value = input.v.msec->value;
-    input.v.lastActionFrame->value = input.v.frame->value;
+void noteAction(Runtime& runtime) {
+    InputVariables& v = runtime.input.v;
+    VariableTable& table = runtime.variables;
+    onFirstUse(table, v.lastActionMsec, "LASTACTIONMSEC")->value = onFirstUse(table, v.msec, "MSEC")->value;
+    onFirstUse(table, v.lastActionFrame, "LASTACTIONFRAME")->value = v.frame->value;
 }
 
 bool keyHeld(const Input& input, int32_t code) { return code >= 0 && code < kKeyCodes && input.held[code]; }
@@ -115,11 +102,29 @@ void runNamed(Runtime& runtime, const char* name) {
     runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain(name));
 }
 
-void setMouseVariables(Input& input, int x, int y, int buttons, int clicked) {
-    input.v.x->value = x;
-    input.v.y->value = y;
-    input.v.button->value = buttons;
-    input.v.clicked->value = clicked;
+void setMouseVariables(Runtime& runtime, int x, int y, int buttons, int clicked) {
+    InputVariables& v = runtime.input.v;
+    v.x->value = x;
+    v.y->value = y;
+    onFirstUse(runtime.variables, v.button, "BUTTON")->value = buttons;
+    onFirstUse(runtime.variables, v.clicked, "CLICKED")->value = clicked;
+}
+
+void bindModifiers(Runtime& runtime) {
+    InputVariables& v = runtime.input.v;
+    if (v.numLock) return;
+    VariableTable& table = runtime.variables;
+    onFirstUse(table, v.ctrl, "CTRL");
+    onFirstUse(table, v.shift, "SHIFT");
+    onFirstUse(table, v.alt, "ALT");
+    onFirstUse(table, v.leftCtrl, "LCTRL");
+    onFirstUse(table, v.leftShift, "LSHIFT");
+    onFirstUse(table, v.leftAlt, "LALT");
+    onFirstUse(table, v.rightCtrl, "RCTRL");
+    onFirstUse(table, v.rightShift, "RSHIFT");
+    onFirstUse(table, v.rightAlt, "RALT");
+    onFirstUse(table, v.capsLock, "CAPSLOCK");
+    onFirstUse(table, v.numLock, "NUMLOCK");
 }
 
 void showCursor(Runtime& runtime, int number) {
@@ -254,7 +259,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
                 }
                 Interpreter& interpreter = runtime.interpreter;
                 bool pushed = button.parameters && interpreter.pushFrame(*button.parameters);
-                setMouseVariables(input, x - rect.x - 1, y - rect.y - 1, buttons, clicked);
+                setMouseVariables(runtime, x - rect.x - 1, y - rect.y - 1, buttons, clicked);
                 interpreter.runTrigger(button.trigger.trigger);
                 if (pushed) interpreter.popFrame();
                 submenuAfterClick(runtime, screen, panelIndex, rect);
@@ -270,24 +275,24 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
 // every cell of the straight line from the last one when SOLIDDRAW is set.
 void worldActions(Runtime& runtime, const Cell& cell, int buttons, int clicked) {
     Input& input = runtime.input;
-    setMouseVariables(input, cell.x, cell.y, buttons, 0);
+    setMouseVariables(runtime, cell.x, cell.y, buttons, 0);
     runNamed(runtime, "MOUSEMOVE");
     if (buttons == 0) return;
     if (clicked) {
-        setMouseVariables(input, cell.x, cell.y, buttons, 1);
+        setMouseVariables(runtime, cell.x, cell.y, buttons, 1);
         runNamed(runtime, "MOUSEDOWN");
     }
-    setMouseVariables(input, cell.x, cell.y, buttons, clicked);
+    setMouseVariables(runtime, cell.x, cell.y, buttons, clicked);
     runNamed(runtime, "DRAG");
     if (!clicked && runtime.view.v.solidDraw->value != 0) {
         const int dx = cell.x - input.lastCellX, dy = cell.y - input.lastCellY;
         const int steps = static_cast<int>(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy)) + 1;
         for (int i = 0; i < steps; ++i) {
-            setMouseVariables(input, input.lastCellX + i * dx / steps, input.lastCellY + i * dy / steps, buttons, 0);
+            setMouseVariables(runtime, input.lastCellX + i * dx / steps, input.lastCellY + i * dy / steps, buttons, 0);
             runNamed(runtime, "DRAW");
         }
     } else {
-        setMouseVariables(input, cell.x, cell.y, buttons, clicked);
+        setMouseVariables(runtime, cell.x, cell.y, buttons, clicked);
         runNamed(runtime, "DRAW");
     }
     input.dragState = 1;
@@ -380,7 +385,7 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     }
     if (buttons == 0 && input.dragState != 0) {
         input.dragState = 0;
-        setMouseVariables(input, cell.x, cell.y, 0, clicked);
+        setMouseVariables(runtime, cell.x, cell.y, 0, clicked);
         runNamed(runtime, "MOUSEUP");
     }
     // A pointer that stands still over a view that scrolled or zoomed is over
@@ -440,21 +445,25 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
 
 void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons) {
     Input& input = runtime.input;
+    VariableTable& table = runtime.variables;
+    Variable* absX = onFirstUse(table, input.v.absX, "ABSX");
+    Variable* absY = onFirstUse(table, input.v.absY, "ABSY");
     const int mask = mouseButtons & 0xFF;
     if (mask == 0) {
         handleMouse(runtime, screen, mouseX, mouseY, 0, 0);
     } else {
-        noteAction(input);
+        noteAction(runtime);
         if (input.previousButtons != 0) handleMouse(runtime, screen, mouseX, mouseY, effectiveButtons(runtime, mask), 0);
     }
     input.previousButtons = static_cast<uint8_t>(mask);
-    if (mouseX != input.v.absX->value || mouseY != input.v.absY->value) noteAction(input);
-    input.v.absX->value = mouseX;
-    input.v.absY->value = mouseY;
+    if (mouseX != absX->value || mouseY != absY->value) noteAction(runtime);
+    absX->value = mouseX;
+    absY->value = mouseY;
+    bindModifiers(runtime);
     for (int code = 0; code < kKeyCodes && !consoleOpen(runtime); ++code) {
         if (!input.held[code]) continue;
         fireKeyTrigger(runtime, "HOLDKEY_", code);
-        if (code < 255) noteAction(input);
+        if (code < 255) noteAction(runtime);
     }
     auto held = [&input](int code) { return input.held[code] ? 1 : 0; };
     input.v.leftCtrl->value = held(kKeyLeftCtrl);

@@ -100,10 +100,24 @@ View::~View() {
     }
 }
 
+// SCROLLX and SCROLLY mirror the scroll position after each clamp; they are
+// created the first time the view scrolls.
+static void showScroll(Runtime& runtime) {
+    View& view = runtime.view;
+    onFirstUse(runtime.variables, view.v.scrollX, "SCROLLX")->value = view.scrollX;
+    onFirstUse(runtime.variables, view.v.scrollY, "SCROLLY")->value = view.scrollY;
+}
+
+// The size of the view inside the panels; created by the first layout.
+static void showWindowSize(Runtime& runtime, const SDL_Surface* screen) {
+    View& view = runtime.view;
+    onFirstUse(runtime.variables, view.v.windowHeight, "WINDOWHEIGHT")->value = screen->h - view.top - view.bottom - 1;
+    onFirstUse(runtime.variables, view.v.windowWidth, "WINDOWWIDTH")->value = screen->w - view.left - view.right - 1;
+}
+
 void setUpPresentation(Runtime& runtime, bool withCursors) {
     VariableTable& t = runtime.variables;
     auto set = [&t](const char* name, int32_t value) { return t.obtain(name, value, true); };
-    auto bind = [&t](const char* name) { return t.obtain(name, 0, false); };
     ViewVariables& v = runtime.view.v;
     set("SPEED", 60);
     v.zoom = set("ZOOM", 1);
@@ -146,13 +160,8 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
     v.fgTransparent = set("FGLAYERTRANSPARENT", 0);
     v.fgAlpha = set("FGLAYERALPHA", 255);
     v.solidDraw = set("SOLIDDRAW", 1);
-    v.scrollX = bind("SCROLLX");
-    v.scrollY = bind("SCROLLY");
-    v.preview = bind("PREVIEW");
-    v.windowWidth = bind("WINDOWWIDTH");
-    v.windowHeight = bind("WINDOWHEIGHT");
-    v.button = bind("BUTTON");
-    v.clicked = bind("CLICKED");
+    // SCROLLX, SCROLLY, PREVIEW, WINDOWHEIGHT, WINDOWWIDTH, BUTTON and CLICKED
+    // are created on first use.
     runtime.menus.requestRedraw(3);
     runtime.menus.submenuState = kSubmenuClosed;
     // Slot 0 stays empty: it stands for the system cursor.
@@ -174,8 +183,7 @@ void clampScroll(Runtime& runtime, const SDL_Surface* screen) {
     if (sy < 1 - z) sy = 1 - z;
     view.scrollX = static_cast<int>(sx);
     view.scrollY = static_cast<int>(sy);
-    view.v.scrollX->value = view.scrollX;
-    view.v.scrollY->value = view.scrollY;
+    showScroll(runtime);
 }
 
 void setScroll(Runtime& runtime, const SDL_Surface* screen, int x, int y) {
@@ -192,10 +200,8 @@ Cell cellAt(Runtime& runtime, int x, int y) {
 }
 
 void layoutWindow(Runtime& runtime, const SDL_Surface* screen) {
-    View& view = runtime.view;
     runtime.menus.requestRedraw(2);
-    view.v.windowHeight->value = screen->h - view.top - view.bottom - 1;
-    view.v.windowWidth->value = screen->w - view.left - view.right - 1;
+    showWindowSize(runtime, screen);
     runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
 }
 
@@ -526,8 +532,7 @@ Picture placeWorld(Runtime& runtime, const SDL_Surface* screen) {
         picture.height = static_cast<int>(worldHeight * z);
         view.scrollY = view.top + 2 - z - picture.screenY;
     }
-    view.v.scrollX->value = view.scrollX;
-    view.v.scrollY->value = view.scrollY;
+    showScroll(runtime);
     return picture;
 }
 
@@ -586,16 +591,18 @@ void runPreview(Runtime& runtime) {
     View& view = runtime.view;
     World& world = runtime.world;
     if (runtime.input.mouseInWorld && view.v.showPreview->value != 0) {
-        view.v.preview->value = 1;
+        VariableTable& table = runtime.variables;
+        Variable* preview = onFirstUse(table, view.v.preview, "PREVIEW");
+        preview->value = 1;
         world.markColourLayerStale();
         world.repaintColourLayer();
         view.v.x->value = runtime.input.lastCellX;
         view.v.y->value = runtime.input.lastCellY;
-        view.v.button->value = 1;
-        view.v.clicked->value = 1;
+        onFirstUse(table, view.v.button, "BUTTON")->value = 1;
+        onFirstUse(table, view.v.clicked, "CLICKED")->value = 1;
         runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("DRAW"));
         view.previewDirty = true;
-        view.v.preview->value = 0;
+        preview->value = 0;
     } else if (view.previewDirty) {
         world.markColourLayerStale();
         world.repaintColourLayer();
@@ -642,8 +649,7 @@ void composeFrame(Runtime& runtime, SDL_Surface* screen) {
         view.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
         SDL_FillRect(screen, nullptr, view.backgroundColour);
         menus.requestRedraw(3);
-        v.windowHeight->value = screen->h - view.top - view.bottom - 1;
-        v.windowWidth->value = screen->w - view.left - view.right - 1;
+        showWindowSize(runtime, screen);
         runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
         return;
     }

@@ -302,7 +302,7 @@ void draw(World& world, Random& random, StampTable& stamps, uint16_t element, in
     if (!world.exists() || shape < 0 || shape >= kShapeCount) return;
     world.rebuildIfRequested();
     Painter painter(world, random, stamps, element);
-    if (world.options().preview->value != 0) {
+    if (world.preview().value != 0) {
         painter.preview(static_cast<Shape>(shape), a);
     } else {
         painter.draw(static_cast<Shape>(shape), a);

@@ -225,7 +225,7 @@ private:
 
     void move(int x, int index, uint16_t element, const ElementPhysics& physics) {
         const int32_t fall = physics.fallMagnitude;
-        if (fall >= kImmovable) return;
+        if (staysInPlace(fall)) return;
         const int toward = physics.fallStep * stride_;
         const int target = index + toward;
         const uint16_t below = cells_[target];

@@ -25,8 +25,6 @@ void World::bindOptions() {
     options_.gravity = variables_.obtain("GRAVITY", 1000, true);
     options_.wind = variables_.obtain("WIND", 0, true);
     options_.seed = variables_.obtain("SEED", 0, true);
-    options_.nextInteraction = variables_.obtain("NEXTINTERACTION", 0, false);
-    options_.preview = variables_.obtain("PREVIEW", 0, false);
 }
 
 void World::create(int width, int height) {
@@ -124,7 +122,7 @@ int32_t fallRateOf(uint16_t id, int32_t weight, int32_t gravity) {
     if (divisor == 0) divisor = 1;
     int64_t rate = int64_t{weight} * 328 / divisor;
     if (rate > kImmovable) rate = kMaxFallRate;
-    if (rate < -kImmovable) rate = -kMaxFallRate;
+    if (rate < kMinFallRate) rate = kMinFallRate;
     if (rate == 0) rate = id == kClear ? 1 : 2;
     return static_cast<int32_t>(rate);
 }
@@ -152,7 +150,7 @@ void World::compileElement(uint16_t id) {
                                                             return !rule.trigger && rule.partner != kNothing;
                                                         });
     physics.fallOffset = physics.fallStep * stride_;
-    physics.plainMover = !physics.hasRules && physics.totalDeathRate == 0 && physics.fallMagnitude < kImmovable;
+    physics.plainMover = !physics.hasRules && physics.totalDeathRate == 0 && !staysInPlace(physics.fallMagnitude);
 
     caches_.elements[id] = physics;
     bool inert = !physics.hasRules && physics.signedFall == kImmovable && physics.totalDeathRate == 0;

@@ -37,10 +37,19 @@ constexpr int64_t kMaxWorldCells = int64_t{64} * 1024 * 1024;
 constexpr int kCacheEntries = 65536;
 
 // Fall rates: the weight scaled by gravity, and the mark of immovable elements.
+// Only rates above the mark are cut (to kMaxFallRate); negative rates keep
+// their size, so a very light gas is lighter than the immovable mark and
+// passes weightless solids. They stop short of element 1's magnitude.
 constexpr int32_t kImmovable = 999999;
 constexpr int32_t kMaxFallRate = 999998;
+constexpr int32_t kMinFallRate = -(INT32_MAX - 1);
 constexpr int32_t kWallFallRate = 9999999;         // element 1's signed fall rate
 constexpr int32_t kWallFallMagnitude = INT32_MAX;  // above every other element's
+
+// Particles of these magnitudes never move: the immovable mark and element 1.
+constexpr bool staysInPlace(int32_t fallMagnitude) {
+    return fallMagnitude == kImmovable || fallMagnitude == kWallFallMagnitude;
+}
 
 // Per-element values of the physics step, compiled by the rebuild.
 struct ElementPhysics {
@@ -177,6 +186,13 @@ public:
     const PhysicsCaches& caches() const { return caches_; }
     StepState& stepState() { return state_; }
     const WorldOptions& options() const { return options_; }
+    // NEXTINTERACTION and PREVIEW are created on first use: by the first
+    // physics step (which sets NEXTINTERACTION to 0) and by the first draw.
+    const WorldOptions& options() {
+        onFirstUse(variables_, options_.nextInteraction, "NEXTINTERACTION");
+        return options_;
+    }
+    Variable& preview() { return *onFirstUse(variables_, options_.preview, "PREVIEW"); }
     VariableTable& variables() { return variables_; }
     ElementTable& elements() { return elements_; }
     RebuildRequest& rebuildRequest() { return rebuildRequest_; }
@@ -217,7 +233,7 @@ private:
 };
 
 // The signed fall rate of an element: weight x 328 / (10000 / GRAVITY), with the
-// immovable mark for weight 0 and the cuts that keep rates within +-999998.
+// immovable mark for weight 0 and the cuts above 999998 and below kMinFallRate.
 int32_t fallRateOf(uint16_t id, int32_t weight, int32_t gravity);
 
 }  // namespace ef2

@@ -51,7 +51,7 @@ ReferenceElement referenceElement(World& world, int id) {
     } else {
         rate = static_cast<long long>(element->weight) * 328 / divisor;
         if (rate > 999999) rate = 999998;
-        if (rate < -999999) rate = -999998;
+        if (rate < -2147483646LL) rate = -2147483646LL;
         if (rate == 0) rate = (id == 0) ? 1 : 2;
     }
     if (id == 1) rate = 9999999;
@@ -345,7 +345,7 @@ private:
         }
         // 3. Movement.
         int F = e.magnitude;
-        if (F >= 999999) return;
+        if (F == 999999 || E == 1) return;
         int tRow = currentRow + e.fallStep;
         int T = grid.at(x, tRow);
         if (T == E) {

@@ -249,11 +249,11 @@ TEST_F(Drawn, RandomShapesFollowTheDensity) {
 }
 
 TEST_F(Drawn, PreviewPaintsOnlyTheColourLayer) {
-    runtime.variables.find("PREVIEW")->value = 1;
+    runtime.variables.obtain("PREVIEW", 1, true);  // as SET PREVIEW 1 would
     shape(Shape::FilledCircle, {5, 4, 2, 0, 0, 0});
     EXPECT_EQ(grid(), kEmpty);
     EXPECT_FALSE(coloursFollowGrid());
-    runtime.variables.find("PREVIEW")->value = 0;
+    runtime.variables.obtain("PREVIEW", 0, true);
     runtime.world.markColourLayerStale();
     runtime.world.repaintColourLayer();
     EXPECT_TRUE(coloursFollowGrid());

@@ -169,6 +169,36 @@ TEST(Physics, HeavyParticlesSinkThroughLighterOnesButNeverThroughWalls) {
     EXPECT_EQ(runtime.world.interiorCell(1, 19), sand);
 }
 
+// Only positive fall rates are cut at 999998: a very light gas keeps its large
+// negative rate, so weightless solids (999999) are lighter than it and it
+// slides through them; element 1 stays a wall for everything.
+TEST(Physics, AVeryLightGasPassesWeightlessSolidsButNeverWalls) {
+    EXPECT_EQ(fallRateOf(2, -40000, 1000), -1312000);
+    EXPECT_EQ(fallRateOf(2, 40000, 1000), kMaxFallRate);
+    for (bool walls : {false, true}) {
+        Runtime runtime;
+        test::createWorld(runtime, 5, 5);
+        settleBorder(runtime, 1);
+        uint16_t solid = test::defineElement(runtime, "Solid", 0);
+        uint16_t gas = test::defineElement(runtime, "Gas", -40000, 1, 2);
+        for (int y = 1; y <= 5; ++y) {
+            for (int x = 1; x <= 5; ++x) put(runtime, x, y, walls ? kNothing : solid);
+        }
+        put(runtime, 3, 3, gas);
+        int stepsAway = 0;
+        for (int i = 0; i < 20; ++i) {
+            test::step(runtime);
+            stepsAway += runtime.world.interiorCell(3, 3) != gas;
+        }
+        EXPECT_EQ(test::countCells(runtime, gas), 1);
+        if (walls) {
+            EXPECT_EQ(stepsAway, 0) << "element 1 boxes everything in\n" << test::picture(runtime);
+        } else {
+            EXPECT_GT(stepsAway, 0) << "the gas slides into the solid\n" << test::picture(runtime);
+        }
+    }
+}
+
 TEST(Physics, EqualDeathTargetsAreTakenHalfAndAQuarterOfTheTime) {
     Runtime runtime;
     test::createWorld(runtime, 100, 100);

@@ -215,8 +215,9 @@ TEST_F(Panels, HostilePanelSizesAndZoomStillComposeAFrame) {
 
 TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
     std::string log = std::string(::testing::TempDir()) + "console_test.txt";
-    runtime.console.openLog(log);
+    runtime.console.openLog(log, Confinement::None);
     for (int i = 1; i <= 20; ++i) runtime.console.print("line " + std::to_string(i));
+    runtime.console.flush();
     std::ifstream file(log);
     int lines = 0;
     for (std::string line; std::getline(file, line);) ++lines;
@@ -248,7 +249,7 @@ TEST_F(Frames, TheConsoleLineRunsWhatIsTypedAndKeepsAHistory) {
     const std::string folder = std::string(::testing::TempDir()) + "console-line/";
     std::filesystem::create_directories(folder);
     std::filesystem::remove(folder + "console_history.txt");
-    runtime.console.openLog(folder + "console.txt");
+    runtime.console.openLog(folder + "console.txt", Confinement::None);
     run("CONSOLE = 1\nON KEY_C SET CLEARED 1\nKEYCODE 99 C\n");
     consoleText(runtime, "SET TYPED 43");
     consoleKey(runtime, kKeyBackspace);
@@ -284,7 +285,7 @@ TEST_F(Frames, TheConsoleLineRunsWhatIsTypedAndKeepsAHistory) {
 
     // The history is kept beside the log for the next run, at most 100 lines.
     Runtime next;
-    next.console.openLog(folder + "console.txt");
+    next.console.openLog(folder + "console.txt", Confinement::None);
     ASSERT_EQ(next.console.input().history().size(), 2u);
     EXPECT_EQ(next.console.input().history().back(), "GET TYPED");
     for (int i = 0; i < 150; ++i) {
@@ -292,7 +293,7 @@ TEST_F(Frames, TheConsoleLineRunsWhatIsTypedAndKeepsAHistory) {
         next.console.submitInput();
     }
     Runtime third;
-    third.console.openLog(folder + "console.txt");
+    third.console.openLog(folder + "console.txt", Confinement::None);
     EXPECT_EQ(third.console.input().history().size(), kConsoleHistory);
     EXPECT_EQ(third.console.input().history().front(), "line 50");
 }

@@ -22,16 +22,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The working folder of a test: world files that statements name lie beneath it.
 class TempFolder {
 public:
-    TempFolder() {
+    TempFolder() : previous_(fs::current_path()) {
         char pattern[] = "/tmp/ef2-world-files-XXXXXX";
         path_ = mkdtemp(pattern);
+        fs::current_path(path_);
     }
-    ~TempFolder() { fs::remove_all(path_); }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    ~TempFolder() {
+        fs::current_path(previous_);
+        fs::remove_all(path_);
+    }
+    std::string file(const std::string& name) const { return name; }
 
 private:
+    fs::path previous_;
     std::string path_;
 };
 

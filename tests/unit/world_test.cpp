@@ -93,7 +93,7 @@ TEST(World, FallRatesFollowGravityWithoutOverflow) {
     EXPECT_EQ(fallRateOf(0, 1, 0), 1);
     EXPECT_EQ(fallRateOf(5, 100, 20000), 32800);     // a divisor of 0 acts as 1
     EXPECT_EQ(fallRateOf(5, INT32_MAX, 1000), kMaxFallRate);
-    EXPECT_EQ(fallRateOf(5, INT32_MIN, 1000), -kMaxFallRate);
+    EXPECT_EQ(fallRateOf(5, INT32_MIN, 1000), kMinFallRate);  // negative rates are not cut at the mark
     EXPECT_EQ(fallRateOf(5, -100, 1000), -3280);
     EXPECT_EQ(fallRateOf(5, 100, INT32_MIN), 32800);
     EXPECT_EQ(fallRateOf(kNothing, 1, 1000), kWallFallRate);
