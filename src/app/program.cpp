@@ -225,6 +225,9 @@ void Program::createBuiltInVariables() {
                             variables.obtain("SECOND", 0, true),  variables.obtain("UNIXTIME", 0, true)};
     variables.obtain("RCLICK", 0, true);
     variables.obtain("MCLICK", 0, true);
+    // The window's size in pixels; a script that sets them asks for another size.
+    windowSizeX_ = variables.obtain("WINDOWSIZEX", display_->screen()->w, true);
+    windowSizeY_ = variables.obtain("WINDOWSIZEY", display_->screen()->h, true);
 }
 
 void Program::frameLoop() {
@@ -241,6 +244,7 @@ void Program::loopPass() {
     if (budget_ < 0.0f && static_cast<int64_t>(1000 / timerResolution_) > speed_->value) SDL_Delay(1);
 
     applyVideoMode();
+    applyWindowSize();
 
     bool screenCheck = true;
     if (budget_ > 0.0f && speed_->value != 0) {
@@ -283,6 +287,7 @@ void Program::simulationStep() {
 }
 
 int Program::runFixedSteps(int64_t steps) {
+    applyWindowSize();
     auto started = std::chrono::steady_clock::now();
     for (int64_t step = 0; step < steps; ++step) {
         simulationStep();
@@ -348,6 +353,8 @@ void Program::setWindowIcon() {
 // A new video mode: the screen, the layout and every panel are made anew.
 void Program::screenChanged() {
     runtime_.view.screen = display_->screen();
+    windowSizeX_->value = display_->screen()->w;
+    windowSizeY_->value = display_->screen()->h;
     layoutWindow(runtime_, display_->screen());
     runtime_.menus.closeSubmenu();
     runtime_.menus.requestRedraw(3);
@@ -388,6 +395,15 @@ void Program::applyVideoMode() {
         display_->setMode(fullscreenX_->value, fullscreenY_->value, true);
     }
     screenChanged();
+}
+
+// A window (not a full screen) takes the size a script wrote into WINDOWSIZEX
+// and WINDOWSIZEY, within the limits a drag of its edge has.
+void Program::applyWindowSize() {
+    const SDL_Surface* screen = display_->screen();
+    if (fullscreen_->value != 0) return;
+    if (windowSizeX_->value == screen->w && windowSizeY_->value == screen->h) return;
+    resizeWindow(windowSizeX_->value, windowSizeY_->value);
 }
 
 void Program::drainEvents() {
