@@ -35,6 +35,11 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 [ "$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')" = "960x660" ] || fail "the window did not become 960x660"
+# It opened centred at 486 x 504 and grew from its corner: it must have been
+# moved back onto the 1366 x 768 screen.
+read -r left top < <(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9-]*\),\([0-9-]*\).*/\1 \2/p')
+[ "$left" -ge 0 ] && [ "$top" -ge 0 ] && [ $((left + 960)) -le 1366 ] && [ $((top + 660)) -le 768 ] ||
+  fail "the grown window is not on the screen: at $left,$top"
 sleep 0.5
 # A press held for 60 ms: a press and release within one poll of the program
 # can be missed.
