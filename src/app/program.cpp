@@ -407,7 +407,6 @@ void Program::applyWindowSize() {
 }
 
 void Program::drainEvents() {
-    SDL_Surface* screen = display_->screen();
     SDL_Event event;
     while (SDL_PollEvent(&event)) handleEvent(event);
     // Held keys repeat by themselves: one key-down per poll, at most one a
@@ -422,7 +421,8 @@ void Program::drainEvents() {
     pressedThisPoll_.fill(false);
     int x = 0, y = 0;
     uint32_t mask = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetMouseState(&x, &y) : 0;
-    sampleInput(runtime_, screen, x, y, static_cast<int>(mask));
+    // A resize event above may have replaced the screen surface.
+    sampleInput(runtime_, display_->screen(), x, y, static_cast<int>(mask));
 }
 
 void Program::handleEvent(const SDL_Event& event) {
