@@ -4,9 +4,10 @@
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 JOBS      ?= 2
+PREFIX    ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench asan clean format
+.PHONY: all deps build run test bench asan clean format install
 
 all: build
 
@@ -27,6 +28,10 @@ test: build
 
 bench: build
 	@./scripts/bench.sh $(BUILD_DIR)
+
+# make install PREFIX=~/.local installs for one user; the default is /usr/local.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 asan: deps
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEF2_SANITIZE=ON -DEF2_WERROR=ON $(CMAKE_FLAGS)

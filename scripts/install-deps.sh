@@ -6,12 +6,13 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-ttf-dev libsdl2-net-dev
+  libsdl2-dev libsdl2-ttf-dev
   libpng-dev libcurl4-openssl-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   xvfb xauth xdotool imagemagick
   netcat-openbsd telnet curl iproute2 python3
+  zip xdg-utils desktop-file-utils libglib2.0-bin
 )
 
 missing=()

@@ -6,6 +6,9 @@ namespace ef2 {
 
 namespace {
 
+// More would make the start window larger than any screen.
+constexpr int64_t kMaxScale = 8;
+
 bool readCount(const std::string& text, int64_t& value) {
     const char* end = text.data() + text.size();
     auto [pointer, error] = std::from_chars(text.data(), end, value);
@@ -60,10 +63,21 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
                 return result;
             }
             line.port = static_cast<int>(port);
+        } else if (argument == "--scale") {
+            if (!needValue(value)) return result;
+            int64_t scale = 0;
+            if (!readCount(value, scale) || scale < 1 || scale > kMaxScale) {
+                result.error = "--scale needs a whole number from 1 to " + std::to_string(kMaxScale) + ", not \"" +
+                               value + "\"";
+                return result;
+            }
+            line.scale = static_cast<int>(scale);
         } else if (argument == "--listen") {
             if (!needValue(line.listenAddress)) return result;
         } else if (argument == "--no-network") {
             line.network = false;
+        } else if (argument == "--register-links") {
+            line.registerLinks = true;
         } else if (argument == "--") {
             // Everything after "--" is a file or link, even when it starts with '-'.
             for (++index; index < argc; ++index) line.arguments.push_back(argv[index]);
@@ -99,9 +113,11 @@ std::string usageText() {
            "  --save FILE       with --steps: save the world at the exit (.png, .bmp or .ef2)\n"
            "  --screenshot FILE with --steps: write one frame as a PNG at the exit\n"
            "  --assume-yes      answer yes to every question of the local scripts\n"
+           "  --scale N         show every screen pixel as N x N window pixels\n"
            "  --port N          remote-control port (default 7777; 0 picks a free one)\n"
            "  --listen ADDR     listen on this address instead of 127.0.0.1\n"
            "  --no-network      do not listen for remote control\n"
+           "  --register-links  open ef2mod:// and ef2addon:// links with this program\n"
            "  --version         print the version\n"
            "  --help            print this text\n";
 }

@@ -6,9 +6,11 @@
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/runtime.h"
+#include "platform/link_schemes.h"
 #include "platform/paths.h"
 
 int main(int argc, char** argv) {
+    if (ef2::screenSaverCheck(argc, argv)) return 0;
     ef2::CommandLineResult parsed = ef2::parseCommandLine(argc, argv);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "emberfall2: %s\n", parsed.error.c_str());
@@ -23,6 +25,7 @@ int main(int argc, char** argv) {
         std::printf("Emberfall 2 %s (Alpha11, script version 1901100)\n", EF2_VERSION_TEXT);
         return 0;
     }
+    if (commandLine.registerLinks) return ef2::registerLinkSchemes(ef2::programPath());
     std::string startDirectory = ef2::currentDirectory();
     for (std::string& argument : commandLine.arguments) {
         argument = ef2::absoluteArgument(argument, startDirectory);

@@ -29,6 +29,10 @@ constexpr int kDefaultWorldSize = 420;
 constexpr int32_t kVersionNumber = 1901100;
 constexpr const char* kWelcomeLine = "Welcome to Emberfall 2";
 constexpr const char* kAddonScheme = "ef2addon://";
+// Console lines a wheel notch scrolls.
+constexpr int kWheelLines = 3;
+// An idle loop still looks around this often (a changed variable, a redraw).
+constexpr int64_t kMaxIdleWaitMs = 50;
 // How long the end of the program waits for peers to take their last replies.
 constexpr int kExitFlushMs = 1000;
 
@@ -80,7 +84,7 @@ void Program::startNetwork() {
 bool Program::startUp() {
     startNetwork();
     bool headless = commandLine_.headless;
-    runtime_.desktop = DesktopSettings{headless, commandLine_.assumeYes};
+    runtime_.desktop = DesktopSettings{headless, commandLine_.assumeYes, [this] { runtime_.releaseStuckInput(); }};
     if (SDL_Init(headless ? SDL_INIT_TIMER : SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
         std::fprintf(stderr, "emberfall2: cannot start SDL: %s\n", SDL_GetError());
         return false;
@@ -89,14 +93,14 @@ bool Program::startUp() {
         display_ = openHeadlessDisplay(kStartWindowWidth, kStartWindowHeight);
     } else {
         std::string error;
-        display_ = openWindowDisplay(kStartWindowWidth, kStartWindowHeight, error);
+        display_ = openWindowDisplay(kStartWindowWidth, kStartWindowHeight, commandLine_.scale, error);
         if (!display_) {
             std::fprintf(stderr, "emberfall2: cannot open a window: %s (try --headless)\n", error.c_str());
             return false;
         }
     }
 
-    std::string folder = commandLine_.workdir.empty() ? programFolder() : commandLine_.workdir;
+    std::string folder = commandLine_.workdir.empty() ? defaultWorkingFolder() : commandLine_.workdir;
     if (!changeDirectory(folder)) {
         std::fprintf(stderr, "emberfall2: cannot enter the folder \"%s\"\n", folder.c_str());
         return false;
@@ -104,6 +108,14 @@ bool Program::startUp() {
     rememberRestartOptions();
     runtime_.console.openLog("console.txt");
     runtime_.console.setEchoToStdout(headless);
+    // A download holds the frame loop up; its progress is drawn at once.
+    runtime_.showNow = [this](std::string_view line) {
+        if (display_->isHeadless()) return;
+        runtime_.status.clear();
+        runtime_.status.append(line);
+        composeFrame();
+        display_->present();
+    };
     // The font sits next to the program; a working directory of its own may lack it.
     std::string font = fileReadable(kFontFile) ? std::string(kFontFile) : programFolder() + "/" + kFontFile;
     if (!runtime_.fonts.open(font)) std::fprintf(stderr, "emberfall2: cannot open \"%s\"; text will not show\n", font.c_str());
@@ -154,6 +166,7 @@ bool Program::startUp() {
     fullscreenX_ = variables.obtain("FULLSCREENX", 0, true);
     fullscreenY_ = variables.obtain("FULLSCREENY", 0, true);
     fps_ = variables.obtain("FPS", 0, true);
+    redrawsPerSecond_ = variables.obtain("REDRAWSPERSECOND", 0, true);
     phases_.second = runtime_.interpreter.triggers().obtain("SECOND");
     return true;
 }
@@ -176,13 +189,6 @@ void Program::bindPhaseTriggers() {
                             nullptr};
 }
 
-// Screen-saver switches ("/s", "/c", "/p:1234") are not files. Other
-// arguments that start with '/' are absolute paths.
-static bool isScreenSaverSwitch(const std::string& argument) {
-    return argument.size() >= 2 && argument[0] == '/' && std::isalpha(static_cast<unsigned char>(argument[1])) &&
-           (argument.size() == 2 || argument[2] == ':');
-}
-
 // The command line's files and links, in order. A plain file replaces the
 // start script; links are loaded on top of it.
 void Program::loadStartFiles(const std::string& startFile) {
@@ -193,11 +199,19 @@ void Program::loadStartFiles(const std::string& startFile) {
         startLoaded = true;
         loadScriptFile(runtime_, startFile, 0);
     };
-    for (const std::string& argument : commandLine_.arguments) {
+    for (std::string argument : commandLine_.arguments) {
+        // Screen-saver switches ("/s", "/c", "/p:1234") are not files; other
+        // arguments that start with '/' are absolute paths.
         if (isScreenSaverSwitch(argument)) continue;
+        // The user's own command line names no downloader or editor: such a
+        // name ends the run before anything of it is used.
+        if (!fileNameAllowed(argument, LinkRules::Lenient)) {
+            std::fprintf(stderr, "emberfall2: refused file name \"%s\"\n", argument.c_str());
+            throw ExitRequest{1};
+        }
         // Add-on links arrive here already rewritten to web addresses.
         if (argument.rfind("ef2mod://", 0) == 0 || addonLinks_.count(argument)) loadStart();
-        loadScriptFile(runtime_, argument, 0);
+        if (handleLink(runtime_.links(), argument, LinkRules::Lenient)) loadScriptFile(runtime_, argument, 0);
         anyLoaded = true;
     }
     if (!anyLoaded) loadStart();
@@ -241,7 +255,7 @@ void Program::loopPass() {
     uint32_t elapsed = now - lastTick_;
     lastTick_ = SDL_GetTicks();
     if (elapsed != 0) budget_ += static_cast<float>(speed_->value) * static_cast<float>(elapsed) / 1000.0f;
-    if (budget_ < 0.0f && static_cast<int64_t>(1000 / timerResolution_) > speed_->value) SDL_Delay(1);
+    if (budget_ < 0.0f && static_cast<int64_t>(1000 / timerResolution_) > speed_->value) waitForWork();
 
     applyVideoMode();
     applyWindowSize();
@@ -262,7 +276,7 @@ void Program::loopPass() {
         redrawn = true;
     }
     // A stopped simulation has nothing to do between redraws; do not spin.
-    if (speed_->value == 0 && !redrawn) SDL_Delay(1);
+    if (speed_->value == 0 && !redrawn) waitForWork();
 
     float limit = static_cast<float>(speed_->value) * static_cast<float>(timerResolution_) / 1000.0f;
     if (budget_ > limit) budget_ = limit;
@@ -270,10 +284,38 @@ void Program::loopPass() {
     if (SDL_GetTicks() / 1000 != secondStamp_) {
         fps_->value = stepsThisSecond_;
         stepsThisSecond_ = 0;
+        redrawsPerSecond_->value = redrawsThisSecond_;
+        redrawsThisSecond_ = 0;
         secondStamp_ = SDL_GetTicks() / 1000;
         runtime_.interpreter.runTrigger(phases_.second);
     }
     drainEvents();
+}
+
+// Until the next step, redraw or second is due there is nothing to do: the
+// loop waits for an event instead of spinning. A held key or button keeps the
+// passes a millisecond apart, because HOLDKEY_, DRAG and the key repeats count
+// passes.
+void Program::waitForWork() {
+    const Input& input = runtime_.input;
+    const bool held = input.previousButtons != 0 || input.latch ||
+                      std::find(input.held.begin(), input.held.end(), true) != input.held.end();
+    if (held) {
+        SDL_Delay(1);
+        return;
+    }
+    const uint32_t now = SDL_GetTicks();
+    int64_t wait = kMaxIdleWaitMs;
+    const int32_t speed = speed_->value;
+    if (speed == 0) wait = std::min<int64_t>(wait, int64_t{lastScreenUpdate_} + updateView_->value + 1 - now);
+    if (speed > 0 && budget_ < 0.0f) wait = std::min<int64_t>(wait, static_cast<int64_t>(-budget_ * 1000.0f / speed));
+    wait = std::min<int64_t>(wait, (int64_t{secondStamp_} + 1) * 1000 - now);
+    if (wait < 1) return;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+    } else {
+        SDL_Delay(static_cast<uint32_t>(wait));
+    }
 }
 
 void Program::simulationStep() {
@@ -340,6 +382,22 @@ void Program::updateScreen() {
     lastScreenUpdate_ = SDL_GetTicks();
     runtime_.world.repaintColourLayer();
     composeFrame();
+    ++redrawsThisSecond_;
+    presentIfChanged();
+}
+
+// Handing a frame to the window system costs far more than composing it, so
+// a frame that looks like the last one shown is not handed over again
+// (unless the window lost its picture).
+void Program::presentIfChanged() {
+    const SDL_Surface* screen = display_->screen();
+    const std::size_t pixels = static_cast<std::size_t>(screen->pitch / 2) * static_cast<std::size_t>(screen->h);
+    const auto* first = static_cast<const uint16_t*>(screen->pixels);
+    if (!mustPresent_ && shownFrame_.size() == pixels && std::equal(first, first + pixels, shownFrame_.begin())) {
+        return;
+    }
+    shownFrame_.assign(first, first + pixels);
+    mustPresent_ = false;
     display_->present();
 }
 
@@ -414,13 +472,14 @@ void Program::drainEvents() {
     const uint32_t now = SDL_GetTicks();
     if (now != lastRepeatTick_) {
         lastRepeatTick_ = now;
-        for (int code = 0; code < kKeyCodes; ++code) {
+        for (int code = 0; code < kKeyCodes && !consoleOpen(runtime_); ++code) {
             if (runtime_.input.held[code] && !pressedThisPoll_[code]) keyDown(runtime_, code);
         }
     }
     pressedThisPoll_.fill(false);
     int x = 0, y = 0;
     uint32_t mask = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetMouseState(&x, &y) : 0;
+    display_->windowToScreen(x, y);
     // A resize event above may have replaced the screen surface.
     sampleInput(runtime_, display_->screen(), x, y, static_cast<int>(mask));
 }
@@ -430,15 +489,36 @@ void Program::handleEvent(const SDL_Event& event) {
     Interpreter& interpreter = runtime_.interpreter;
     switch (event.type) {
         case SDL_KEYDOWN: {
-            if (event.key.repeat) break;  // repeats are made above
             int32_t code = legacyKeyCode(event.key.keysym.sym);
+            if (consoleOpen(runtime_)) {
+                consoleKey(runtime_, code);  // editing keys repeat as the system repeats them
+                break;
+            }
+            if (event.key.repeat) break;  // repeats are made above
             if (code >= 0 && code < kKeyCodes) pressedThisPoll_[code] = true;
             keyDown(runtime_, code);
             break;
         }
-        case SDL_KEYUP: keyUp(runtime_, legacyKeyCode(event.key.keysym.sym)); break;
+        case SDL_KEYUP: {
+            // Only a key pressed before the console opened is released to the game.
+            const int32_t code = legacyKeyCode(event.key.keysym.sym);
+            if (!consoleOpen(runtime_) || (code >= 0 && code < kKeyCodes && runtime_.input.held[code])) {
+                keyUp(runtime_, code);
+            }
+            break;
+        }
+        case SDL_TEXTINPUT:
+            if (consoleOpen(runtime_)) consoleText(runtime_, event.text.text);
+            break;
         case SDL_MOUSEBUTTONDOWN: {
+            // The press carries its own button: a quick click's release may
+            // already be in the mouse state when the press is handled. The
+            // release is seen by the sampling after the events, so it runs
+            // after the press's triggers.
             int mask = static_cast<int>(SDL_GetMouseState(nullptr, nullptr));
+            if (event.button.button >= SDL_BUTTON_LEFT && event.button.button <= SDL_BUTTON_RIGHT) {
+                mask |= SDL_BUTTON(event.button.button);
+            }
             handleMouse(runtime_, screen, event.button.x, event.button.y, effectiveButtons(runtime_, mask), 1);
             break;
         }
@@ -446,6 +526,14 @@ void Program::handleEvent(const SDL_Event& event) {
             // A wheel notch is a press of button 4 (up) or 5 (down).
             int x = 0, y = 0;
             int mask = static_cast<int>(SDL_GetMouseState(&x, &y));
+            display_->windowToScreen(x, y);
+            if (consoleOpen(runtime_)) {
+                const SDL_Rect area = consoleRect(runtime_, screen);
+                if (x >= area.x && x < area.x + area.w && y >= area.y && y <= area.y + area.h) {
+                    runtime_.console.scrollBy(event.wheel.y > 0 ? kWheelLines : -kWheelLines);
+                    break;
+                }
+            }
             handleMouse(runtime_, screen, x, y, effectiveButtons(runtime_, mask), 1);
             interpreter.runTrigger(interpreter.triggers().obtain(event.wheel.y > 0 ? "MOUSEWHEELUP" : "MOUSEWHEELDOWN"));
             break;
@@ -454,11 +542,17 @@ void Program::handleEvent(const SDL_Event& event) {
         case SDL_DROPFILE: {
             std::string file = event.drop.file ? event.drop.file : "";
             SDL_free(event.drop.file);
-            if (!file.empty()) loadScriptFile(runtime_, file, 0);
+            loadDroppedFile(runtime_, file);
             break;
         }
         case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) resizeWindow(event.window.data1, event.window.data2);
+            // The window's size in points; the screen has a scale'th of it.
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_RESTORED) {
+                mustPresent_ = true;
+            }
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                resizeWindow(event.window.data1 / display_->scale(), event.window.data2 / display_->scale());
+            }
             break;
         default: break;
     }
@@ -469,6 +563,10 @@ void Program::resizeWindow(int width, int height) {
     int newWidth = std::clamp(width + 1, 200, 2000), newHeight = std::clamp(height + 1, 200, 2000);
     display_->setMode(newWidth - 1, newHeight - 1, false);
     screenChanged();
+}
+
+void loadDroppedFile(Runtime& runtime, std::string file) {
+    if (handleLink(runtime.links(), file, LinkRules::Lenient)) loadScriptFile(runtime, file, 0);
 }
 
 uint64_t worldChecksum(const World& world) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/runtime.h"
@@ -41,6 +42,8 @@ private:
     int writeExitFiles();
     void loopPass();
     void simulationStep();
+    void waitForWork();
+    void presentIfChanged();
     void updateScreen();
     void composeFrame();
     void refreshClockVariables();
@@ -60,7 +63,8 @@ private:
     Variable* speed_ = nullptr;
     Variable* physics_ = nullptr;
     Variable* updateView_ = nullptr;
-    Variable* fps_ = nullptr;
+    Variable* fps_ = nullptr;               // simulation steps in the last whole second
+    Variable* redrawsPerSecond_ = nullptr;  // screen updates in the last whole second
     Variable* msec_ = nullptr;
     Variable* fullscreen_ = nullptr;
     Variable* fullscreenX_ = nullptr;
@@ -82,11 +86,19 @@ private:
     uint32_t clockStart_ = 0;
     uint32_t secondStamp_ = 0;
     int32_t stepsThisSecond_ = 0;
+    int32_t redrawsThisSecond_ = 0;
     int32_t previousFullscreen_[3] = {0, 0, 0};
     uint32_t lastRepeatTick_ = 0;
     std::array<bool, 323> pressedThisPoll_{};
-    std::set<std::string> addonLinks_;  // add-on links of the command line, rewritten
+    std::set<std::string> addonLinks_;
+    std::vector<uint16_t> shownFrame_;  // the pixels last handed to the window
+    bool mustPresent_ = true;  // add-on links of the command line, rewritten
 };
+
+// A file dropped on the window: a script, a world picture, or a zip package
+// that is unpacked and run. Dropped files are the user's choice: the names
+// are not confined to the working folder.
+void loadDroppedFile(Runtime& runtime, std::string file);
 
 // FNV-1a over every cell of the framed grid, so that a change of behaviour shows.
 uint64_t worldChecksum(const World& world);

@@ -50,6 +50,26 @@ void Runtime::runReceivedLine(std::string_view line, int lineNumber, int32_t con
 
 void Runtime::reportLocally(std::string_view line) { printLine(line, 0); }
 
+void Runtime::reportLink(std::string_view line) { printLine(line, 0); }
+
+bool Runtime::askAboutLink(const std::string& text, const std::string& caption, int32_t origin) {
+    const bool fromPeer = actsForPeer(origin);
+    return askYesNo(desktop, text, caption, fromPeer ? Asker::NetworkPeer : Asker::LocalScript);
+}
+
+void Runtime::showLinkProgress(std::string_view line) {
+    printLine(line, 0);
+    if (showNow) showNow(line);
+}
+
+void Runtime::releaseStuckInput() {
+    input.held.fill(false);
+    input.previousButtons = 0;
+    input.latch = false;
+    input.dragState = 0;
+    releaseStuckDesktopInput();
+}
+
 void Runtime::connectionClosed(int32_t connectionId) { parser.forgetOrigin(connectionId); }
 
 // ALLOWALLIPS exists from the start (the main program creates it first of all).

@@ -7,6 +7,7 @@
 // to a run is kept in hidden static state.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "io/file_state.h"
 #include "io/network.h"
 #include "platform/desktop.h"
+#include "platform/links.h"
 #include "script/interpreter.h"
 #include "script/message_buffer.h"
 #include "script/parameter_stack.h"
@@ -38,7 +40,7 @@
 
 namespace ef2 {
 
-class Runtime : private ElementNameContext, private NetworkContext {
+class Runtime : private ElementNameContext, private NetworkContext, private LinkContext {
 public:
     Runtime();
     ~Runtime() override;
@@ -79,6 +81,15 @@ public:
     // back to the network connection the text came from.
     void printLine(std::string_view text, int32_t messageId);
 
+    // What handleLink reports to, asks and shows progress on.
+    LinkContext& links() { return *this; }
+    // After a dialog, a message box, a download or an unpacking held the
+    // program up: keys and buttons released meanwhile must not stay held.
+    void releaseStuckInput();
+    // Shows a line at once, in the status line of a window (set by the main
+    // program; the frame loop is held up while a download runs).
+    std::function<void(std::string_view)> showNow;
+
     // True when a statement of origin `messageId` acts for a network peer:
     // a peer defined it, or a peer's line is running right now.
     bool actsForPeer(int32_t messageId) const { return messageId != 0 || peerLinesRunning_ > 0; }
@@ -106,6 +117,9 @@ private:
     void reportLocally(std::string_view line) override;
     void connectionClosed(int32_t connectionId) override;
     bool allowAllAddresses() override;
+    void reportLink(std::string_view line) override;
+    bool askAboutLink(const std::string& text, const std::string& caption, int32_t origin) override;
+    void showLinkProgress(std::string_view line) override;
     int peerLinesRunning_ = 0;
     Variable* allowAllIps_ = nullptr;
 

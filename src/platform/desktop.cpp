@@ -16,6 +16,11 @@ void printOnStandardOutput(const std::string& text) {
     std::fflush(stdout);
 }
 
+void afterModal(const DesktopSettings& desktop) {
+    releaseStuckDesktopInput();
+    if (desktop.afterModal) desktop.afterModal();
+}
+
 bool videoAvailable(const DesktopSettings& desktop) { return !desktop.headless && SDL_WasInit(SDL_INIT_VIDEO) != 0; }
 
 enum class DialogKind { Open, Save };
@@ -60,8 +65,9 @@ bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std
     const SDL_MessageBoxData box{SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(), 2, buttons,
                                  nullptr};
     int pressed = 0;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0) return false;
-    return pressed == 1;
+    const bool shown = SDL_ShowMessageBox(&box, &pressed) == 0;
+    afterModal(desktop);
+    return shown && pressed == 1;
 }
 
 void showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption) {
@@ -71,17 +77,28 @@ void showMessage(const DesktopSettings& desktop, const std::string& text, const 
     }
     if (videoAvailable(desktop)) {
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), nullptr);
+        afterModal(desktop);
     }
 }
 
 std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters) {
     if (desktop.headless) return {};
-    return runDialog(DialogKind::Open, filters);
+    std::string chosen = runDialog(DialogKind::Open, filters);
+    afterModal(desktop);
+    return chosen;
 }
 
 std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters) {
     if (desktop.headless) return {};
-    return runDialog(DialogKind::Save, filters);
+    std::string chosen = runDialog(DialogKind::Save, filters);
+    afterModal(desktop);
+    return chosen;
+}
+
+void releaseStuckDesktopInput() {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
+    SDL_ResetKeyboard();
+    SDL_FlushEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL);
 }
 
 std::optional<std::string> clipboardGetText() {

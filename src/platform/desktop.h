@@ -7,6 +7,7 @@
 // setting; dialogs and the clipboard then give nothing. This file does not
 // start downloads or read links (see links.h).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ namespace ef2 {
 struct DesktopSettings {
     bool headless = false;
     bool assumeYes = false;  // questions are answered yes without asking
+    // Runs after every message box and dialog that was shown: keys and
+    // buttons released while it had the focus must not stay held.
+    std::function<void()> afterModal;
 };
 
 // A dialog filter: a description and a pattern ("EF2 File", "*.ef2").
@@ -39,6 +43,10 @@ void showMessage(const DesktopSettings& desktop, const std::string& text, const 
 // cancelled, when neither program exists and when headless.
 std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters);
 std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters);
+
+// The window system's part of releasing stuck input: the keyboard state is
+// reset and pending key and mouse events are dropped.
+void releaseStuckDesktopInput();
 
 // The clipboard's text; nothing when it is empty or there is no video
 // subsystem to ask.

@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "world/surface.h"
 
 namespace ef2 {
@@ -26,6 +29,8 @@ public:
         width = screen_->w;
         height = screen_->h;
     }
+    void windowToScreen(int&, int&) override {}
+    int scale() const override { return 1; }
 
 private:
     SurfacePtr screen_;
@@ -39,9 +44,12 @@ public:
         if (window_) SDL_DestroyWindow(window_);
     }
 
-    bool open(int width, int height, std::string& error) {
-        window_ = SDL_CreateWindow("Emberfall 2", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
-                                   SDL_WINDOW_RESIZABLE);
+    bool open(int width, int height, int scale, std::string& error) {
+        scale_ = std::max(scale, 1);
+        // Screen pixels stay square blocks when the picture is enlarged.
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+        window_ = SDL_CreateWindow("Emberfall 2", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width * scale_,
+                                   height * scale_, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
         if (!window_) return fail(error);
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -61,10 +69,18 @@ public:
 
     bool setMode(int width, int height, bool fullscreen) override {
         SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
-        SDL_SetWindowSize(window_, width, height);
-        if (!fullscreen) keepOnScreen(width, height);
+        SDL_SetWindowSize(window_, width * scale_, height * scale_);
+        if (!fullscreen) keepOnScreen(width * scale_, height * scale_);
         return makeScreen(width, height);
     }
+
+    void windowToScreen(int& x, int& y) override {
+        float screenX = 0, screenY = 0;
+        SDL_RenderWindowToLogical(renderer_, x, y, &screenX, &screenY);
+        x = static_cast<int>(std::floor(screenX));
+        y = static_cast<int>(std::floor(screenY));
+    }
+    int scale() const override { return scale_; }
 
     void setCaption(const std::string& caption) override { SDL_SetWindowTitle(window_, caption.c_str()); }
     void setIcon(SDL_Surface* icon) override {
@@ -113,6 +129,7 @@ private:
         texture_ = texture;
         screen_ = std::move(screen);
         SDL_RenderSetLogicalSize(renderer_, width, height);
+        SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
         return true;
     }
 
@@ -120,13 +137,14 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     SurfacePtr screen_;
+    int scale_ = 1;
 };
 
 }  // namespace
 
-std::unique_ptr<Display> openWindowDisplay(int width, int height, std::string& error) {
+std::unique_ptr<Display> openWindowDisplay(int width, int height, int scale, std::string& error) {
     auto display = std::make_unique<WindowDisplay>();
-    if (!display->open(width, height, error)) return nullptr;
+    if (!display->open(width, height, scale, error)) return nullptr;
     return display;
 }
 

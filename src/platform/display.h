@@ -25,10 +25,18 @@ public:
     virtual bool isHeadless() const = 0;
     // Size of the desktop, for full screen; the screen's size when unknown.
     virtual void desktopSize(int& width, int& height) = 0;
+    // A point of the window (as the mouse state gives it) on the screen.
+    virtual void windowToScreen(int& x, int& y) = 0;
+    // Window pixels per screen pixel (1 headless).
+    virtual int scale() const = 0;
 };
 
-// Opens a resizable window; nullptr with `error` set when that fails.
-std::unique_ptr<Display> openWindowDisplay(int width, int height, std::string& error);
+// Opens a resizable window showing a `width` x `height` screen, every screen
+// pixel as `scale` x `scale` window pixels (nearest-neighbour). On a hi-DPI
+// desktop, whose drawable has more pixels than the window has points, the
+// screen is shown at the largest whole multiple that fits, so it stays
+// sharp. nullptr with `error` set when that fails.
+std::unique_ptr<Display> openWindowDisplay(int width, int height, int scale, std::string& error);
 std::unique_ptr<Display> openHeadlessDisplay(int width, int height);
 
 }  // namespace ef2

@@ -13,4 +13,15 @@ std::string currentDirectory();
 bool changeDirectory(const std::string& path);
 bool fileReadable(const std::string& path);
 
+// The folder a run works in when no --workdir is given: the program's own
+// folder when it holds a start script (a build folder, an unpacked copy).
+// An installed program ($prefix/bin, no start script beside it) works in
+// $XDG_DATA_HOME/emberfall2, made on first start and seeded from
+// $prefix/share/emberfall2 without replacing files the user already has.
+std::string defaultWorkingFolder();
+
+// A screen-saver switch ("/s", "/c", "/p:1234"): a slash, a letter, and
+// nothing or a colon after it.
+bool isScreenSaverSwitch(const std::string& argument);
+
 }  // namespace ef2

@@ -132,7 +132,7 @@ public:
         arguments.insert(arguments.end(), runtime.restartOptions.begin(), runtime.restartOptions.end());
         arguments.push_back("--");
         for (std::string& word : splitWords(argument_.value_or(""))) {
-            if (!fileNameAllowed(word, true)) {
+            if (!fileNameAllowed(word, LinkRules::Strict)) {
                 runtime.printLine("Refused file name " + quoted(word), 0);
                 return;
             }

@@ -40,20 +40,21 @@ std::string pickFileToSave(Runtime& runtime, int32_t messageId, const std::vecto
 }
 
 // The link check for a name that may be empty: an empty name passes, and the
-// file operation it reaches then fails on its own.
-bool linkAllows(Runtime& runtime, std::string& name, bool strict) {
-    return name.empty() || handleLink(runtime, name, strict);
+// file operation it reaches then fails on its own. `messageId` is where the
+// name came from (a peer's links are asked about).
+bool linkAllows(Runtime& runtime, std::string& name, LinkRules rules, int32_t messageId) {
+    return name.empty() || handleLink(runtime.links(), name, rules, messageId);
 }
 
 // The name a run uses: the message text for "MESSAGE", else the statement's
 // own argument, which the link check may rewrite in place. False when the name
 // is refused.
-bool resolveName(Runtime& runtime, std::string& argument, std::string& name) {
+bool resolveName(Runtime& runtime, std::string& argument, std::string& name, int32_t messageId) {
     if (argument == "MESSAGE") {
         name = runtime.message.text();
-        return linkAllows(runtime, name, true);
+        return linkAllows(runtime, name, LinkRules::Strict, messageId);
     }
-    const bool allowed = linkAllows(runtime, argument, true);
+    const bool allowed = linkAllows(runtime, argument, LinkRules::Strict, messageId);
     name = argument;
     return allowed;
 }
@@ -119,7 +120,10 @@ std::optional<TransferParts> parseTransfer(StatementReader& reader, Direction di
         parts.slot = reader.expression(parts.argument);
         if (!parts.slot) return std::nullopt;
     }
-    if (parts.form->fileArgument && !linkAllows(reader.runtime, parts.argument, true)) return std::nullopt;
+    if (parts.form->fileArgument &&
+        !linkAllows(reader.runtime, parts.argument, LinkRules::Strict, reader.messageId)) {
+        return std::nullopt;
+    }
     return parts;
 }
 
@@ -160,8 +164,8 @@ private:
         std::string name;
         if (parts_.argument == kDialogWord) {
             name = pickFileToOpen(runtime, messageId, kWorldFilters);
-            if (!linkAllows(runtime, name, false)) return;
-        } else if (!resolveName(runtime, parts_.argument, name)) {
+            if (!linkAllows(runtime, name, LinkRules::Lenient, messageId)) return;
+        } else if (!resolveName(runtime, parts_.argument, name, messageId)) {
             return;
         }
         loadWorldFile(runtime, name);
@@ -169,7 +173,7 @@ private:
 
     void loadStampFile(Runtime& runtime) {
         std::string name;
-        if (!resolveName(runtime, parts_.argument, name)) return;
+        if (!resolveName(runtime, parts_.argument, name, messageId)) return;
         loadStamp(runtime.stamps, name, parts_.number->evaluate(runtime));
     }
 
@@ -178,9 +182,9 @@ private:
         std::string name;
         if (parts_.argument == kDialogWord) {
             name = pickFileToOpen(runtime, messageId, kLayerFilters);
-            if (!linkAllows(runtime, name, false)) return;
+            if (!linkAllows(runtime, name, LinkRules::Lenient, messageId)) return;
         } else {
-            if (!linkAllows(runtime, parts_.argument, true)) return;
+            if (!linkAllows(runtime, parts_.argument, LinkRules::Strict, messageId)) return;
             name = parts_.argument;
         }
         loadLayer(layer, name);
@@ -214,7 +218,7 @@ private:
         if (parts_.argument == kDialogWord) {
             name = pickFileToSave(runtime, messageId, kWorldFilters);
             if (name.empty()) return;
-        } else if (!resolveName(runtime, parts_.argument, name)) {
+        } else if (!resolveName(runtime, parts_.argument, name, messageId)) {
             return;
         }
         saveWorldFile(runtime.world, runtime.elements, name);
@@ -222,7 +226,7 @@ private:
 
     void saveStampFile(Runtime& runtime) {
         std::string name;
-        if (!resolveName(runtime, parts_.argument, name)) return;
+        if (!resolveName(runtime, parts_.argument, name, messageId)) return;
         saveStamp(runtime.stamps, name, parts_.number->evaluate(runtime));
     }
 
@@ -279,8 +283,8 @@ private:
         std::string name;
         if (name_ == kDialogWord) {
             name = pickFileToSave(runtime, messageId, kAnyFileFilters);
-            if (name.empty() || !handleLink(runtime, name, false)) return;
-        } else if (!resolveName(runtime, name_, name)) {
+            if (name.empty() || !handleLink(runtime.links(), name, LinkRules::Lenient, messageId)) return;
+        } else if (!resolveName(runtime, name_, name, messageId)) {
             return;
         }
         runtime.files.output.open(name);
@@ -288,7 +292,7 @@ private:
 
     void remove(Runtime& runtime) {
         std::string name;
-        if (resolveName(runtime, name_, name) && !name.empty()) std::remove(name.c_str());
+        if (resolveName(runtime, name_, name, messageId) && !name.empty()) std::remove(name.c_str());
     }
 
     FileKind kind_;
@@ -303,7 +307,7 @@ public:
     explicit ActionGetFile(std::string name) : name_(std::move(name)) {}
 
     void execute(Runtime& runtime) override {
-        if (!fileNameAllowed(name_, true)) {
+        if (!fileNameAllowed(name_, LinkRules::Strict)) {
             runtime.printLine("Refused file name " + quoted(name_), messageId);
             return;
         }
@@ -337,8 +341,8 @@ public:
         std::string name;
         if (argument_ == kDialogWord) {
             name = pickFileToOpen(runtime, messageId, kScriptFilters);
-            if (!linkAllows(runtime, name, false)) return;
-        } else if (!resolveName(runtime, argument_, name)) {
+            if (!linkAllows(runtime, name, LinkRules::Lenient, messageId)) return;
+        } else if (!resolveName(runtime, argument_, name, messageId)) {
             return;
         }
         // An empty name (a cancelled dialog, an empty buffer) ends in the open error.
@@ -354,7 +358,7 @@ private:
         std::optional<std::string> text = clipboardGetText();
         if (!text) return;
         if (text->rfind("http://", 0) == 0) {
-            if (handleLink(runtime, *text, false)) loadScriptFile(runtime, *text, messageId);
+            if (handleLink(runtime.links(), *text, LinkRules::Lenient, messageId)) loadScriptFile(runtime, *text, messageId);
             return;
         }
         TextNestingScope nesting(runtime);
@@ -387,7 +391,7 @@ ActionPtr parseFile(StatementReader& reader) {
     if (*word == "CLOSE") return reader.atEnd() ? std::make_shared<ActionFile>(FileKind::Close, "") : nullptr;
     if (*word != "OPEN" && *word != "DELETE") return nullptr;
     std::optional<std::string> name = reader.next();
-    if (!name || !reader.atEnd() || !linkAllows(reader.runtime, *name, true)) return nullptr;
+    if (!name || !reader.atEnd() || !linkAllows(reader.runtime, *name, LinkRules::Strict, reader.messageId)) return nullptr;
     return std::make_shared<ActionFile>(*word == "OPEN" ? FileKind::Open : FileKind::Delete, std::move(*name));
 }
 

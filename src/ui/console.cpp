@@ -1,10 +1,96 @@
 #include "ui/console.h"
 
-#include <cstring>
+#include <algorithm>
+#include <fstream>
 
 #include "ui/text.h"
 
 namespace ef2 {
+
+namespace {
+
+bool continuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The history file sits beside the log: "console.txt" -> "console_history.txt".
+std::string historyPathFor(const std::string& logPath) {
+    const std::size_t slash = logPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : logPath.substr(0, slash + 1);
+    return folder + "console_history.txt";
+}
+
+constexpr uint16_t kInkColour = 0xFFFF;
+constexpr uint16_t kInputColour = 0xFFE0;  // yellow: what the user types
+
+}  // namespace
+
+void ConsoleLine::insert(std::string_view utf8) {
+    // A line break never enters the line: text pasted with one stops there.
+    utf8 = utf8.substr(0, utf8.find_first_of("\r\n"));
+    text_.insert(cursor_, utf8);
+    cursor_ += utf8.size();
+}
+
+void ConsoleLine::backspace() {
+    if (cursor_ == 0) return;
+    std::size_t start = cursor_ - 1;
+    while (start > 0 && continuationByte(text_[start])) --start;
+    text_.erase(start, cursor_ - start);
+    cursor_ = start;
+}
+
+void ConsoleLine::deleteForward() {
+    if (cursor_ >= text_.size()) return;
+    std::size_t end = cursor_ + 1;
+    while (end < text_.size() && continuationByte(text_[end])) ++end;
+    text_.erase(cursor_, end - cursor_);
+}
+
+void ConsoleLine::left() {
+    while (cursor_ > 0) {
+        --cursor_;
+        if (!continuationByte(text_[cursor_])) break;
+    }
+}
+
+void ConsoleLine::right() {
+    while (cursor_ < text_.size()) {
+        ++cursor_;
+        if (cursor_ == text_.size() || !continuationByte(text_[cursor_])) break;
+    }
+}
+
+void ConsoleLine::historyBack() {
+    if (historyPosition_ == 0) return;
+    if (historyPosition_ == history_.size()) draft_ = text_;
+    text_ = history_[--historyPosition_];
+    cursor_ = text_.size();
+}
+
+void ConsoleLine::historyForward() {
+    if (historyPosition_ >= history_.size()) return;
+    ++historyPosition_;
+    text_ = historyPosition_ == history_.size() ? draft_ : history_[historyPosition_];
+    cursor_ = text_.size();
+}
+
+std::string ConsoleLine::take() {
+    std::string line = std::move(text_);
+    text_.clear();
+    draft_.clear();
+    cursor_ = 0;
+    if (!line.empty() && (history_.empty() || history_.back() != line)) {
+        history_.push_back(line);
+        while (history_.size() > kConsoleHistory) history_.pop_front();
+    }
+    historyPosition_ = history_.size();
+    return line;
+}
+
+void ConsoleLine::setHistory(std::deque<std::string> history) {
+    history_ = std::move(history);
+    while (history_.size() > kConsoleHistory) history_.pop_front();
+    historyPosition_ = history_.size();
+}
 
 Console::Console() : picture_(makeSurface16(kConsoleWidth, kConsoleHeight)) {}
 
@@ -15,23 +101,16 @@ Console::~Console() {
 void Console::openLog(const std::string& path) {
     if (log_) std::fclose(log_);
     log_ = std::fopen(path.c_str(), "wb");
-}
-
-// The picture moves up by one line and the new line is written at the bottom.
-void Console::scrollIn(std::string_view line) {
-    if (!picture_) return;
-    SDL_Surface* picture = picture_.get();
-    auto* pixels = static_cast<uint8_t*>(picture->pixels);
-    const int pitch = picture->pitch;
-    std::memmove(pixels, pixels + kConsoleLineHeight * pitch,
-                 static_cast<std::size_t>(pitch) * (kConsoleHeight - kConsoleLineHeight));
-    SDL_Rect bottom{0, kConsoleHeight - kConsoleLineHeight, kConsoleWidth, kConsoleLineHeight};
-    SDL_FillRect(picture, &bottom, 0);
-    drawText(picture, font_, line, 2, kConsoleHeight - 2, rgb565(255, 255, 255), false);
+    historyPath_ = historyPathFor(path);
+    std::deque<std::string> history;
+    std::ifstream file(historyPath_);
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty()) history.push_back(line);
+    }
+    input_.setHistory(std::move(history));
 }
 
 void Console::print(std::string_view line) {
-    scrollIn(line);
     if (log_) {
         std::fwrite(line.data(), 1, line.size(), log_);
         std::fputc('\n', log_);
@@ -42,9 +121,58 @@ void Console::print(std::string_view line) {
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
-    if (recent_.size() == kRecentLines) recent_.erase(recent_.begin());
-    recent_.emplace_back(line);
+    if (lines_.size() == kConsoleScrollback) lines_.pop_front();
+    lines_.emplace_back(line);
+    // A log scrolled back stays on the lines being read.
+    if (scrollBack_ > 0) scrollBack_ = std::min<int>(scrollBack_ + 1, static_cast<int>(lines_.size()) - 1);
     changed_ = true;
+    pictureStale_ = true;
+}
+
+std::string Console::submitInput() {
+    std::string line = input_.take();
+    scrollBack_ = 0;
+    print("> " + line);
+    saveHistory();
+    return line;
+}
+
+void Console::saveHistory() {
+    if (historyPath_.empty()) return;
+    std::ofstream file(historyPath_, std::ios::trunc);
+    for (const std::string& line : input_.history()) file << line << '\n';
+}
+
+void Console::scrollBy(int lines) {
+    const int most = std::max<int>(static_cast<int>(lines_.size()) - 1, 0);
+    scrollBack_ = std::clamp(scrollBack_ + lines, 0, most);
+    pictureStale_ = true;
+}
+
+SDL_Surface* Console::picture(bool withInput) {
+    if (pictureStale_ || renderedWithInput_ != withInput) render(withInput);
+    return picture_.get();
+}
+
+// Lines from the bottom up: the input line first when it is shown, then the
+// log from the newest line (or the one scrolled back to).
+void Console::render(bool withInput) {
+    pictureStale_ = false;
+    renderedWithInput_ = withInput;
+    SDL_Surface* picture = picture_.get();
+    if (!picture) return;
+    SDL_FillRect(picture, nullptr, 0);
+    int baseline = kConsoleHeight - 2;
+    if (withInput) {
+        const std::string& text = input_.text();
+        const std::string shown = "> " + text.substr(0, input_.cursor()) + "|" + text.substr(input_.cursor());
+        drawText(picture, font_, shown, 2, baseline, kInputColour, false);
+        baseline -= kConsoleLineHeight;
+    }
+    for (auto line = lines_.rbegin() + std::min<std::size_t>(scrollBack_, lines_.size());
+         line != lines_.rend() && baseline > 0; ++line, baseline -= kConsoleLineHeight) {
+        drawText(picture, font_, *line, 2, baseline, kInkColour, false);
+    }
 }
 
 }  // namespace ef2

@@ -1,15 +1,24 @@
 #pragma once
-// The message console: every line reported to the local user.
+// The message console: every line reported to the local user, and the line
+// the user types into it.
 //
-// Each line scrolls into the console picture (2000 x 200 pixels, lines 14
-// pixels apart, the newest at the bottom), which the window shows when CONSOLE
-// is set, and is appended to "console.txt" in the working directory (emptied
-// at start, flushed line by line so nothing is lost when the program ends).
-// Without a window every line is also echoed to standard output.
+// Each line is appended to "console.txt" in the working directory (emptied at
+// start, flushed line by line so nothing is lost when the program ends) and
+// kept, the newest few thousand, for the console picture (lines 14 pixels
+// apart, the newest at the bottom), which the window shows when CONSOLE is
+// set. The picture is drawn when it is shown, not for every line: a script
+// that prints in a loop pays for the log alone. Without a window every line is
+// also echoed to standard output.
+//
+// While the console is open it has the keyboard: typed text edits its input
+// line, Enter runs the line as a script line of the local user, Up and Down
+// walk the history of the last 100 lines (kept in "console_history.txt"), and
+// Page Up, Page Down and the wheel scroll the log.
 
 #include <SDL_ttf.h>
 
 #include <cstdio>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +30,41 @@ namespace ef2 {
 constexpr int kConsoleWidth = 2000;
 constexpr int kConsoleHeight = 200;
 constexpr int kConsoleLineHeight = 14;
+// Lines kept for scrolling back; older ones are only in the log file.
+constexpr std::size_t kConsoleScrollback = 5000;
+// Typed lines kept in the history.
+constexpr std::size_t kConsoleHistory = 100;
+
+// The line being typed, with its cursor (a byte offset at a character's
+// start) and the history it walks.
+class ConsoleLine {
+public:
+    const std::string& text() const { return text_; }
+    std::size_t cursor() const { return cursor_; }
+
+    void insert(std::string_view utf8);
+    void backspace();
+    void deleteForward();
+    void left();
+    void right();
+    void home() { cursor_ = 0; }
+    void end() { cursor_ = text_.size(); }
+    void historyBack();
+    void historyForward();
+    // Takes the line for running: it goes into the history (unless it is
+    // empty or repeats the newest entry) and the line is emptied.
+    std::string take();
+
+    const std::deque<std::string>& history() const { return history_; }
+    void setHistory(std::deque<std::string> history);
+
+private:
+    std::string text_;
+    std::size_t cursor_ = 0;
+    std::deque<std::string> history_;
+    std::size_t historyPosition_ = 0;  // history_.size() is the line being typed
+    std::string draft_;               // the typed line while the history is walked
+};
 
 class Console {
 public:
@@ -29,30 +73,50 @@ public:
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    // Opens (empties) the log file; without this call lines are kept in memory only.
+    // Opens (empties) the log file and reads the history beside it; without
+    // this call lines are kept in memory only.
     void openLog(const std::string& path);
     void setEchoToStdout(bool echo) { echo_ = echo; }
-    void setFont(TTF_Font* font) { font_ = font; }
+    void setFont(TTF_Font* font) {
+        font_ = font;
+        pictureStale_ = true;
+    }
 
     void print(std::string_view line);
 
-    SDL_Surface* picture() { return picture_.get(); }
+    ConsoleLine& input() { return input_; }
+    // Runs the typed line's bookkeeping: echoes it to the log, records the
+    // history file, and returns the line to run.
+    std::string submitInput();
+    // Moves the view of the log; positive is back towards older lines.
+    void scrollBy(int lines);
+    int scrolledBack() const { return scrollBack_; }
+    void inputChanged() { pictureStale_ = true; }
+
+    // The console picture (2000 x 200 pixels): the log's newest lines (or
+    // those scrolled to), and the input line at the bottom when `withInput`.
+    SDL_Surface* picture(bool withInput);
     // Set by every line, cleared when the console is shown.
     bool changed() const { return changed_; }
     void clearChanged() { changed_ = false; }
-    // The most recent lines, oldest first (kept for tests).
-    const std::vector<std::string>& recentLines() const { return recent_; }
+    // The lines kept, oldest first.
+    const std::deque<std::string>& recentLines() const { return lines_; }
 
 private:
-    static constexpr std::size_t kRecentLines = 64;
-    void scrollIn(std::string_view line);
+    void render(bool withInput);
+    void saveHistory();
 
     SurfacePtr picture_;
     TTF_Font* font_ = nullptr;
     std::FILE* log_ = nullptr;
+    std::string historyPath_;
     bool echo_ = false;
     bool changed_ = false;
-    std::vector<std::string> recent_;
+    bool pictureStale_ = true;
+    bool renderedWithInput_ = false;
+    int scrollBack_ = 0;
+    std::deque<std::string> lines_;
+    ConsoleLine input_;
 };
 
 }  // namespace ef2

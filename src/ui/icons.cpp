@@ -33,7 +33,8 @@ SurfacePtr filePicture(Runtime& runtime, IconRecord& icon) {
         // Icon files come from scripts: names that climb out of the working
         // folder or are absolute are refused (and reported) like any other.
         std::string path = icon.argument;
-        if (!handleLink(runtime, path, true)) {
+        if (!fileNameAllowed(path, LinkRules::Strict)) {
+            runtime.printLine("Refused file name \"" + path + "\"", 0);
             icon.cachedPicture = std::shared_ptr<SDL_Surface>(emptyPicture().release(), SurfaceDeleter{});
             return copyOf(icon.cachedPicture.get());
         }

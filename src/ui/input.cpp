@@ -157,11 +157,15 @@ bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int butt
         }
         return false;
     }
-    if (newPress && panelsShown && x > screen->w - 14 && y > kConsoleHeight - 7 && y < kConsoleHeight) {
+    // The open console's mark sits at its lower right; the console takes
+    // every click over it.
+    const SDL_Rect area = consoleRect(runtime, screen);
+    const int right = area.x + area.w, bottom = area.y + area.h;
+    if (newPress && x > right - 15 && x <= right && y > bottom - 8 && y <= bottom) {
         act();
         return true;
     }
-    return y < kConsoleHeight;
+    return x >= area.x && x < right && y >= area.y && y <= bottom;
 }
 
 // Where a panel's picture is on the screen, as drawn in the last frame.
@@ -322,6 +326,41 @@ void keyUp(Runtime& runtime, int32_t keyCode) {
     input.repeatCounters[keyCode] = 0;
 }
 
+bool consoleOpen(const Runtime& runtime) { return runtime.view.v.console->value != 0; }
+
+// The open console's line takes every key; none reaches a key trigger.
+void consoleKey(Runtime& runtime, int32_t keyCode) {
+    Console& console = runtime.console;
+    ConsoleLine& line = console.input();
+    constexpr int kPageLines = kConsoleHeight / kConsoleLineHeight - 1;
+    switch (keyCode) {
+        case kKeyEscape: runtime.view.v.console->value = 0; break;
+        case kKeyReturn:
+        case kKeyKeypadEnter: {
+            const std::string typed = console.submitInput();
+            runtime.parser.parseLine(typed, 1, 0, "");
+            break;
+        }
+        case kKeyBackspace: line.backspace(); break;
+        case kKeyDelete: line.deleteForward(); break;
+        case kKeyLeft: line.left(); break;
+        case kKeyRight: line.right(); break;
+        case kKeyHome: line.home(); break;
+        case kKeyEnd: line.end(); break;
+        case kKeyUp: line.historyBack(); break;
+        case kKeyDown: line.historyForward(); break;
+        case kKeyPageUp: console.scrollBy(kPageLines); break;
+        case kKeyPageDown: console.scrollBy(-kPageLines); break;
+        default: break;  // text arrives as text
+    }
+    console.inputChanged();
+}
+
+void consoleText(Runtime& runtime, std::string_view utf8) {
+    runtime.console.input().insert(utf8);
+    runtime.console.inputChanged();
+}
+
 int effectiveButtons(Runtime& runtime, int mask) {
     const Input& input = runtime.input;
     if (keyHeld(input, input.v.rightClick->value)) return 4;
@@ -344,9 +383,16 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
         setMouseVariables(input, cell.x, cell.y, 0, clicked);
         runNamed(runtime, "MOUSEUP");
     }
-    if (x == input.lastX && y == input.lastY && buttons == 0 && clicked == 0) return;
+    // A pointer that stands still over a view that scrolled or zoomed is over
+    // another cell: the cell, the name under it and the preview follow.
+    const bool viewMoved = view.scrollX != input.lastScrollX || view.scrollY != input.lastScrollY ||
+                           view.v.zoom->value != input.lastZoom;
+    if (x == input.lastX && y == input.lastY && buttons == 0 && clicked == 0 && !viewMoved) return;
     input.lastX = x;
     input.lastY = y;
+    input.lastScrollX = view.scrollX;
+    input.lastScrollY = view.scrollY;
+    input.lastZoom = view.v.zoom->value;
 
     const PanelState& sub = menus.panels[kSubmenu];
     const bool inSubmenu = menus.submenuState >= 0 && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
@@ -405,18 +451,18 @@ void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, 
     if (mouseX != input.v.absX->value || mouseY != input.v.absY->value) noteAction(input);
     input.v.absX->value = mouseX;
     input.v.absY->value = mouseY;
-    for (int code = 0; code < kKeyCodes; ++code) {
+    for (int code = 0; code < kKeyCodes && !consoleOpen(runtime); ++code) {
         if (!input.held[code]) continue;
         fireKeyTrigger(runtime, "HOLDKEY_", code);
         if (code < 255) noteAction(input);
     }
     auto held = [&input](int code) { return input.held[code] ? 1 : 0; };
-    input.v.leftCtrl->value = held(306);
-    input.v.rightCtrl->value = held(305);
-    input.v.leftShift->value = held(304);
-    input.v.rightShift->value = held(303);
-    input.v.leftAlt->value = held(308);
-    input.v.rightAlt->value = held(307);
+    input.v.leftCtrl->value = held(kKeyLeftCtrl);
+    input.v.rightCtrl->value = held(kKeyRightCtrl);
+    input.v.leftShift->value = held(kKeyLeftShift);
+    input.v.rightShift->value = held(kKeyRightShift);
+    input.v.leftAlt->value = held(kKeyLeftAlt);
+    input.v.rightAlt->value = held(kKeyRightAlt);
     input.v.ctrl->value = input.v.leftCtrl->value | input.v.rightCtrl->value;
     input.v.shift->value = input.v.leftShift->value | input.v.rightShift->value;
     input.v.alt->value = input.v.leftAlt->value | input.v.rightAlt->value;

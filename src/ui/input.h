@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "script/variable_table.h"
 
@@ -22,6 +23,12 @@ constexpr int kKeyRepeatCounters = 1024;
 
 // The classic key number of an SDL key, or -1 when it has none.
 int32_t legacyKeyCode(SDL_Keycode key);
+
+// Classic key numbers the program itself acts on.
+constexpr int32_t kKeyBackspace = 8, kKeyReturn = 13, kKeyEscape = 27, kKeyDelete = 127, kKeyKeypadEnter = 271,
+                  kKeyUp = 273, kKeyDown = 274, kKeyRight = 275, kKeyLeft = 276, kKeyHome = 278, kKeyEnd = 279,
+                  kKeyPageUp = 280, kKeyPageDown = 281, kKeyRightShift = 303, kKeyLeftShift = 304,
+                  kKeyRightCtrl = 305, kKeyLeftCtrl = 306, kKeyRightAlt = 307, kKeyLeftAlt = 308;
 
 struct InputVariables {
     Variable *x, *y, *button, *clicked, *absX, *absY;
@@ -37,6 +44,7 @@ public:
     std::array<bool, kKeyCodes> held{};
     uint8_t previousButtons = 0;
     int lastX = -1, lastY = -1;          // the last pointer position given to the handler
+    int lastScrollX = 0, lastScrollY = 0, lastZoom = 0;  // the view at that time
     int lastCellX = 0, lastCellY = 0;    // the last world cell, for strokes
     int dragState = 0;                   // 0 nothing, 1 over the world, else a button id
     bool latch = false;                  // a press on a button is held
@@ -55,6 +63,12 @@ void keyUp(Runtime& runtime, int32_t keyCode);
 // The mouse handler: `buttons` is a mask (1 left, 2 middle, 4 right, 8 and 16
 // for wheel notches), `clicked` 1 for a press event and 0 for the per-pass calls.
 void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked);
+
+// While the console is open (CONSOLE set) it has the keyboard: keys edit
+// and run its line, scroll its log, and Escape closes it. No key trigger runs.
+bool consoleOpen(const Runtime& runtime);
+void consoleKey(Runtime& runtime, int32_t keyCode);
+void consoleText(Runtime& runtime, std::string_view utf8);
 
 // The per-pass sampling after the events: mouse state, held keys, modifiers.
 void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons);

@@ -380,13 +380,20 @@ uint16_t fade(uint16_t p, uint16_t q, int up, int down) {
     return result;
 }
 
+// The world colour q plus half of three times the previous pixel p less q,
+// channel by channel and held within each channel's range, so that a bright
+// channel never carries into its neighbour.
 uint16_t glow(uint16_t p, uint16_t q) {
-    uint32_t result = 0;
-    for (uint32_t mask : {0x07E0u, 0xF800u, 0x001Fu}) {
-        int32_t mixed = (3 * static_cast<int32_t>(p) - static_cast<int32_t>(q)) / 2;
-        result += (q & mask) + (static_cast<uint32_t>(mixed) & mask);
+    uint16_t result = 0;
+    struct Channel {
+        int shift, max;
+    } channels[3] = {{11, 0x1F}, {5, 0x3F}, {0, 0x1F}};
+    for (const Channel& channel : channels) {
+        const int previous = (p >> channel.shift) & channel.max, wanted = (q >> channel.shift) & channel.max;
+        const int mixed = std::clamp(wanted + (3 * previous - wanted) / 2, 0, channel.max);
+        result |= static_cast<uint16_t>(mixed << channel.shift);
     }
-    return static_cast<uint16_t>(result);
+    return result;
 }
 
 struct Picture {
@@ -547,14 +554,18 @@ void drawConsole(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
         return;
     }
     console.clearChanged();
-    SDL_Rect target{0, 0, 0, 0};
-    SDL_BlitSurface(console.picture(), nullptr, screen, &target);
-    const int consoleHeight = std::min(kConsoleHeight, screen->h);
+    const SDL_Rect area = consoleRect(runtime, screen);
+    if (area.w <= 0 || area.h <= 0) return;
+    // The picture's bottom lines (the newest, and the input line) are shown.
+    SDL_Rect source{0, kConsoleHeight - area.h, area.w, area.h};
+    SDL_Rect target{area.x, area.y, 0, 0};
+    SDL_BlitSurface(console.picture(true), &source, screen, &target);
+    const int right = area.x + area.w - 1, bottom = area.y + area.h;
     Layer layer = layerOf(screen);
     auto plot = [&](int64_t x, int64_t y) { layer.at(x, y) = view.borderColour; };
-    forLine(layer, sw - 15, consoleHeight - 8, 7, 7, plot);
-    forLine(layer, sw - 1, consoleHeight - 8, -7, 7, plot);
-    horizontalLine(screen, 0, sw - 1, consoleHeight, view.borderColour);
+    forLine(layer, right - 14, bottom - 8, 7, 7, plot);
+    forLine(layer, right, bottom - 8, -7, 7, plot);
+    horizontalLine(screen, area.x, right, bottom, view.borderColour);
 }
 
 void drawStatusLine(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
@@ -593,6 +604,14 @@ void runPreview(Runtime& runtime) {
 }
 
 }  // namespace
+
+SDL_Rect consoleRect(const Runtime& runtime, const SDL_Surface* screen) {
+    const View& view = runtime.view;
+    const int x = std::clamp(view.left + 1, 0, screen->w), y = std::clamp(view.top + 1, 0, screen->h);
+    const int right = std::clamp(screen->w - view.right, x, screen->w);
+    const int bottom = std::clamp(screen->h - view.bottom - 1, y, screen->h);
+    return SDL_Rect{x, y, std::min(right - x, kConsoleWidth), std::min(bottom - y, kConsoleHeight)};
+}
 
 void composeFrame(Runtime& runtime, SDL_Surface* screen) {
     View& view = runtime.view;

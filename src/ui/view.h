@@ -74,6 +74,10 @@ void layoutWindow(Runtime& runtime, const SDL_Surface* screen);
 
 void composeFrame(Runtime& runtime, SDL_Surface* screen);
 
+// Where the open console is drawn: over the top of the world view, below the
+// top panel and between the side panels, so that no menu is hidden.
+SDL_Rect consoleRect(const Runtime& runtime, const SDL_Surface* screen);
+
 // The cell under a window pixel, as the mouse handler reports it.
 struct Cell {
     int x, y;

@@ -60,7 +60,7 @@ expect_reply "$main_port" 'GET X\r\nNOPE\r\n' $'Emberfall2\n[X] 5\nERROR in file
 
 # telnet sends each line feed as CR LF.
 if command -v telnet > /dev/null; then
-  seen=$( (printf 'GET X\n'; sleep 0.5) | timeout 5 telnet 127.0.0.1 "$main_port" 2>/dev/null | tr -d '\r' || true)
+  seen=$( (printf 'GET X\n'; sleep 2) | timeout 5 telnet 127.0.0.1 "$main_port" 2>/dev/null | tr -d '\r' || true)
   grep -qxF "[X] 5" <<< "$seen" || fail "telnet saw: $seen"
 fi
 
@@ -138,7 +138,7 @@ started=$(date +%s%N)
 env -u DISPLAY -u WAYLAND_DISPLAY "$program" --port "$port_c" "ef2addon://127.0.0.1:9/mods/m.ef2" > handover.txt 2>&1 \
   || fail "the hand-over did not end with status 0: $(cat handover.txt)"
 elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
-[ "$elapsed_ms" -lt 3000 ] || fail "the hand-over took $elapsed_ms ms"
+[ "$elapsed_ms" -lt 10000 ] || fail "the hand-over took $elapsed_ms ms"
 # Its traces reach the file when it ends.
 ask "$port_c" 'EXIT\n' > /dev/null
 wait "${pids[-1]}" || true

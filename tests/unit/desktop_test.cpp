@@ -8,7 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/program.h"
 #include "platform/desktop.h"
+#include "platform/link_schemes.h"
 #include "platform/links.h"
 #include "platform/shell.h"
 #include "support/test_runtime.h"
@@ -42,32 +44,32 @@ private:
 
 TEST(Links, StrictNamesStayInsideTheWorkingDirectory) {
     for (const char* name : {"world.png", "sub/dir/a.ef2", "a.b.c", "http://example.com/a.ef2", "x:y"}) {
-        EXPECT_TRUE(fileNameAllowed(name, false)) << name;
+        EXPECT_TRUE(fileNameAllowed(name, LinkRules::Lenient)) << name;
     }
     for (const char* name : {"world.png", "sub/dir/a.ef2", "a.b.c", "http://example.com/a.ef2"}) {
-        EXPECT_TRUE(fileNameAllowed(name, true)) << name;
+        EXPECT_TRUE(fileNameAllowed(name, LinkRules::Strict)) << name;
     }
     for (const char* name : {"../a.ef2", "a/../../b", "/etc/passwd", "\\server\\share", "C:\\autoexec.bat", "x:y"}) {
-        EXPECT_FALSE(fileNameAllowed(name, true)) << name;
+        EXPECT_FALSE(fileNameAllowed(name, LinkRules::Strict)) << name;
     }
     for (const char* name : {"dl.dll", "get wget now", "notepad.ef2", "start", "start.bat"}) {
-        EXPECT_FALSE(fileNameAllowed(name, false)) << name;
+        EXPECT_FALSE(fileNameAllowed(name, LinkRules::Lenient)) << name;
     }
-    EXPECT_TRUE(fileNameAllowed("started.ef2", true));
+    EXPECT_TRUE(fileNameAllowed("started.ef2", LinkRules::Strict));
 }
 
 TEST(Links, ARefusedNameIsReportedAndTheProgramGoesOn) {
     Runtime runtime;
     std::string name = "../up.png";
-    EXPECT_FALSE(handleLink(runtime, name, true));
+    EXPECT_FALSE(handleLink(runtime.links(), name, LinkRules::Strict));
     EXPECT_EQ(runtime.console.recentLines().back(), "Refused file name \"../up.png\"");
-    EXPECT_TRUE(handleLink(runtime, name, false));
+    EXPECT_TRUE(handleLink(runtime.links(), name, LinkRules::Lenient));
     std::string empty;
-    EXPECT_FALSE(handleLink(runtime, empty, false));
+    EXPECT_FALSE(handleLink(runtime.links(), empty, LinkRules::Lenient));
 }
 
 TEST(Desktop, WithoutAWindowQuestionsTakeTheAssumeYesAnswerAndDialogsGiveNothing) {
-    const DesktopSettings headless{true, false}, headlessYes{true, true};
+    const DesktopSettings headless{true, false, {}}, headlessYes{true, true, {}};
     testing::internal::CaptureStdout();
     EXPECT_FALSE(askYesNo(headless, "Run it?", "Run Command?"));
     EXPECT_TRUE(askYesNo(headlessYes, "Really?", "Run Command?"));
@@ -77,7 +79,7 @@ TEST(Desktop, WithoutAWindowQuestionsTakeTheAssumeYesAnswerAndDialogsGiveNothing
     EXPECT_EQ(saveFileDialog(headless, {{"PNG File", "*.png"}}), "");
     // No video subsystem: no clipboard and no question asked.
     EXPECT_FALSE(clipboardGetText());
-    EXPECT_FALSE(askYesNo(DesktopSettings{false, false}, "Run it?", "Run Command?"));
+    EXPECT_FALSE(askYesNo(DesktopSettings{false, false, {}}, "Run it?", "Run Command?"));
 }
 
 class Shell : public InTempFolder {};
@@ -95,7 +97,7 @@ TEST_F(Shell, CommandFileRunsWithTheShellAndIsRemoved) {
 
 TEST_F(SystemStatement, RunsItsLinesOnlyWhenTheAnswerIsYes) {
     Runtime runtime;
-    runtime.desktop = DesktopSettings{true, false};
+    runtime.desktop = DesktopSettings{true, false, {}};
     testing::internal::CaptureStdout();
     runtime.parser.parseText("SYSTEM \"echo one > ran.txt;echo two >> ran.txt\"", 0, std::nullopt);
     runtime.desktop.assumeYes = true;
@@ -104,6 +106,56 @@ TEST_F(SystemStatement, RunsItsLinesOnlyWhenTheAnswerIsYes) {
     EXPECT_EQ(asked, "echo one > ran.txt\necho two >> ran.txt\necho one > ran.txt\necho two >> ran.txt\n");
     EXPECT_EQ(contents("ran.txt"), "one\ntwo\n");
     EXPECT_FALSE(fs::exists(kCommandFileName));
+}
+
+class DroppedFiles : public InTempFolder {};
+
+TEST_F(DroppedFiles, ScriptsWorldsAndPackagesLoad) {
+    Runtime runtime;
+    test::createWorld(runtime, 20, 20);
+    const uint16_t sand = test::defineElement(runtime, "Sand", 0);
+    const std::string folder = fs::current_path().string();
+    std::ofstream(folder + "/drop me.ef2") << "SET DROPPED 1\n";
+    loadDroppedFile(runtime, folder + "/drop me.ef2");
+    EXPECT_EQ(runtime.variables.obtain("DROPPED", 0, false)->value, 1);
+
+    test::put(runtime, 5, 5, sand);
+    runtime.parser.parseText("SAVE SAND world.png\nDRAW ELEMENT:Clear FILLEDRECT 1 1 20 20\n", 0, std::nullopt);
+    EXPECT_EQ(test::countCells(runtime, sand), 0);
+    loadDroppedFile(runtime, folder + "/world.png");
+    EXPECT_EQ(test::countCells(runtime, sand), 1);
+
+    fs::create_directory("pack");
+    std::ofstream("pack/mod.ef2") << "SET PACKED 1\n";
+    ASSERT_EQ(runProgram({"sh", "-c", "cd pack && zip -q ../mod.ef2.zip mod.ef2"}, true), 0);
+    fs::remove_all("pack");
+    loadDroppedFile(runtime, folder + "/mod.ef2.zip");
+    EXPECT_EQ(runtime.variables.obtain("PACKED", 0, false)->value, 1);
+}
+
+TEST(LinkSchemes, ExecArgumentsAreQuotedForTheDesktopEntry) {
+    EXPECT_EQ(desktopExecArgument("/opt/ef2/emberfall2"), "\"/opt/ef2/emberfall2\"");
+    EXPECT_EQ(desktopExecArgument("/a b/\"q\"/$x/`y`/100%/c\\d"),
+              "\"/a b/\\\\\"q\\\\\"/\\\\$x/\\\\`y\\\\`/100%%/c\\\\\\\\d\"");
+    // The desktop's own checker agrees, for a path with every character that needs care.
+    if (runProgram({"sh", "-c", "command -v desktop-file-validate > /dev/null"}, true) != 0) GTEST_SKIP();
+    char pattern[] = "/tmp/ef2-entry-XXXXXX";
+    const std::string folder = mkdtemp(pattern);
+    const std::string entry = folder + "/emberfall2.desktop";
+    std::ofstream(entry) << linkHandlerEntry("/a b/\"q\"/$x/`y`/100%/c\\d");
+    EXPECT_EQ(runProgram({"desktop-file-validate", entry}, true), 0);
+    fs::remove_all(folder);
+}
+
+TEST(LinkSchemes, ScreenSaverSwitchesEndOnlyAScreenSaverStart) {
+    const char* preview[] = {"/usr/lib/emberfall2.scr", "/p:1234"};
+    EXPECT_TRUE(screenSaverCheck(2, preview));
+    const char* upper[] = {"EMBERFALL2.SCR", "/P"};
+    EXPECT_TRUE(screenSaverCheck(2, upper));
+    const char* notSaver[] = {"/usr/bin/emberfall2", "/p"};
+    EXPECT_FALSE(screenSaverCheck(2, notSaver));
+    const char* run[] = {"/usr/lib/emberfall2.scr", "/s", "/proj/world.ef2"};
+    EXPECT_FALSE(screenSaverCheck(3, run));
 }
 
 TEST(MessageBuffer, AppendingBeyondItsSizeKeepsTheFirst31999Bytes) {

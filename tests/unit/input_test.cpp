@@ -40,6 +40,30 @@ TEST_F(Mouse, CellsFollowZoomAndScroll) {
     EXPECT_FALSE(runtime.input.mouseInWorld);
 }
 
+TEST_F(Mouse, AStillPointerFollowsTheViewWhenItScrollsOrZooms) {
+    const uint16_t sand = test::defineElement(runtime, "Sand", 0);
+    test::put(runtime, 101, 51, sand);
+    compose();
+    const View& view = runtime.view;
+    const int x = view.left + 1, y = view.top + 1;
+    sampleInput(runtime, screen.get(), x, y, 0);
+    EXPECT_EQ(value("X"), 1);
+    EXPECT_EQ(runtime.input.hoveredName, "Clear");
+    // The pointer does not move; the view does.
+    run("SCROLL 100 50\n");
+    compose();
+    sampleInput(runtime, screen.get(), x, y, 0);
+    EXPECT_EQ(value("X"), 101);
+    EXPECT_EQ(value("Y"), 51);
+    EXPECT_EQ(runtime.input.hoveredName, "Sand");
+    EXPECT_EQ(runtime.input.lastCellX, 101) << "the preview is drawn at the cell under the pointer";
+    run("ZOOM = 2\n");
+    compose();
+    sampleInput(runtime, screen.get(), x + 10, y + 10, 0);
+    const Cell zoomed = cellAt(runtime, x + 10, y + 10);
+    EXPECT_EQ(value("X"), zoomed.x);
+}
+
 TEST_F(Mouse, StrokesAreInterpolatedWithSolidDraw) {
     run("ON DRAW INC DRAWS\nON MOUSEDOWN INC DOWNS\nON MOUSEUP INC UPS\n");
     compose();

@@ -22,7 +22,7 @@ struct Scripted : ::testing::Test {
         Variable* variable = runtime.variables.find(name);
         return variable ? variable->value : -999999;
     }
-    const std::vector<std::string>& console() { return runtime.console.recentLines(); }
+    const std::deque<std::string>& console() { return runtime.console.recentLines(); }
     Runtime runtime;
 };
 

@@ -104,7 +104,7 @@ private:
 class NetworkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        runtime.desktop = DesktopSettings{true, true};
+        runtime.desktop = DesktopSettings{true, true, {}};
         ASSERT_TRUE(runtime.network.listen({0, "127.0.0.1"}));
         port = runtime.network.port();
         runtime.console.setEchoToStdout(false);

@@ -154,6 +154,17 @@ TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
     run("ALPHA1 = -5\nALPHA2 = -2147483648\n");
     composeFrame(runtime, screen.get());
     EXPECT_EQ(at(1, 1), (11 << 11) | (31 << 5) | 27);  // red 16 - 5, green 31 + 2^31, blue 0 - 5
+
+    // Glow: channel by channel, the world colour plus half of three times the
+    // previous pixel less it, held within the channel.
+    runtime.elements.setColour(light, 0, 255, 0);
+    test::put(runtime, 1, 1, light);
+    run("VIEW = 12\n");
+    pixels16(screen.get())[(rect.y) * stride16(screen.get()) + rect.x] = (20 << 11) | 31;
+    composeFrame(runtime, screen.get());
+    EXPECT_EQ(at(1, 1), (30 << 11) | (32 << 5) | 31);  // red 0 + 60/2, green 63 - 63/2, blue 46 held at 31
+    composeFrame(runtime, screen.get());
+    EXPECT_EQ(at(1, 1), (31 << 11) | (63 << 5) | 31);
 }
 
 TEST_F(Frames, ZoomRepeatsEachCellAndTheMouseAgrees) {
@@ -210,9 +221,9 @@ TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
     int lines = 0;
     for (std::string line; std::getline(file, line);) ++lines;
     EXPECT_EQ(lines, 20);
-    // Each line is 14 pixels high: the picture holds the newest 14 lines.
-    SDL_Surface* picture = runtime.console.picture();
-    auto rowHasInk = [&](int top) {
+    // Each line is 14 pixels high: the picture holds the newest 14 lines, or
+    // 13 above the input line.
+    auto rowHasInk = [&](SDL_Surface* picture, int top) {
         for (int y = top; y < top + kConsoleLineHeight; ++y) {
             for (int x = 0; x < 80; ++x) {
                 if (pixels16(picture)[y * stride16(picture) + x] != 0) return true;
@@ -220,11 +231,84 @@ TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
         }
         return false;
     };
-    EXPECT_TRUE(rowHasInk(kConsoleHeight - 14));
-    EXPECT_TRUE(rowHasInk(kConsoleHeight - 14 * 14));
+    SDL_Surface* picture = runtime.console.picture(false);
+    EXPECT_TRUE(rowHasInk(picture, kConsoleHeight - 14));
+    EXPECT_TRUE(rowHasInk(picture, kConsoleHeight - 14 * 14));
     run("CONSOLE = 1\n");
     compose();
     EXPECT_FALSE(runtime.console.changed());  // shown: the mark is cleared
+    // It is drawn over the world, below the top panel: the menus stay.
+    const SDL_Rect area = consoleRect(runtime, screen.get());
+    EXPECT_EQ(area.y, runtime.view.top + 1);
+    EXPECT_EQ(area.x, runtime.view.left + 1);
+    EXPECT_LE(area.x + area.w, screen->w - runtime.view.right);
+}
+
+TEST_F(Frames, TheConsoleLineRunsWhatIsTypedAndKeepsAHistory) {
+    const std::string folder = std::string(::testing::TempDir()) + "console-line/";
+    std::filesystem::create_directories(folder);
+    std::filesystem::remove(folder + "console_history.txt");
+    runtime.console.openLog(folder + "console.txt");
+    run("CONSOLE = 1\nON KEY_C SET CLEARED 1\nKEYCODE 99 C\n");
+    consoleText(runtime, "SET TYPED 43");
+    consoleKey(runtime, kKeyBackspace);
+    consoleText(runtime, "2");
+    consoleKey(runtime, kKeyHome);
+    consoleText(runtime, "  ");
+    consoleKey(runtime, kKeyReturn);
+    EXPECT_EQ(value("TYPED"), 42);
+    EXPECT_EQ(runtime.console.recentLines().back(), ">   SET TYPED 42");
+    consoleText(runtime, "GET TYPED");
+    consoleKey(runtime, kKeyReturn);
+    EXPECT_EQ(runtime.console.recentLines().back(), "[TYPED] 42");
+    consoleKey(runtime, 99);  // a key with a trigger does nothing while the line has the keys
+    EXPECT_EQ(value("CLEARED"), 0);
+    // The history walks back and forward to the draft.
+    consoleText(runtime, "draft");
+    consoleKey(runtime, kKeyUp);
+    EXPECT_EQ(runtime.console.input().text(), "GET TYPED");
+    consoleKey(runtime, kKeyUp);
+    consoleKey(runtime, kKeyUp);
+    EXPECT_EQ(runtime.console.input().text(), "  SET TYPED 42");
+    consoleKey(runtime, kKeyDown);
+    consoleKey(runtime, kKeyDown);
+    EXPECT_EQ(runtime.console.input().text(), "draft");
+    // UTF-8 is edited a character at a time.
+    consoleText(runtime, "\xC3\xA9\xE2\x82\xAC");
+    consoleKey(runtime, kKeyBackspace);
+    consoleKey(runtime, kKeyLeft);
+    consoleKey(runtime, kKeyDelete);
+    EXPECT_EQ(runtime.console.input().text(), "draft");
+    consoleKey(runtime, kKeyEscape);
+    EXPECT_EQ(value("CONSOLE"), 0);
+
+    // The history is kept beside the log for the next run, at most 100 lines.
+    Runtime next;
+    next.console.openLog(folder + "console.txt");
+    ASSERT_EQ(next.console.input().history().size(), 2u);
+    EXPECT_EQ(next.console.input().history().back(), "GET TYPED");
+    for (int i = 0; i < 150; ++i) {
+        next.console.input().insert("line " + std::to_string(i));
+        next.console.submitInput();
+    }
+    Runtime third;
+    third.console.openLog(folder + "console.txt");
+    EXPECT_EQ(third.console.input().history().size(), kConsoleHistory);
+    EXPECT_EQ(third.console.input().history().front(), "line 50");
+}
+
+TEST_F(Frames, TheConsoleLogScrollsBack) {
+    for (int i = 1; i <= 100; ++i) runtime.console.print("line " + std::to_string(i));
+    Console& console = runtime.console;
+    console.scrollBy(40);
+    EXPECT_EQ(console.scrolledBack(), 40);
+    console.print("line 101");  // the lines being read stay in view
+    EXPECT_EQ(console.scrolledBack(), 41);
+    console.scrollBy(-1000);
+    EXPECT_EQ(console.scrolledBack(), 0);
+    console.scrollBy(1000);
+    EXPECT_EQ(console.scrolledBack(), 100);
+    console.picture(true);
 }
 
 TEST_F(Frames, HexIconsTextClippingAndWrite) {

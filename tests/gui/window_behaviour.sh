@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The window as a desktop user meets it, under Xvfb with xdotool:
+# - 20 instant clicks (press and release in one event poll) paint 20 dots;
+# - with --scale 2 a click lands on the cell under the pointer: the same cell
+#   as a click at half the position in an unscaled window;
+# - the open console takes typed lines (no key trigger runs meanwhile), runs
+#   them, keeps their history, and Escape gives the keys back to the game.
+# Usage: window_behaviour.sh PROGRAM CLOSE_WINDOW_TOOL PROGRAM_FOLDER
+set -euo pipefail
+if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
+  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1100x24" "$0" "$@"
+fi
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+program=$1
+close_window=$2
+folder=$3
+work=$(mktemp -d)
+pid=
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+cp "$folder/font.ttf" "$work/"
+fail() { echo "FAILED: $*"; cat "$work/console.txt" 2>/dev/null; exit 1; }
+
+# Starts the program on a script and waits for its window.
+start() {
+  "$program" --no-network --workdir "$work" "$@" &
+  pid=$!
+  window=$(timeout 20 xdotool search --sync --name "Emberfall 2") || fail "no window appeared"
+  sleep 1
+}
+finish() {
+  "$close_window" "$window"
+  timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end"
+  wait "$pid" || fail "the program did not end with status 0"
+  pid=
+}
+reported() { sed -n "s/^\[$1\] //p" "$work/console.txt" | tail -n 1; }
+
+cat > "$work/dots.ef2" <<'SCRIPT'
+ELEMENT Dots Dot 255 255 0 0 1 0 1
+SPEED = 0
+REMOVETRIGGER QUIT
+ON DRAW DRAW ELEMENT:Dot POINT X Y
+ON MOUSEDOWN SET LASTX X
+ON MOUSEDOWN SET LASTY Y
+ON QUIT COUNT DOTS ELEMENT:Dot
+ON QUIT GET DOTS
+ON QUIT GET LASTX
+ON QUIT GET LASTY
+ON QUIT EXIT
+SCRIPT
+
+start "$work/dots.ef2"
+for i in $(seq 20); do
+  xdotool mousemove --window "$window" $((60 + i * 15)) $((80 + i * 10)) click 1
+  sleep 0.1
+done
+xdotool mousemove --window "$window" 201 301 click 1
+sleep 0.3
+finish
+[ "$(reported DOTS)" = 21 ] || fail "21 instant clicks painted $(reported DOTS) dots"
+unscaled="$(reported LASTX) $(reported LASTY)"
+
+start --scale 2 "$work/dots.ef2"
+xdotool mousemove --window "$window" 402 602 click 1
+sleep 0.3
+finish
+scaled="$(reported LASTX) $(reported LASTY)"
+[ "$scaled" = "$unscaled" ] || fail "with --scale 2 the click at (402, 602) reached cell $scaled, not $unscaled"
+
+cat > "$work/keys.ef2" <<'SCRIPT'
+SPEED = 0
+KEYCODE 99 C
+ON KEY_C INC CLEARED
+REMOVETRIGGER QUIT
+ON QUIT GET TYPED
+ON QUIT GET CLEARED
+ON QUIT EXIT
+CONSOLE = 1
+SCRIPT
+start "$work/keys.ef2"
+xdotool type --delay 30 "ccc"
+xdotool key BackSpace BackSpace BackSpace
+xdotool type --delay 30 "SET TYPED (40 + 2)"
+xdotool key Return
+sleep 0.3
+xdotool key Escape
+sleep 0.3
+xdotool key c
+sleep 0.3
+finish
+[ "$(reported TYPED)" = 42 ] || fail "the typed line did not run"
+[ "$(reported CLEARED)" = 1 ] || fail "KEY_C ran $(reported CLEARED) times: keys reached the game while the console had them, or not after"
+grep -qxF "SET TYPED (40 + 2)" "$work/console_history.txt" || fail "the history file lacks the line"
+echo "clicks, scale and the console: ok"
