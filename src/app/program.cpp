@@ -250,6 +250,9 @@ void Program::createBuiltInVariables() {
                             variables.obtain("SECOND", 0, true),  variables.obtain("UNIXTIME", 0, true)};
     variables.obtain("RCLICK", 0, true);
     variables.obtain("MCLICK", 0, true);
+    // The window's size in pixels; a script that sets them asks for another size.
+    windowSizeX_ = variables.obtain("WINDOWSIZEX", display_->screen()->w, true);
+    windowSizeY_ = variables.obtain("WINDOWSIZEY", display_->screen()->h, true);
 }
 
 void Program::frameLoop() {
@@ -266,6 +269,7 @@ void Program::loopPass() {
     if (budget_ < 0.0f && static_cast<int64_t>(1000 / timerResolution_) > speed_->value) waitForWork();
 
     applyVideoMode();
+    applyWindowSize();
 
     bool screenCheck = true;
     if (budget_ > 0.0f && speed_->value != 0) {
@@ -337,6 +341,7 @@ void Program::simulationStep() {
 }
 
 int Program::runFixedSteps(int64_t steps) {
+    applyWindowSize();
     auto started = std::chrono::steady_clock::now();
     // Each step is a pass without the step budget: the clock still moves,
     // and peers are served as often as a window would redraw.
@@ -421,6 +426,8 @@ void Program::setWindowIcon() {
 // A new video mode: the screen, the layout and every panel are made anew.
 void Program::screenChanged() {
     runtime_.view.screen = display_->screen();
+    windowSizeX_->value = display_->screen()->w;
+    windowSizeY_->value = display_->screen()->h;
     layoutWindow(runtime_, display_->screen());
     runtime_.menus.closeSubmenu();
     runtime_.menus.requestRedraw(3);
@@ -463,8 +470,16 @@ void Program::applyVideoMode() {
     screenChanged();
 }
 
+// A window (not a full screen) takes the size a script wrote into WINDOWSIZEX
+// and WINDOWSIZEY, within the limits a drag of its edge has.
+void Program::applyWindowSize() {
+    const SDL_Surface* screen = display_->screen();
+    if (fullscreen_->value != 0) return;
+    if (windowSizeX_->value == screen->w && windowSizeY_->value == screen->h) return;
+    resizeWindow(windowSizeX_->value, windowSizeY_->value);
+}
+
 void Program::drainEvents() {
-    SDL_Surface* screen = display_->screen();
     SDL_Event event;
     while (SDL_PollEvent(&event)) handleEvent(event);
     // Held keys repeat by themselves: one key-down per poll, at most one a
@@ -480,7 +495,8 @@ void Program::drainEvents() {
     int x = 0, y = 0;
     uint32_t mask = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetMouseState(&x, &y) : 0;
     display_->windowToScreen(x, y);
-    sampleInput(runtime_, screen, x, y, static_cast<int>(mask));
+    // A resize event above may have replaced the screen surface.
+    sampleInput(runtime_, display_->screen(), x, y, static_cast<int>(mask));
 }
 
 void Program::handleEvent(const SDL_Event& event) {

@@ -48,6 +48,7 @@ private:
     void composeFrame();
     void refreshClockVariables();
     void applyVideoMode();
+    void applyWindowSize();
     void drainEvents();
     void handleEvent(const SDL_Event& event);
     void resizeWindow(int width, int height);
@@ -68,6 +69,8 @@ private:
     Variable* fullscreen_ = nullptr;
     Variable* fullscreenX_ = nullptr;
     Variable* fullscreenY_ = nullptr;
+    Variable* windowSizeX_ = nullptr;
+    Variable* windowSizeY_ = nullptr;
     struct ClockVariables {
         Variable *year, *month, *day, *weekday, *hour, *minute, *second, *unixTime;
     } clock_{};

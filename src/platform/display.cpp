@@ -70,6 +70,7 @@ public:
     bool setMode(int width, int height, bool fullscreen) override {
         SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
         SDL_SetWindowSize(window_, width * scale_, height * scale_);
+        if (!fullscreen) keepOnScreen(width * scale_, height * scale_);
         return makeScreen(width, height);
     }
 
@@ -99,6 +100,18 @@ public:
     }
 
 private:
+    // A window that grew past the screen's usable area (it grows from its
+    // top-left corner) is centred again.
+    void keepOnScreen(int width, int height) {
+        const int display = SDL_GetWindowDisplayIndex(window_);
+        SDL_Rect usable;
+        if (display < 0 || SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(window_, &x, &y);
+        if (x + width <= usable.x + usable.w && y + height <= usable.y + usable.h) return;
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    }
+
     bool fail(std::string& error) {
         error = SDL_GetError();
         return false;

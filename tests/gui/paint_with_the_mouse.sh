@@ -6,7 +6,7 @@
 # Usage: paint_with_the_mouse.sh PROGRAM CLOSE_WINDOW_TOOL PROGRAM_FOLDER
 set -euo pipefail
 if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
-  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
+  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1366x768x24" "$0" "$@"
 fi
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 program=$1
@@ -14,10 +14,12 @@ close_window=$2
 folder=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp -r "$folder/config.ef2" "$folder/font.ttf" "$folder/icon.bmp" "$work/"
-# When the window closes, count the water and report it before exiting.
+cp "$folder"/*.ef2 "$folder/font.ttf" "$folder/icon.bmp" "$work/"
+# When the window closes, count the water and report it before exiting. The
+# opening scene's lake and rain are cleared away first.
 cat >> "$work/config.ef2" <<'HOOK'
 SPEED = 0
+DRAW 0 FILLEDRECT 1 1 WIDTH HEIGHT
 REMOVETRIGGER QUIT
 ON QUIT COUNT PAINTED ELEMENT:Water
 ON QUIT GET PAINTED
@@ -29,9 +31,12 @@ pid=$!
 window=$(timeout 20 xdotool search --sync --name "Emberfall 2") || { kill "$pid"; echo "no window appeared"; exit 1; }
 sleep 1
 step() { "$@"; sleep 0.15; }
-# The left panel holds Sand, Salt, Gunpowder and Stone, a gap, then Water.
-step xdotool mousemove --window "$window" 16 184
-step xdotool click 1
+# Liquids is the second category on the left; Water is the first row of the
+# submenu that opens beside it. Presses are held for 60 ms: a press and release
+# within one poll of the program can be missed.
+press() { step xdotool mousemove --window "$window" "$1" "$2"; xdotool mousedown 1; sleep 0.06; step xdotool mouseup 1; }
+press 28 58
+press 88 58
 step xdotool mousemove --window "$window" 120 250
 step xdotool mousedown 1
 for x in 160 200 240 280 320 360; do step xdotool mousemove --window "$window" "$x" 260; done

@@ -5,6 +5,9 @@
 //   // expect: TEXT       the next output line must be exactly TEXT
 //   // steps: N          run N simulation steps after start-up (default 0)
 //   // exit: N           the expected exit status (default 0)
+//   // needs: program files   copy the program folder's scripts, pictures and
+//                             font into the working folder first, so that the
+//                             script can INCLUDE the start script
 // The program's welcome line is not compared, and the script's absolute path
 // in the output is replaced by its file name so that expectations stay short.
 //
@@ -15,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -27,6 +31,7 @@ struct Expectations {
     std::vector<std::string> lines;
     std::string steps = "0";
     int exitStatus = 0;
+    bool programFiles = false;
 };
 
 Expectations readExpectations(const std::string& path) {
@@ -50,6 +55,8 @@ Expectations readExpectations(const std::string& path) {
             expected.steps = value;
         } else if (valueAfter("// exit: ", value)) {
             expected.exitStatus = std::atoi(value.c_str());
+        } else if (valueAfter("// needs: ", value)) {
+            expected.programFiles = value == "program files";
         }
     }
     return expected;
@@ -82,6 +89,22 @@ std::string run(const std::vector<std::string>& arguments, int& status) {
     return output;
 }
 
+// The start script and what it uses: every script, the pictures and the font
+// beside the program. The build folder holds much else, which stays out.
+void copyProgramFiles(const std::string& program, const std::string& workdir) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(program).parent_path();
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const fs::path& path = entry.path();
+        const std::string name = path.filename().string();
+        if (entry.is_regular_file() && (path.extension() == ".ef2" || name == "font.ttf" || name == "icon.bmp")) {
+            fs::copy_file(path, fs::path(workdir) / name);
+        } else if (entry.is_directory() && name == "img") {
+            fs::copy(path, fs::path(workdir) / name, fs::copy_options::recursive);
+        }
+    }
+}
+
 std::vector<std::string> outputLines(std::string output, const std::string& scriptPath) {
     std::string name = scriptPath.substr(scriptPath.rfind('/') + 1);
     for (std::size_t at; (at = output.find(scriptPath)) != std::string::npos;) output.replace(at, scriptPath.size(), name);
@@ -111,6 +134,7 @@ int main(int argc, char** argv) {
 
     char workTemplate[] = "/tmp/ef2-golden-XXXXXX";
     std::string workdir = mkdtemp(workTemplate);
+    if (expected.programFiles) copyProgramFiles(program, workdir);
     int status = 0;
     std::string output =
         run({program, "--headless", "--steps", expected.steps, "--workdir", workdir, script}, status);
