@@ -63,6 +63,19 @@ void BM_EvaluateTwentyOperatorExpression(benchmark::State& state) {
         benchmark::Counter(1000, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Parsing one formula of N operators: read once, so the cost grows with N.
+void BM_ParseLongFormula(benchmark::State& state) {
+    ScriptScene scene;
+    std::string formula = "A";
+    for (int64_t i = 0; i < state.range(0); ++i) formula += i % 2 ? " + B" : " * 3";
+    for (auto _ : state) {
+        Expression expression(scene.runtime, formula);
+        benchmark::DoNotOptimize(expression.isValid());
+    }
+    state.counters["ns_per_operator"] = benchmark::Counter(
+        static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 void BM_RunTenStatementTrigger(benchmark::State& state) {
     ScriptScene scene;
     Runtime& runtime = scene.runtime;
@@ -82,6 +95,7 @@ void BM_RunTenStatementTrigger(benchmark::State& state) {
 BENCHMARK(BM_ParseTenThousandLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EvaluateTwentyOperatorExpression)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RunTenStatementTrigger)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ParseLongFormula)->Arg(20)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace ef2

@@ -7,6 +7,11 @@
 // variable names are bound when parsed, so evaluation never searches a name;
 // element and group pseudo-variables and array elements are looked up at every
 // evaluation.
+//
+// With one precedence grouping to the left, a formula is a left fold over its
+// tokens: the text is read once, and every node's text is a view into the
+// text of the formula it belongs to. A chain of operators is evaluated in a
+// loop, so its length costs no stack.
 
 #include <cstdint>
 #include <memory>
@@ -33,6 +38,7 @@ constexpr int32_t kDefaultPercentBase = 32768;
 
 class Expression {
 public:
+    // ORDER: the binary operators, Add to Power, stay together (isChainOperator).
     enum class Op : uint8_t {
         Invalid, Constant, Variable, Lookup, Parameter, Array, TriggerCall, Grouping,
         Add, Subtract, Multiply, Divide, Remainder, BitAnd, LogicalAnd, BitOr, LogicalOr,
@@ -49,30 +55,34 @@ public:
     bool isValid() const { return op_ != Op::Invalid; }
     int32_t evaluate(Runtime& runtime) const;
     // The text the expression was parsed from, as statements print it.
-    const std::string& text() const { return source_; }
+    std::string text() const { return std::string(source_); }
 
 private:
-    Expression(Runtime& runtime, std::string_view text, int32_t percentBase, int depth);
+    class Parser;
+    using SharedText = std::shared_ptr<const std::string>;
+
     Expression() = default;
-    void parse(Runtime& runtime, std::string_view text, int32_t percentBase, int depth);
-    bool parseFunction(Runtime& runtime, Tokenizer& tokens, const std::string& first, int depth);
-    void parseTriggerCall(Runtime& runtime, Tokenizer& tokens, const std::string& first, int depth);
-    void parseBinary(Runtime& runtime, Tokenizer& tokens, int32_t percentBase, int depth);
-    void parseLeaf(Runtime& runtime, const std::string& token, int32_t percentBase, int depth);
-    void setBinary(Op op);
+    static bool isChainOperator(Op op) { return op >= Op::Add && op <= Op::Power; }
     int32_t compute(Runtime& runtime) const;
+    int32_t evaluateChain(Runtime& runtime) const;
+    // Counts the operators down the left side, this one included.
+    void measureChain() { chainLength_ = isChainOperator(op_) ? 1 + (left_ ? left_->chainLength_ : 0) : 0; }
+    int32_t applyOperator(Runtime& runtime, int32_t left, int32_t drawn) const;
+    int32_t computeLeaf(Runtime& runtime) const;
     int32_t callTrigger(Runtime& runtime) const;
 
     Op op_ = Op::Invalid;
     int32_t constant_ = 0;
     Variable* variable_ = nullptr;
     TriggerRef trigger_;
-    std::string token_;   // the name a lookup leaf reads
-    std::string source_;  // empty for the inner node of a function
+    std::string token_;        // the name a lookup leaf reads
+    SharedText owner_;         // the text that source_ views
+    std::string_view source_;  // empty for the inner node of a function
     bool hasSource_ = false;
     std::unique_ptr<Expression> left_;
     std::unique_ptr<Expression> right_;
     std::unique_ptr<ParameterList> parameters_;
+    uint32_t chainLength_ = 0;         // see measureChain
     mutable bool announcing_ = false;  // DEBUGVAR: being evaluated right now
 };
 

@@ -1,6 +1,6 @@
 #include "script/tokenizer.h"
 
-#include <vector>
+#include <algorithm>
 
 namespace ef2 {
 
@@ -34,7 +34,7 @@ std::string unescape(std::string_view quoted) {
 
 }  // namespace
 
-std::optional<std::string> Tokenizer::nextToken(bool allowAngle) {
+std::optional<TokenSpan> Tokenizer::nextSpan(bool allowAngle) {
     while (cursor_ < text_.size() && isBlankCharacter(text_[cursor_])) ++cursor_;
     if (cursor_ >= text_.size()) return std::nullopt;
     const std::size_t begin = cursor_;
@@ -49,13 +49,8 @@ std::optional<std::string> Tokenizer::nextToken(bool allowAngle) {
         while (at < text_.size() && text_[at] != '"') at += (text_[at] == '\\' && at + 1 < text_.size()) ? 2 : 1;
         if (at < text_.size()) ++at;  // the closing quote
         runToBlank();
-        cursor_ = std::min(at, text_.size());
-        std::string_view span = text_.substr(begin, cursor_ - begin);
-        // The token is the span without its first and last character.
-        if (span.size() < 2) return std::string();
-        return unescape(span.substr(1, span.size() - 2));
-    }
-    if (first == '(') {
+        at = std::min(at, text_.size());
+    } else if (first == '(') {
         lastKind_ = TokenKind::Parenthesised;
         int depth = 1;
         for (; at < text_.size() && depth > 0; ++at) {
@@ -72,23 +67,38 @@ std::optional<std::string> Tokenizer::nextToken(bool allowAngle) {
         runToBlank();
     }
     cursor_ = at;
-    return std::string(text_.substr(begin, at - begin));
+    return TokenSpan{text_.substr(begin, at - begin), lastKind_};
 }
 
-std::optional<std::string> Tokenizer::restOfLine() const {
+std::string_view TokenSpan::text(std::string& storage) const {
+    if (kind != TokenKind::Quoted) return span;
+    // The token is the span without its first and last character.
+    if (span.size() < 2) return {};
+    std::string_view inside = span.substr(1, span.size() - 2);
+    if (inside.find('\\') == std::string_view::npos) return inside;
+    storage = unescape(inside);
+    return storage;
+}
+
+std::optional<std::string> Tokenizer::nextToken(bool allowAngle) {
+    std::optional<TokenSpan> token = nextSpan(allowAngle);
+    if (!token) return std::nullopt;
+    std::string storage;
+    return std::string(token->text(storage));
+}
+
+std::optional<std::string_view> Tokenizer::restOfLineView() const {
     if (cursor_ + 1 >= text_.size()) return std::nullopt;
     std::string_view rest = text_.substr(cursor_ + 1);
     while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
     if (rest.empty()) return std::nullopt;
-    return std::string(rest);
+    return rest;
 }
 
-std::optional<std::string> Tokenizer::prefixBeforeLastTwo() {
-    std::vector<std::size_t> ends;
-    while (nextToken(false)) ends.push_back(cursor_);
-    if (ends.size() < 3) return std::nullopt;
-    cursor_ = ends[ends.size() - 3];
-    return std::string(text_.substr(0, cursor_));
+std::optional<std::string> Tokenizer::restOfLine() const {
+    std::optional<std::string_view> rest = restOfLineView();
+    if (!rest) return std::nullopt;
+    return std::string(*rest);
 }
 
 bool Tokenizer::atEnd() {

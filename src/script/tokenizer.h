@@ -16,6 +16,17 @@ namespace ef2 {
 
 enum class TokenKind { Plain = 0, Quoted = 1, Parenthesised = 2, Angled = 3 };
 
+// A token as it stands in the line: its whole span (a quoted token with its
+// quotes, a parenthesised one with its parentheses) and its kind.
+struct TokenSpan {
+    std::string_view span;
+    TokenKind kind;
+    // The token's text: the span, or for a quoted token its inside with the
+    // escapes resolved. A view into the line unless there was an escape to
+    // resolve; then it is kept in `storage`.
+    std::string_view text(std::string& storage) const;
+};
+
 class Tokenizer {
 public:
     explicit Tokenizer(std::string_view text = {}) { start(text); }
@@ -28,13 +39,13 @@ public:
 
     // The next token, or nothing at the end of the line.
     std::optional<std::string> nextToken(bool allowAngle = true);
+    // The same without copying: where the next token stands in the line.
+    std::optional<TokenSpan> nextSpan(bool allowAngle = true);
     // Everything after the current token (one separating character skipped),
     // without trailing spaces; nothing when that is empty.
     std::optional<std::string> restOfLine() const;
+    std::optional<std::string_view> restOfLineView() const;
     void rewind() { cursor_ = 0; }
-    // Reads all remaining tokens; with at least three, leaves the cursor after
-    // the third-last and returns the text from the line's start up to there.
-    std::optional<std::string> prefixBeforeLastTwo();
 
     TokenKind lastKind() const { return lastKind_; }
     std::size_t cursor() const { return cursor_; }

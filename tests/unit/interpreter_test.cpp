@@ -100,10 +100,14 @@ TEST_F(Scripted, RandStaysWithinItsBoundsAndFollowsTheSeed) {
     for (int32_t expected : first) ASSERT_EQ(roll.evaluate(runtime), expected);
 }
 
-TEST_F(Scripted, HostileExpressionsAreRejectedQuickly) {
+TEST_F(Scripted, LongChainsWorkAndHostileExpressionsAreRejectedQuickly) {
+    // A chain is read and evaluated in loops: its length costs no stack.
     std::string longChain = "1";
     for (int i = 0; i < 20000; ++i) longChain += " + 1";
     auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Expression(runtime, longChain).evaluate(runtime), 20001);
+    // Beyond 100,000 tokens a formula is refused: each token is a node.
+    for (int i = 0; i < 40000; ++i) longChain += " + 1";
     EXPECT_FALSE(Expression(runtime, longChain).isValid());
     std::string deep;
     for (int i = 0; i < 5000; ++i) deep += "(1 + ";

@@ -39,7 +39,7 @@ TEST(Tokenizer, TokenKinds) {
     EXPECT_TRUE(allTokens("  \t\r\n").empty());
 }
 
-TEST(Tokenizer, RestOfLineAndPrefixBeforeLastTwo) {
+TEST(Tokenizer, RestOfLineAndSpans) {
     Tokenizer tokens("ERROR   some text   ");
     tokens.nextToken();
     EXPECT_EQ(tokens.restOfLine(), "  some text");
@@ -47,13 +47,19 @@ TEST(Tokenizer, RestOfLineAndPrefixBeforeLastTwo) {
     endOnly.nextToken();
     EXPECT_EQ(endOnly.restOfLine(), std::nullopt);
 
-    Tokenizer expression("a + b - (c * d)");
-    EXPECT_EQ(expression.prefixBeforeLastTwo(), "a + b");
-    EXPECT_EQ(expression.nextToken(false), "-");
-    EXPECT_EQ(expression.nextToken(false), "(c * d)");
-    Tokenizer shortOne("a +");
-    EXPECT_EQ(shortOne.prefixBeforeLastTwo(), std::nullopt);
-    EXPECT_TRUE(shortOne.atEnd());
+    // Spans view the line; only a quoted token with escapes needs a copy.
+    const std::string line = "a \"b c\" \"d\\\"e\"";
+    Tokenizer spans(line);
+    std::string storage;
+    std::optional<TokenSpan> plain = spans.nextSpan();
+    EXPECT_EQ(plain->text(storage), "a");
+    std::optional<TokenSpan> quoted = spans.nextSpan();
+    EXPECT_EQ(quoted->span, "\"b c\"");
+    EXPECT_EQ(quoted->text(storage), "b c");
+    EXPECT_TRUE(storage.empty());
+    std::optional<TokenSpan> escaped = spans.nextSpan();
+    EXPECT_EQ(escaped->text(storage), "d\"e");
+    EXPECT_EQ(storage, "d\"e");
 }
 
 // The replacement routine exactly as it is defined: search from the start,
