@@ -377,8 +377,18 @@ void Network::acceptOne() {
         closeSocket(socket);
         return;
     }
+    adopt(socket);
+}
+
+int32_t Network::adopt(int socket) {
+    Slot* slot = highestFreeSlot();
+    if (!slot || !setNonBlocking(socket)) {
+        closeSocket(socket);
+        return 0;
+    }
     const int32_t id = occupy(*slot, socket, true);
     send(kGreeting, id);
+    return id;
 }
 
 bool Network::peerAllowed(int socket) {

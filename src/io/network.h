@@ -80,6 +80,12 @@ public:
     // queued replies and accepts at most one new peer. Never blocks.
     void poll();
 
+    // Takes a connected socket as a new peer, as an accepted one is taken:
+    // greeted, and its first line judged. Its id, or 0 when all slots are
+    // taken (the socket is then closed). For peers that do not come through
+    // the listener (tests, fuzzing over a socket pair).
+    int32_t adopt(int socket);
+
     // Opens a connection; its id, or 0 with a console line on failure.
     int32_t connect(const std::string& host, int port);
 
