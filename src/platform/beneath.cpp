@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <random>
 
 namespace ef2 {
 
@@ -48,49 +46,6 @@ void splitPath(std::string_view path, std::string_view& folder, std::string_view
     std::size_t slash = path.rfind('/');
     folder = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
     name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-PendingFile::PendingFile(const FolderHandle& folder, std::string name) : folder_(folder.descriptor()), name_(std::move(name)) {
-    if (!folder.valid()) return;
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 16 && descriptor_ < 0; ++attempt) {
-        temporaryName_ = "." + name_.substr(0, 200) + ".part" + std::to_string(entropy() % 1000000);
-        descriptor_ = openat(folder_, temporaryName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (descriptor_ < 0 && errno != EEXIST) break;
-    }
-}
-
-PendingFile::~PendingFile() {
-    if (descriptor_ < 0) return;
-    close(descriptor_);
-    unlinkat(folder_, temporaryName_.c_str(), 0);
-}
-
-bool PendingFile::write(const void* data, std::size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t written = ::write(descriptor_, bytes, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-bool PendingFile::commit() {
-    if (descriptor_ < 0) return false;
-    bool closed = close(descriptor_) == 0;
-    descriptor_ = -1;
-    if (closed && renameat(folder_, temporaryName_.c_str(), folder_, name_.c_str()) == 0) return true;
-    unlinkat(folder_, temporaryName_.c_str(), 0);
-    return false;
-}
-
-bool regularFileIn(const FolderHandle& folder, const std::string& name) {
-    struct stat status {};
-    return folder.valid() && fstatat(folder.descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-           S_ISREG(status.st_mode);
 }
 
 }  // namespace ef2

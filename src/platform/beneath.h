@@ -1,10 +1,11 @@
 #pragma once
-// Writing files below a folder without ever leaving it: every folder on the
-// way is opened relative to the one before, never through a symbolic link,
-// and a file appears under its name only when it is complete.
+// Working below any folder without ever leaving it: every folder on the way
+// is opened relative to the one before, never through a symbolic link.
 //
-// Downloads and unpacked packages are written this way, so that a link
-// planted in the working folder or a package entry cannot redirect them.
+// confined_files.h does this beneath the working folder for names that
+// scripts give. A package is unpacked into the folder it lies in, which the
+// user may have chosen anywhere: it is opened once, and everything the
+// package holds is written below that handle.
 
 #include <sys/types.h>
 
@@ -50,30 +51,5 @@ FolderHandle openFoldersBelow(const FolderHandle& base, std::string_view relativ
 
 // Splits "a/b/c.txt" into its folder part "a/b" and its name "c.txt".
 void splitPath(std::string_view path, std::string_view& folder, std::string_view& name);
-
-// A file being written under a temporary name in `folder`; `commit` gives it
-// its real name (replacing a file of that name), and a file never committed
-// is removed when the handle goes.
-class PendingFile {
-public:
-    PendingFile(const FolderHandle& folder, std::string name);
-    ~PendingFile();
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    bool valid() const { return descriptor_ >= 0; }
-    bool write(const void* data, std::size_t size);
-    // Closes the file and renames it; false (and the file removed) on failure.
-    bool commit();
-
-private:
-    int folder_;
-    std::string name_;
-    std::string temporaryName_;
-    int descriptor_ = -1;
-};
-
-// True when `name` in `folder` is a regular file (not following a link).
-bool regularFileIn(const FolderHandle& folder, const std::string& name);
 
 }  // namespace ef2

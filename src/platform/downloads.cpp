@@ -1,17 +1,58 @@
 #include "platform/downloads.h"
 
 #include <curl/curl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <mutex>
+#include <random>
 
-#include "platform/beneath.h"
+#include "platform/confined_files.h"
 
 namespace ef2 {
 
 namespace {
 
+// The download's file under a temporary name beside its final one; removed
+// unless it is committed under the final name.
+class PartFile {
+public:
+    explicit PartFile(const std::string& finalName) : finalName_(finalName) {
+        std::random_device entropy;
+        for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
+            name_ = finalName + ".part" + std::to_string(entropy() % 1000000);
+            file_ = openForWriting(name_, WriteMode::CreateNew, Confinement::WorkingFolder);
+        }
+    }
+    ~PartFile() {
+        file_ = FileHandle();
+        if (!committed_ && !name_.empty()) removeFile(name_);
+    }
+    bool valid() const { return static_cast<bool>(file_); }
+    bool write(const char* bytes, std::size_t size) {
+        while (size > 0) {
+            ssize_t written = ::write(file_.descriptor(), bytes, size);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) return false;
+            bytes += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+    bool commit() {
+        file_ = FileHandle();
+        committed_ = renameFile(name_, finalName_);
+        return committed_;
+    }
+
+private:
+    std::string finalName_, name_;
+    FileHandle file_;
+    bool committed_ = false;
+};
+
 struct Transfer {
-    PendingFile* file;
+    PartFile* file;
     int64_t received = 0;
     int64_t maxBytes;
     bool tooLarge = false;
@@ -55,16 +96,15 @@ bool downloadFile(const std::string& address, const std::string& localName, std:
         error = "only http:// addresses are downloaded";
         return false;
     }
-    std::string_view folderPart, namePart;
-    splitPath(localName, folderPart, namePart);
-    FolderHandle folder = openFoldersBelow(openFolder("."), folderPart, true);
-    if (!folder.valid() || namePart.empty()) {
-        error = "cannot make the folder \"" + std::string(folderPart) + "\"";
+    const std::size_t slash = localName.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : localName.substr(0, slash);
+    if (!folder.empty() && !makeFolders(folder)) {
+        error = "cannot make the folder \"" + folder + "\"";
         return false;
     }
-    PendingFile file(folder, std::string(namePart));
+    PartFile file(localName);
     if (!file.valid()) {
-        error = "cannot write in \"" + std::string(folderPart) + "\"";
+        error = "cannot write \"" + localName + "\"";
         return false;
     }
     initialiseCurlOnce();

@@ -27,8 +27,8 @@ struct DownloadLimits {
 using DownloadProgress = std::function<void(int64_t received, int64_t expected)>;
 
 // Downloads `address` into `localName` (a relative path below the working
-// folder; missing folders are created, never through a symbolic link). False,
-// with `error` saying why, when nothing was written.
+// folder; missing folders are created, never through a symbolic link, see
+// confined_files.h). False, with `error` saying why, when nothing was written.
 bool downloadFile(const std::string& address, const std::string& localName, std::string& error,
                   const DownloadProgress& progress = {}, const DownloadLimits& limits = {});
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/beneath.h"
+#include "platform/confined_files.h"
 #include "platform/downloads.h"
 #include "platform/packages.h"
 
@@ -78,10 +78,7 @@ bool fetch(LinkContext& context, std::string& address) {
         context.reportLink("Refused link \"" + address + "\"");
         return false;
     }
-    std::string_view folderPart, namePart;
-    splitPath(local, folderPart, namePart);
-    const bool present = regularFileIn(openFoldersBelow(openFolder("."), folderPart, false), std::string(namePart));
-    if (fresh || !present) {
+    if (fresh || !regularFileExists(local, Confinement::WorkingFolder)) {
         using Clock = std::chrono::steady_clock;
         const Clock::time_point started = Clock::now();
         Clock::time_point lastShown = started;
