@@ -85,7 +85,7 @@ public:
     LinkContext& links() { return *this; }
     // After a dialog, a message box, a download or an unpacking held the
     // program up: keys and buttons released meanwhile must not stay held.
-    void releaseStuckInput();
+    void releaseStuckInput() override;
     // Shows a line at once, in the status line of a window (set by the main
     // program; the frame loop is held up while a download runs).
     std::function<void(std::string_view)> showNow;
