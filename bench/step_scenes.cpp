@@ -31,7 +31,12 @@ void fill(Runtime& runtime, const std::function<uint16_t(int x, int y)>& choose)
     }
 }
 
-void setBorder(Runtime& runtime, int32_t border) { runtime.variables.find("BORDER")->value = border; }
+// The frame rows take the border in the next step; one step on the empty
+// world puts them in place before anything is painted.
+void setBorder(Runtime& runtime, int32_t border) {
+    runtime.variables.find("BORDER")->value = border;
+    runtime.physicsStep();
+}
 
 uint16_t sand(Runtime& runtime) { return test::defineElement(runtime, "Sand", 1000, 1, 1); }
 uint16_t water(Runtime& runtime) { return test::defineElement(runtime, "Water", 100, 1, 5); }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "world/interactions.h"
 #include "world/random.h"
@@ -15,6 +18,149 @@ namespace {
 constexpr int32_t kNoMark = -1000000;
 
 enum class Slide { None, Higher, Lower, Fail };
+
+// Eight cells side by side. Every x86-64 processor has SSE2; elsewhere a plain
+// loop stands in.
+#if defined(__SSE2__)
+struct Lanes {
+    __m128i v;
+    static Lanes load(const uint16_t* at) { return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))}; }
+    static Lanes all(uint16_t id) { return {_mm_set1_epi16(static_cast<short>(id))}; }
+    static Lanes none() { return {_mm_setzero_si128()}; }
+    friend Lanes equal(Lanes a, Lanes b) { return {_mm_cmpeq_epi16(a.v, b.v)}; }
+    friend Lanes operator&(Lanes a, Lanes b) { return {_mm_and_si128(a.v, b.v)}; }
+    friend Lanes operator|(Lanes a, Lanes b) { return {_mm_or_si128(a.v, b.v)}; }
+    // a and not b
+    friend Lanes butNot(Lanes a, Lanes b) { return {_mm_andnot_si128(b.v, a.v)}; }
+    // Bit k is set when lane k is.
+    unsigned bits() const { return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(v, v))) & 0xFFu; }
+    bool allSet() const { return _mm_movemask_epi8(v) == 0xFFFF; }
+};
+#else
+struct Lanes {
+    uint16_t v[8];
+    static Lanes load(const uint16_t* at) {
+        Lanes lanes;
+        std::memcpy(lanes.v, at, sizeof lanes.v);
+        return lanes;
+    }
+    static Lanes all(uint16_t id) {
+        Lanes lanes;
+        std::fill(lanes.v, lanes.v + 8, id);
+        return lanes;
+    }
+    static Lanes none() { return all(0); }
+    template <typename Operation>
+    static Lanes combine(Lanes a, Lanes b, Operation operation) {
+        Lanes lanes;
+        for (int k = 0; k < 8; ++k) lanes.v[k] = static_cast<uint16_t>(operation(a.v[k], b.v[k]));
+        return lanes;
+    }
+    friend Lanes equal(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p == q ? 0xFFFF : 0; });
+    }
+    friend Lanes operator&(Lanes a, Lanes b) { return combine(a, b, [](uint16_t p, uint16_t q) { return p & q; }); }
+    friend Lanes operator|(Lanes a, Lanes b) { return combine(a, b, [](uint16_t p, uint16_t q) { return p | q; }); }
+    friend Lanes butNot(Lanes a, Lanes b) { return combine(a, b, [](uint16_t p, uint16_t q) { return p & ~q; }); }
+    unsigned bits() const {
+        unsigned result = 0;
+        for (int k = 0; k < 8; ++k) result |= (v[k] != 0 ? 1u : 0u) << k;
+        return result;
+    }
+    bool allSet() const { return bits() == 0xFFu; }
+};
+#endif
+
+// The scan walks a row toward higher columns (kDir = 1) or lower ones (-1).
+// A window is the eight cells the scan meets next from column x: x..x+7, or
+// x-7..x. Columns 0 and WIDTH+1 bound what may be read, so a window is only
+// used when it and its neighbours on both sides lie within them.
+template <int kDir>
+struct Scan {
+    static const uint16_t* window(const uint16_t* row, int x) { return kDir > 0 ? row + x : row + x - 7; }
+    static bool fits(int x, int cells, int last) { return kDir > 0 ? x + cells - 1 <= last : x - cells + 1 >= 0; }
+    // How many cells the scan meets, in a window's mask, before a clear bit.
+    static int leading(unsigned bits) {
+        return kDir > 0 ? __builtin_ctz(~bits) : __builtin_clz(~(bits << 24));
+    }
+
+    // The run of cells equal to `id` from column x on. Runs of empty space are
+    // compared 32 cells at a time.
+    static int equalRun(const uint16_t* row, int x, int last, uint16_t id) {
+        const Lanes target = Lanes::all(id);
+        int n = 0;
+        while (fits(x + kDir * n, 32, last)) {
+            const uint16_t* at = kDir > 0 ? row + x + n : row + x - n - 31;
+            Lanes same = equal(Lanes::load(at), target) & equal(Lanes::load(at + 8), target) &
+                         equal(Lanes::load(at + 16), target) & equal(Lanes::load(at + 24), target);
+            if (!same.allSet()) break;
+            n += 32;
+        }
+        while (fits(x + kDir * n, 8, last)) {
+            unsigned bits = equal(Lanes::load(window(row, x + kDir * n)), target).bits();
+            if (bits != 0xFFu) return n + leading(bits);
+            n += 8;
+        }
+        while (row[x + kDir * n] == id) ++n;
+        return n;
+    }
+};
+
+// A neighbour (left, right, above or below) of each lane holds one of the
+// element's partners.
+inline Lanes partnersNear(const uint16_t* window, int stride, const ScanEntry& entry) {
+    const Lanes left = Lanes::load(window - 1), right = Lanes::load(window + 1);
+    const Lanes above = Lanes::load(window - stride), below = Lanes::load(window + stride);
+    Lanes near = Lanes::none();
+    for (int k = 0; k < entry.partnerCount; ++k) {
+        const Lanes partner = Lanes::all(entry.partners[k]);
+        near = near | equal(left, partner) | equal(right, partner) | equal(above, partner) | equal(below, partner);
+    }
+    return near;
+}
+
+inline bool partnerNear(const uint16_t* at, int stride, const ScanEntry& entry) {
+    for (int k = 0; k < entry.partnerCount; ++k) {
+        const uint16_t partner = entry.partners[k];
+        if (at[-1] == partner || at[1] == partner || at[-stride] == partner || at[stride] == partner) return true;
+    }
+    return false;
+}
+
+// A cell that provably does nothing in this step, for the scan kinds that
+// allow it (see ScanKind): a particle with its own kind below and on both sides
+// can neither fall nor slide, and rules need a partner next to the cell.
+template <ScanKind kKind>
+bool quietCell(const uint16_t* at, uint16_t id, int stride, const ScanEntry& entry) {
+    if (at[0] != id) return false;
+    if (kKind != ScanKind::ReactiveStill && !(at[-1] == id && at[1] == id && at[entry.fallOffset] == id)) {
+        return false;
+    }
+    return kKind == ScanKind::Mover || !partnerNear(at, stride, entry);
+}
+
+// The run of quiet cells of `id` from column x on, eight at a time.
+template <int kDir, ScanKind kKind>
+int quietRun(const uint16_t* row, int x, int last, int stride, uint16_t id, const ScanEntry& entry) {
+    using Walk = Scan<kDir>;
+    const Lanes self = Lanes::all(id);
+    int n = 0;
+    // The window's neighbours reach one column further on either side.
+    while (Walk::fits(x + kDir * n, 9, last)) {
+        const uint16_t* window = Walk::window(row, x + kDir * n);
+        Lanes quiet = equal(Lanes::load(window), self);
+        if (kKind != ScanKind::ReactiveStill) {
+            quiet = quiet & equal(Lanes::load(window - 1), self) & equal(Lanes::load(window + 1), self) &
+                    equal(Lanes::load(window + entry.fallOffset), self);
+        }
+        if (kKind != ScanKind::Mover) quiet = butNot(quiet, partnersNear(window, stride, entry));
+        unsigned bits = quiet.bits();
+        if (bits != 0xFFu) return n + Walk::leading(bits);
+        n += 8;
+    }
+    while (quietCell<kKind>(row + x + kDir * n, id, stride, entry)) ++n;
+    return n;
+}
 
 // One step over the world. This is the program's hottest loop: per-element
 // values come from flat tables indexed by element id, the scan skips empty
@@ -101,7 +247,7 @@ private:
         height_ = world_.height();
         const PhysicsCaches& caches = world_.caches();
         physics_ = caches.elements.data();
-        inert_ = caches.inert.data();
+        scan_ = caches.scan.data();
         filters_ = caches.neighbourFilters.data();
         marks_ = state_.columnMarks.data();
     }
@@ -115,64 +261,56 @@ private:
         horizontal_ = sign;
         vertical_ = sign * stride_;
 
-        int step = state_.scanBit ? -1 : 1;
-        int x = state_.scanBit ? width_ : 1;
         endColumn_ = state_.scanBit ? 0 : width_ + 1;
         uint16_t* cells = cells_ + rowStart_;
         cells[endColumn_] = kNothing;
+        bool finished = state_.scanBit ? scanRow<-1>(cells, width_) : scanRow<1>(cells, 1);
+        if (!finished) worldReplaced_ = true;
+    }
 
-        const ElementPhysics* physics = physics_;
-        while (true) {
-            const uint16_t element = cells[x];
-            const ElementPhysics& cell = physics[element];
-            if (!cell.plainMover || !surroundedByItsKind(cells + x, element, cell.fallOffset)) {
-                switch (processCell(x)) {
-                    case CellEnd::Next: break;
-                    case CellEnd::SkipNext:
-                        if (cells[x + step] != kNothing) x += step;
+    // Processes the row's cells in scan order; false when a trigger replaced
+    // the world. The first cell is always processed, whatever it holds. After
+    // it, the scan passes over runs of cells that do nothing in this step
+    // (see ScanKind) and stops at the end cell, which holds element 1.
+    template <int kDir>
+    bool scanRow(const uint16_t* row, int x) {
+        const ScanEntry* scan = scan_;
+        const int last = width_ + 1;
+        CellEnd end = processCell(x);
+        while (end != CellEnd::StopStep) {
+            x += kDir;
+            if (end == CellEnd::SkipNext && row[x] != kNothing) x += kDir;
+            while (true) {
+                const uint16_t id = row[x];
+                const ScanEntry& entry = scan[id];
+                int quiet = 0;
+                switch (entry.kind) {
+                    case ScanKind::Skip: quiet = Scan<kDir>::equalRun(row, x, last, id); break;
+                    case ScanKind::Mover:
+                        if (quietCell<ScanKind::Mover>(row + x, id, stride_, entry)) {
+                            quiet = quietRun<kDir, ScanKind::Mover>(row, x, last, stride_, id, entry);
+                        }
                         break;
-                    case CellEnd::StopStep: worldReplaced_ = true; return;
+                    case ScanKind::ReactiveStill:
+                        if (quietCell<ScanKind::ReactiveStill>(row + x, id, stride_, entry)) {
+                            quiet = quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride_, id, entry);
+                        }
+                        break;
+                    case ScanKind::ReactiveMover:
+                        if (quietCell<ScanKind::ReactiveMover>(row + x, id, stride_, entry)) {
+                            quiet = quietRun<kDir, ScanKind::ReactiveMover>(row, x, last, stride_, id, entry);
+                        }
+                        break;
+                    case ScanKind::Busy:
+                        if (x == endColumn_) return true;
+                        break;
                 }
+                if (quiet == 0) break;
+                x += kDir * quiet;
             }
-            x = step > 0 ? nextForward(cells, x + 1) : nextBackward(cells, x - 1);
-            if (x == endColumn_) break;
+            end = processCell(x);
         }
-    }
-
-    // In packed material most particles have their own kind below and on both
-    // sides: they can neither fall nor slide, so the step has nothing to do.
-    static bool surroundedByItsKind(const uint16_t* at, uint16_t element, int fallOffset) {
-        return at[fallOffset] == element && at[1] == element && at[-1] == element;
-    }
-
-    // The next column at or after x whose element is not inert. The end cell
-    // holds element 1, which is never inert, so the search always stops there.
-    // Runs of empty cells are skipped four at a time: a zero word cannot hold
-    // the end cell.
-    int nextForward(const uint16_t* cells, int x) const {
-        while (true) {
-            uint64_t four;
-            std::memcpy(&four, cells + x, sizeof four);
-            while (four == 0) {
-                x += 4;
-                std::memcpy(&four, cells + x, sizeof four);
-            }
-            if (!inert_[cells[x]]) return x;
-            ++x;
-        }
-    }
-
-    int nextBackward(const uint16_t* cells, int x) const {
-        while (true) {
-            uint64_t four;
-            std::memcpy(&four, cells + x - 3, sizeof four);
-            while (four == 0) {
-                x -= 4;
-                std::memcpy(&four, cells + x - 3, sizeof four);
-            }
-            if (!inert_[cells[x]]) return x;
-            --x;
-        }
+        return false;
     }
 
     enum class CellEnd { Next, SkipNext, StopStep };
@@ -182,8 +320,7 @@ private:
         const uint16_t element = cells_[index];
         const ElementPhysics& physics = physics_[element];
 
-        if (physics.hasRules && marks_[x] != row_ &&
-            anyNeighbourFlagged(filters_[element], cells_, index, horizontal_, vertical_)) {
+        if (physics.hasRules && marks_[x] != row_ && touchesPartner(element, index)) {
             if (physics.plainRules) {
                 if (applyPlainRules(world_, random_, element, index, horizontal_, vertical_, edgeRow_)) {
                     return CellEnd::Next;
@@ -208,6 +345,17 @@ private:
         }
         move(x, index, element, physics);
         return CellEnd::Next;
+    }
+
+    // Some neighbour may hold a partner of one of the element's rules. Rules
+    // without such a neighbour do nothing at all, so this only has to err on
+    // the side of yes.
+    bool touchesPartner(uint16_t element, int index) const {
+        const ScanEntry& entry = scan_[element];
+        if (entry.partnerCount == kManyPartners) {
+            return anyNeighbourFlagged(filters_[element], cells_, index, horizontal_, vertical_);
+        }
+        return partnerNear(cells_ + index, stride_, entry);
     }
 
     void die(int index, uint16_t element) {
@@ -387,7 +535,7 @@ private:
     uint16_t* cells_ = nullptr;
     uint16_t* colours_ = nullptr;
     const ElementPhysics* physics_ = nullptr;
-    const uint8_t* inert_ = nullptr;
+    const ScanEntry* scan_ = nullptr;
     const NeighbourFilter* filters_ = nullptr;
     int32_t* marks_ = nullptr;
     int stride_ = 0, width_ = 0, height_ = 0;
