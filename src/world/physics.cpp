@@ -162,10 +162,144 @@ int quietRun(const uint16_t* row, int x, int last, int stride, uint16_t id, cons
     return n;
 }
 
+// The movement of particles within one row: falling, sinking through lighter
+// material and sliding sideways. It holds copies of everything it reads, so
+// that a run of moving particles keeps it all in registers (see
+// Stepper::moveRun); R and the open flags carry from particle to particle.
+struct Movement {
+    uint16_t* cells;
+    uint16_t* colours;
+    const ElementPhysics* physics;
+    int32_t* marks;
+    int row;
+    int markedRow;  // what a no-bias particle writes into its column's mark
+    int width;
+    bool edgeRow;
+    int64_t higherThreshold, lowerThreshold;
+    uint32_t r;  // the row's random value; a 16-bit quantity
+    bool higherOpen, lowerOpen;
+
+    [[gnu::always_inline]] void move(int x, int index, uint16_t element, const ElementPhysics& particle) {
+        const int32_t fall = particle.fallMagnitude;
+        if (fall >= kImmovable) return;
+        const int toward = particle.fallOffset;
+        const int target = index + toward;
+        const uint16_t below = cells[target];
+        if (below == element) {
+            slide(x, index, element, particle, toward);
+            return;
+        }
+        if (below == kClear) {
+            if (edgeRow) return fallInto(x, index, target, particle);
+            // Any R is a multiple of 1: skip the division for the usual spray.
+            if (particle.spray != 1 && static_cast<int32_t>(r) % particle.spray != 0 &&
+                cells[target + toward] == element) {
+                return fallInto(x, index, target, particle);
+            }
+            r = advanceMovement(r);
+            if (static_cast<int32_t>(r) < fall && marks[x] != row) return fallInto(x, index, target, particle);
+        }
+        const ElementPhysics& other = physics[below];
+        if (particle.signedFall <= other.signedFall || marks[x] == row) {
+            slide(x, index, element, particle, toward);
+            return;
+        }
+        r = advanceMovement(r);
+        int64_t viscosity = int64_t{other.viscosity} + particle.viscosity;
+        if (viscosity == 0) viscosity = 1;
+        int64_t chance = (int64_t{particle.signedFall} - other.signedFall) / viscosity;
+        if (static_cast<int64_t>(r) < chance) return fallInto(x, index, target, particle);
+        slide(x, index, element, particle, toward);
+    }
+
+    void fallInto(int x, int index, int target, const ElementPhysics& particle) {
+        if (particle.noBias) marks[x] = markedRow;
+        swapCells(index, target);
+    }
+
+    void swapCells(int a, int b) {
+        std::swap(cells[a], cells[b]);
+        std::swap(colours[a], colours[b]);
+    }
+
+    // Slides sideways: looks for the nearest column, on either side, where the
+    // particle could sink, and takes one or two steps toward it.
+    [[gnu::always_inline]] void slide(int x, int index, uint16_t element, const ElementPhysics& particle,
+                                      int toward) {
+        const uint16_t* here = cells + index;
+        if (here[1] == element && here[-1] == element) return;
+        const uint32_t previousR = r;
+        r = (previousR + 1) & 0xFFFFu;
+        // Any R is a multiple of 1: skip the division for the usual span.
+        if (particle.slideSpan == 1 || static_cast<int32_t>(previousR) % particle.slideSpan == 0) return;
+        const bool evenR = (r & 1) == 0;
+        const int32_t fall = particle.fallMagnitude;
+        const uint16_t* below = here + toward;
+        const ElementPhysics* elements = physics;
+        // A cell is passable when it holds something lighter.
+        auto passable = [elements, fall](const uint16_t* at, int d) { return elements[at[d]].fallMagnitude < fall; };
+
+        Slide choice = Slide::None;
+        int d = 1;
+        while (true) {
+            // Columns outside the framed row count as walls; one column away is
+            // always inside it.
+            const bool higherInside = d == 1 || x + d <= width + 1, lowerInside = d == 1 || x - d >= 0;
+            const bool higherRow = higherInside && passable(here, d);
+            const bool higherBelow = higherInside && passable(below, d);
+            const bool lowerRow = lowerInside && passable(here, -d);
+            const bool lowerBelow = lowerInside && passable(below, -d);
+            if (!higherRow) {
+                higherOpen = false;
+            } else if (higherBelow) {
+                if (!lowerBelow || evenR) {
+                    choice = Slide::Higher;
+                } else {
+                    higherOpen = false;
+                }
+            }
+            if (choice != Slide::Higher) {
+                if (!lowerRow) {
+                    lowerOpen = false;
+                } else if (lowerBelow) {
+                    if (higherBelow && evenR) {
+                        choice = Slide::Higher;
+                    } else {
+                        higherOpen = false;
+                        choice = lowerOpen ? Slide::Lower : Slide::Fail;
+                    }
+                }
+            }
+            if (choice == Slide::None) {
+                if (higherOpen && lowerOpen) {
+                    ++d;
+                    continue;
+                }
+                choice = lowerOpen ? Slide::Lower : higherOpen ? Slide::Higher : Slide::Fail;
+            }
+            break;
+        }
+
+        const int reach = std::min(d, 2);
+        if (choice == Slide::Higher) {
+            lowerOpen = false;
+            if (!higherOpen) {
+                choice = Slide::Fail;
+            } else if (static_cast<int64_t>(r) < higherThreshold) {
+                swapCells(index, index + reach);
+            }
+        } else if (choice == Slide::Lower) {
+            if (static_cast<int64_t>(r) < lowerThreshold) swapCells(index, index - reach);
+        }
+        if (choice == Slide::Fail) higherOpen = lowerOpen = true;
+    }
+};
+
 // One step over the world. This is the program's hottest loop: per-element
-// values come from flat tables indexed by element id, the scan skips empty
-// cells four at a time, and the per-cell random numbers come from the 15-bit
-// generators so that the program's generator is drawn once per row.
+// values come from flat tables indexed by element id, the scan passes over
+// runs of cells that do nothing several at a time, and the per-cell random
+// numbers come from the 15-bit generators so that the program's generator is
+// drawn once per row.
 class Stepper {
 public:
     Stepper(World& world, Random& random, const InteractionTriggerRunner& runTrigger)
@@ -183,6 +317,8 @@ public:
         } else {
             for (int row = 0; row < height_ && !worldReplaced_; ++row) processRow(row);
         }
+        state_.higherOpen = movement_.higherOpen;
+        state_.lowerOpen = movement_.lowerOpen;
         // A trigger that resized the world ends the step where it stands.
         if (!worldReplaced_) epilogue();
     }
@@ -207,8 +343,9 @@ private:
         state_.higherOpen = state_.lowerOpen = true;
         state_.scanBit = !state_.scanBit;
         WindThresholds wind = windThresholds(options_.wind->value);
-        higherThreshold_ = wind.higher;
-        lowerThreshold_ = wind.lower;
+        movement_.higherThreshold = wind.higher;
+        movement_.lowerThreshold = wind.lower;
+        movement_.higherOpen = movement_.lowerOpen = true;
     }
 
     void detectOptionChanges() {
@@ -250,16 +387,24 @@ private:
         scan_ = caches.scan.data();
         filters_ = caches.neighbourFilters.data();
         marks_ = state_.columnMarks.data();
+        movement_.cells = cells_;
+        movement_.colours = colours_;
+        movement_.physics = physics_;
+        movement_.marks = marks_;
+        movement_.width = width_;
     }
 
     void processRow(int row) {
         row_ = row;
-        edgeRow_ = row == 0 || row == height_ - 1;
         rowStart_ = (row + 1) * stride_;
-        r_ = static_cast<uint32_t>(random_.next());
-        int sign = (r_ & 1) ? 1 : -1;
+        const uint32_t r = static_cast<uint32_t>(random_.next());
+        const int sign = (r & 1) ? 1 : -1;
         horizontal_ = sign;
         vertical_ = sign * stride_;
+        movement_.r = r;
+        movement_.row = row;
+        movement_.markedRow = row - state_.direction;
+        movement_.edgeRow = row == 0 || row == height_ - 1;
 
         endColumn_ = state_.scanBit ? 0 : width_ + 1;
         uint16_t* cells = cells_ + rowStart_;
@@ -276,6 +421,7 @@ private:
     bool scanRow(const uint16_t* row, int x) {
         const ScanEntry* scan = scan_;
         const int last = width_ + 1;
+        const int stride = stride_;
         CellEnd end = processCell(x);
         while (end != CellEnd::StopStep) {
             x += kDir;
@@ -283,34 +429,51 @@ private:
             while (true) {
                 const uint16_t id = row[x];
                 const ScanEntry& entry = scan[id];
-                int quiet = 0;
-                switch (entry.kind) {
-                    case ScanKind::Skip: quiet = Scan<kDir>::equalRun(row, x, last, id); break;
-                    case ScanKind::Mover:
-                        if (quietCell<ScanKind::Mover>(row + x, id, stride_, entry)) {
-                            quiet = quietRun<kDir, ScanKind::Mover>(row, x, last, stride_, id, entry);
-                        }
-                        break;
-                    case ScanKind::ReactiveStill:
-                        if (quietCell<ScanKind::ReactiveStill>(row + x, id, stride_, entry)) {
-                            quiet = quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride_, id, entry);
-                        }
-                        break;
-                    case ScanKind::ReactiveMover:
-                        if (quietCell<ScanKind::ReactiveMover>(row + x, id, stride_, entry)) {
-                            quiet = quietRun<kDir, ScanKind::ReactiveMover>(row, x, last, stride_, id, entry);
-                        }
-                        break;
-                    case ScanKind::Busy:
-                        if (x == endColumn_) return true;
-                        break;
+                if (entry.kind == ScanKind::Mover) {
+                    if (quietCell<ScanKind::Mover>(row + x, id, stride, entry)) {
+                        x += kDir * quietRun<kDir, ScanKind::Mover>(row, x, last, stride, id, entry);
+                    } else {
+                        x = moveRun<kDir>(row, x);
+                    }
+                } else if (entry.kind == ScanKind::Skip) {
+                    x += kDir;
+                    if (row[x] == id) x += kDir * Scan<kDir>::equalRun(row, x, last, id);
+                } else if (entry.kind == ScanKind::ReactiveStill &&
+                           quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) {
+                    x += kDir * quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride, id, entry);
+                } else if (entry.kind == ScanKind::ReactiveMover &&
+                           quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry)) {
+                    x += kDir * quietRun<kDir, ScanKind::ReactiveMover>(row, x, last, stride, id, entry);
+                } else if (x == endColumn_) {
+                    return true;
+                } else {
+                    break;
                 }
-                if (quiet == 0) break;
-                x += kDir * quiet;
             }
             end = processCell(x);
         }
         return false;
+    }
+
+    // Moves plain movers from column x on until a cell that is not one, or is
+    // quiet; returns that cell's column. Plain movers have no rules and no
+    // death: only the movement is left. The movement lives in a local copy
+    // here, so that the whole run stays in registers.
+    template <int kDir>
+    [[gnu::noinline]] int moveRun(const uint16_t* row, int x) {
+        Movement movement = movement_;
+        const ScanEntry* scan = scan_;
+        const int stride = stride_;
+        const int rowStart = rowStart_;
+        while (true) {
+            const uint16_t id = row[x];
+            const ScanEntry& entry = scan[id];
+            if (entry.kind != ScanKind::Mover || quietCell<ScanKind::Mover>(row + x, id, stride, entry)) break;
+            movement.move(x, rowStart + x, id, movement.physics[id]);
+            x += kDir;
+        }
+        movement_ = movement;
+        return x;
     }
 
     enum class CellEnd { Next, SkipNext, StopStep };
@@ -322,12 +485,12 @@ private:
 
         if (physics.hasRules && marks_[x] != row_ && touchesPartner(element, index)) {
             if (physics.plainRules) {
-                if (applyPlainRules(world_, random_, element, index, horizontal_, vertical_, edgeRow_)) {
+                if (applyPlainRules(world_, random_, element, index, horizontal_, vertical_, movement_.edgeRow)) {
                     return CellEnd::Next;
                 }
             } else {
                 InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
-                                           horizontal_, vertical_, edgeRow_, rowStart_ + endColumn_};
+                                           horizontal_, vertical_, movement_.edgeRow, rowStart_ + endColumn_};
                 switch (interactionPhase(context, element)) {
                     case InteractionOutcome::None: break;
                     case InteractionOutcome::Applied: return CellEnd::Next;
@@ -337,13 +500,13 @@ private:
             }
         }
         if (physics.totalDeathRate != 0) {
-            r_ = advanceDeath(r_);
-            if (physics.totalDeathRate >= r_) {
+            movement_.r = advanceDeath(movement_.r);
+            if (physics.totalDeathRate >= movement_.r) {
                 die(index, element);
                 return CellEnd::Next;
             }
         }
-        move(x, index, element, physics);
+        movement_.move(x, index, element, physics);
         return CellEnd::Next;
     }
 
@@ -369,114 +532,6 @@ private:
                 return;
             }
         }
-    }
-
-    void move(int x, int index, uint16_t element, const ElementPhysics& physics) {
-        const int32_t fall = physics.fallMagnitude;
-        if (fall >= kImmovable) return;
-        const int toward = physics.fallStep * stride_;
-        const int target = index + toward;
-        const uint16_t below = cells_[target];
-        if (below == element) {
-            slide(x, index, element, physics, toward);
-            return;
-        }
-        if (below == kClear) {
-            if (edgeRow_) return fallInto(x, index, target, physics);
-            if (static_cast<int32_t>(r_) % physics.spray != 0 && cells_[target + toward] == element) {
-                return fallInto(x, index, target, physics);
-            }
-            r_ = advanceMovement(r_);
-            if (static_cast<int32_t>(r_) < fall && marks_[x] != row_) return fallInto(x, index, target, physics);
-        }
-        const ElementPhysics& other = physics_[below];
-        if (physics.signedFall <= other.signedFall || marks_[x] == row_) {
-            slide(x, index, element, physics, toward);
-            return;
-        }
-        r_ = advanceMovement(r_);
-        int64_t viscosity = int64_t{other.viscosity} + physics.viscosity;
-        if (viscosity == 0) viscosity = 1;
-        int64_t chance = (int64_t{physics.signedFall} - other.signedFall) / viscosity;
-        if (static_cast<int64_t>(r_) < chance) return fallInto(x, index, target, physics);
-        slide(x, index, element, physics, toward);
-    }
-
-    void fallInto(int x, int index, int target, const ElementPhysics& physics) {
-        if (physics.noBias) marks_[x] = row_ - state_.direction;
-        swapCells(index, target);
-    }
-
-    void swapCells(int a, int b) {
-        std::swap(cells_[a], cells_[b]);
-        std::swap(colours_[a], colours_[b]);
-    }
-
-    // A cell d columns away is passable when it holds something lighter.
-    // Columns outside the framed row count as walls.
-    bool passable(int x, int at, int d, int32_t fall) const {
-        int column = x + d;
-        if (column < 0 || column > width_ + 1) return false;
-        return physics_[cells_[at + d]].fallMagnitude < fall;
-    }
-
-    void slide(int x, int index, uint16_t element, const ElementPhysics& physics, int toward) {
-        if (cells_[index + 1] == element && cells_[index - 1] == element) return;
-        uint32_t previousR = r_;
-        r_ = (r_ + 1) & 0xFFFFu;
-        if (static_cast<int32_t>(previousR) % physics.slideSpan == 0) return;
-        const bool evenR = (r_ & 1) == 0;
-        const int32_t fall = physics.fallMagnitude;
-        const int below = index + toward;
-        bool& higherOpen = state_.higherOpen;
-        bool& lowerOpen = state_.lowerOpen;
-
-        Slide choice = Slide::None;
-        int d = 1;
-        while (true) {
-            if (!passable(x, index, d, fall)) {
-                higherOpen = false;
-            } else if (passable(x, below, d, fall)) {
-                if (!passable(x, below, -d, fall) || evenR) {
-                    choice = Slide::Higher;
-                } else {
-                    higherOpen = false;
-                }
-            }
-            if (choice != Slide::Higher) {
-                if (!passable(x, index, -d, fall)) {
-                    lowerOpen = false;
-                } else if (passable(x, below, -d, fall)) {
-                    if (passable(x, below, d, fall) && evenR) {
-                        choice = Slide::Higher;
-                    } else {
-                        higherOpen = false;
-                        choice = lowerOpen ? Slide::Lower : Slide::Fail;
-                    }
-                }
-            }
-            if (choice == Slide::None) {
-                if (higherOpen && lowerOpen) {
-                    ++d;
-                    continue;
-                }
-                choice = lowerOpen ? Slide::Lower : higherOpen ? Slide::Higher : Slide::Fail;
-            }
-            break;
-        }
-
-        const int reach = std::min(d, 2);
-        if (choice == Slide::Higher) {
-            lowerOpen = false;
-            if (!higherOpen) {
-                choice = Slide::Fail;
-            } else if (static_cast<int64_t>(r_) < higherThreshold_) {
-                swapCells(index, index + reach);
-            }
-        } else if (choice == Slide::Lower) {
-            if (static_cast<int64_t>(r_) < lowerThreshold_) swapCells(index, index - reach);
-        }
-        if (choice == Slide::Fail) higherOpen = lowerOpen = true;
     }
 
     void epilogue() {
@@ -539,15 +594,13 @@ private:
     const NeighbourFilter* filters_ = nullptr;
     int32_t* marks_ = nullptr;
     int stride_ = 0, width_ = 0, height_ = 0;
-    int64_t higherThreshold_ = 32768, lowerThreshold_ = 32768;
 
     int row_ = 0;
     int rowStart_ = 0;
     int endColumn_ = 0;
-    bool edgeRow_ = false;
     int horizontal_ = 1;
     int vertical_ = 0;
-    uint32_t r_ = 0;  // the row's random value; a 16-bit quantity
+    Movement movement_{};
     bool worldReplaced_ = false;
 };
 
