@@ -133,7 +133,8 @@ inline bool partnerNear(const uint16_t* at, int stride, const ScanEntry& entry) 
 template <ScanKind kKind>
 bool quietCell(const uint16_t* at, uint16_t id, int stride, const ScanEntry& entry) {
     if (at[0] != id) return false;
-    if (kKind != ScanKind::ReactiveStill && !(at[-1] == id && at[1] == id && at[entry.fallOffset] == id)) {
+    // Compared all at once: in a mixed world each comparison goes either way.
+    if (kKind != ScanKind::ReactiveStill && !((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id))) {
         return false;
     }
     return kKind == ScanKind::Mover || !partnerNear(at, stride, entry);
