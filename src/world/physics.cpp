@@ -387,6 +387,9 @@ private:
         physics_ = caches.elements.data();
         scan_ = caches.scan.data();
         filters_ = caches.neighbourFilters.data();
+        ruleTables_ = caches.ruleTables.data();
+        displayColours_ = caches.displayColour.data();
+        presence_ = world_.presence().data();
         marks_ = state_.columnMarks.data();
         movement_.cells = cells_;
         movement_.colours = colours_;
@@ -486,13 +489,9 @@ private:
 
         if (physics.hasRules && marks_[x] != row_ && touchesPartner(element, index)) {
             if (physics.plainRules) {
-                if (applyPlainRules(world_, random_, element, index, horizontal_, vertical_, movement_.edgeRow)) {
-                    return CellEnd::Next;
-                }
+                if (applyPlainRules(element, index)) return CellEnd::Next;
             } else {
-                InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
-                                           horizontal_, vertical_, movement_.edgeRow, rowStart_ + endColumn_};
-                switch (interactionPhase(context, element)) {
+                switch (interact(x, index, element)) {
                     case InteractionOutcome::None: break;
                     case InteractionOutcome::Applied: return CellEnd::Next;
                     case InteractionOutcome::AppliedSkipNext: return CellEnd::SkipNext;
@@ -511,6 +510,53 @@ private:
         return CellEnd::Next;
     }
 
+    // Rules with triggers, wildcards or the no-bias flag.
+    [[gnu::noinline]] InteractionOutcome interact(int x, int index, uint16_t element) {
+        InteractionContext context{world_,      random_, runTrigger_, state_, x, row_, index, horizontal_,
+                                   vertical_, movement_.edgeRow, rowStart_ + endColumn_};
+        return interactionPhase(context, element);
+    }
+
+    // Ordinary rules without triggers of an element without the no-bias flag:
+    // for each rule, when a neighbour holds the partner, four attempts at -h,
+    // +h, +v, -v (the +v neighbour does not count in an edge row, but its
+    // attempt is still drawn); the first roll below the chance on a partner
+    // applies the rule. Nothing changes the neighbours between attempts.
+    bool applyPlainRules(uint16_t element, int index) {
+        const uint16_t* at = cells_ + index;
+        const int h = horizontal_, v = vertical_;
+        const bool edgeRow = movement_.edgeRow;
+        for (const CachedRule& rule : ruleTables_[element]) {
+            const uint16_t partner = rule.partner;
+            const bool left = at[-h] == partner, right = at[h] == partner;
+            const bool ahead = at[v] == partner, behind = at[-v] == partner;
+            if (!(left | right | (ahead & !edgeRow) | behind)) continue;
+            const uint32_t chance = rule.chance;
+            int offset;
+            if (static_cast<uint32_t>(random_.next()) < chance && left) {
+                offset = -h;
+            } else if (static_cast<uint32_t>(random_.next()) < chance && right) {
+                offset = h;
+            } else if (static_cast<uint32_t>(random_.next()) < chance && ahead) {
+                offset = v;
+            } else if (static_cast<uint32_t>(random_.next()) < chance && behind) {
+                offset = -v;
+            } else {
+                continue;
+            }
+            writeCell(index + offset, rule.partnerResult);
+            writeCell(index, rule.ownerResult);
+            return true;
+        }
+        return false;
+    }
+
+    void writeCell(int index, uint16_t id) {
+        cells_[index] = id;
+        colours_[index] = displayColours_[id];
+        presence_[id] = 1;
+    }
+
     // Some neighbour may hold a partner of one of the element's rules. Rules
     // without such a neighbour do nothing at all, so this only has to err on
     // the side of yes.
@@ -522,14 +568,11 @@ private:
         return partnerNear(cells_ + index, stride_, entry);
     }
 
-    void die(int index, uint16_t element) {
+    [[gnu::noinline]] void die(int index, uint16_t element) {
         const std::vector<DeathEntry>& table = world_.caches().deathTables[element];
         for (std::size_t k = 0; k < table.size(); ++k) {
             if (static_cast<uint32_t>(random_.next()) <= table[k].chance) {
-                uint16_t target = table[k].target;
-                cells_[index] = target;
-                colours_[index] = world_.displayColour(target);
-                world_.markPresent(target);
+                writeCell(index, table[k].target);
                 return;
             }
         }
@@ -593,6 +636,9 @@ private:
     const ElementPhysics* physics_ = nullptr;
     const ScanEntry* scan_ = nullptr;
     const NeighbourFilter* filters_ = nullptr;
+    const std::vector<CachedRule>* ruleTables_ = nullptr;
+    const uint16_t* displayColours_ = nullptr;
+    uint8_t* presence_ = nullptr;
     int32_t* marks_ = nullptr;
     int stride_ = 0, width_ = 0, height_ = 0;
 
