@@ -119,12 +119,15 @@ inline Lanes partnersNear(const uint16_t* window, int stride, const ScanEntry& e
     return near;
 }
 
+// Compared all at once: next to a partner or not is often a coin toss.
 inline bool partnerNear(const uint16_t* at, int stride, const ScanEntry& entry) {
-    for (int k = 0; k < entry.partnerCount; ++k) {
-        const uint16_t partner = entry.partners[k];
-        if (at[-1] == partner || at[1] == partner || at[-stride] == partner || at[stride] == partner) return true;
-    }
-    return false;
+    const uint16_t left = at[-1], right = at[1], above = at[-stride], below = at[stride];
+    auto touches = [=](uint16_t partner) {
+        return (left == partner) | (right == partner) | (above == partner) | (below == partner);
+    };
+    bool near = touches(entry.partners[0]);
+    for (int k = 1; k < entry.partnerCount; ++k) near |= touches(entry.partners[k]);
+    return near;
 }
 
 // A cell that provably does nothing in this step, for the scan kinds that
