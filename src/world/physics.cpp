@@ -429,7 +429,7 @@ private:
         const ScanEntry* scan = scan_;
         const int last = width_ + 1;
         const int stride = stride_;
-        bool mixed = true;
+        bool mixed = false;
         CellEnd end = processCell(x);
         while (end != CellEnd::StopStep) {
             x += kDir;
@@ -437,16 +437,15 @@ private:
             while (true) {
                 // Skipped cells mixed at random with others would make the
                 // test of each cell's kind a coin toss for the branch
-                // predictor. Where skipped cells were seen last, the next four
-                // cells' kinds are looked up at once and the scan jumps to the
-                // first that is not skipped.
+                // predictor. Once the row has shown a skipped cell, the next
+                // four cells' kinds are looked up at once and the scan jumps to
+                // the first that is not skipped.
                 if (mixed && Scan<kDir>::fits(x, 4, last)) {
                     const unsigned skipped = skippedCells<kDir>(scan, row + x);
                     if (skipped == 0xFu) {
                         x += kDir * Scan<kDir>::equalRun(row, x, last, row[x]);
                         continue;
                     }
-                    mixed = skipped != 0;
                     x += kDir * __builtin_ctz(~skipped);
                 }
                 const uint16_t id = row[x];
@@ -513,7 +512,9 @@ private:
         const uint16_t element = cells_[index];
         const ElementPhysics& physics = physics_[element];
 
-        if (physics.hasRules && marks_[x] != row_ && touchesPartner(element, index)) {
+        // Rules without a partner next to the cell do nothing at all, so the
+        // partner test only saves time.
+        if (physics.hasRules && marks_[x] != row_ && (scan_[element].directRules || touchesPartner(element, index))) {
             if (physics.plainRules) {
                 if (applyPlainRules(element, index)) return CellEnd::Next;
             } else {
@@ -583,9 +584,8 @@ private:
         presence_[id] = 1;
     }
 
-    // Some neighbour may hold a partner of one of the element's rules. Rules
-    // without such a neighbour do nothing at all, so this only has to err on
-    // the side of yes.
+    // Some neighbour may hold a partner of one of the element's rules; this
+    // only has to err on the side of yes.
     bool touchesPartner(uint16_t element, int index) const {
         const ScanEntry& entry = scan_[element];
         if (entry.partnerCount == kManyPartners) {

@@ -104,6 +104,9 @@ struct ScanEntry {
     // repeat the first partner, so that comparing with all of them is exact.
     uint8_t partnerCount = 0;
     uint16_t partners[kScanPartners] = {};
+    // Plain rules (see ElementPhysics), at most kScanPartners of them: cheaper
+    // to try one by one than to test the partners first.
+    uint8_t directRules = 0;
     int32_t fallOffset = 0;  // as in ElementPhysics
 };
 
