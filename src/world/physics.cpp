@@ -468,8 +468,12 @@ private:
                     x += kDir * quietRun<kDir, ScanKind::ReactiveMover>(row, x, last, stride, id, entry);
                 } else if (x == endColumn_) {
                     return true;
-                } else {
+                } else if (!mixed || (physics_[id].hasRules && !physics_[id].plainRules)) {
                     break;
+                } else {
+                    // Among skipped cells, the cells to process come in long
+                    // runs broken only by skipped ones.
+                    x = plainRun<kDir>(row, x);
                 }
             }
             end = processCell(x);
@@ -505,6 +509,65 @@ private:
         return x;
     }
 
+    // Processes cells with plain rules or none, with their death and
+    // movement, from column x on and passes over skipped cells between them,
+    // until the end cell, a plain mover, a quiet reactive cell or rules that
+    // need the interaction phase; returns that cell's column. Like moveRun, it
+    // works on local copies of the movement and the generator.
+    template <int kDir>
+    [[gnu::noinline]] int plainRun(const uint16_t* row, int x) {
+        Movement movement = movement_;
+        Random random = random_;
+        const ScanEntry* scan = scan_;
+        const ElementPhysics* physics = physics_;
+        const int32_t* marks = marks_;
+        const int last = width_ + 1, stride = stride_, rowStart = rowStart_, endColumn = endColumn_;
+        const int rowNumber = row_;
+        bool mixed = false;  // as in scanRow
+        while (true) {
+            if (mixed && Scan<kDir>::fits(x, 4, last)) {
+                const unsigned skipped = skippedCells<kDir>(scan, row + x);
+                if (skipped == 0xFu) {
+                    x += kDir * Scan<kDir>::equalRun(row, x, last, row[x]);
+                    continue;
+                }
+                x += kDir * __builtin_ctz(~skipped);
+            } else if (scan[row[x]].kind == ScanKind::Skip) {
+                mixed = true;
+                x += kDir;
+                continue;
+            }
+            const uint16_t id = row[x];
+            const ScanEntry& entry = scan[id];
+            if (x == endColumn || entry.kind == ScanKind::Mover) break;
+            if (entry.kind == ScanKind::ReactiveStill && quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) break;
+            if (entry.kind == ScanKind::ReactiveMover && quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry)) break;
+            const ElementPhysics& particle = physics[id];
+            const int index = rowStart + x;
+            if (particle.hasRules && marks[x] != rowNumber) {
+                if (!particle.plainRules) break;
+                if ((entry.directRules || touchesPartner(id, index)) &&
+                    applyPlainRules(random, id, index, movement.edgeRow)) {
+                    x += kDir;
+                    continue;
+                }
+            }
+            if (particle.totalDeathRate != 0) {
+                movement.r = advanceDeath(movement.r);
+                if (particle.totalDeathRate >= movement.r) {
+                    die(random, index, id);
+                    x += kDir;
+                    continue;
+                }
+            }
+            movement.move(x, index, id, particle);
+            x += kDir;
+        }
+        movement_ = movement;
+        random_ = random;
+        return x;
+    }
+
     enum class CellEnd { Next, SkipNext, StopStep };
 
     CellEnd processCell(int x) {
@@ -516,7 +579,7 @@ private:
         // partner test only saves time.
         if (physics.hasRules && marks_[x] != row_ && (scan_[element].directRules || touchesPartner(element, index))) {
             if (physics.plainRules) {
-                if (applyPlainRules(element, index)) return CellEnd::Next;
+                if (applyPlainRules(random_, element, index, movement_.edgeRow)) return CellEnd::Next;
             } else {
                 switch (interact(x, index, element)) {
                     case InteractionOutcome::None: break;
@@ -529,7 +592,7 @@ private:
         if (physics.totalDeathRate != 0) {
             movement_.r = advanceDeath(movement_.r);
             if (physics.totalDeathRate >= movement_.r) {
-                die(index, element);
+                die(random_, index, element);
                 return CellEnd::Next;
             }
         }
@@ -549,10 +612,9 @@ private:
     // +h, +v, -v (the +v neighbour does not count in an edge row, but its
     // attempt is still drawn); the first roll below the chance on a partner
     // applies the rule. Nothing changes the neighbours between attempts.
-    bool applyPlainRules(uint16_t element, int index) {
+    [[gnu::always_inline]] bool applyPlainRules(Random& random, uint16_t element, int index, bool edgeRow) {
         const uint16_t* at = cells_ + index;
         const int h = horizontal_, v = vertical_;
-        const bool edgeRow = movement_.edgeRow;
         for (const CachedRule& rule : ruleTables_[element]) {
             const uint16_t partner = rule.partner;
             const bool left = at[-h] == partner, right = at[h] == partner;
@@ -560,13 +622,13 @@ private:
             if (!(left | right | (ahead & !edgeRow) | behind)) continue;
             const uint32_t chance = rule.chance;
             int offset;
-            if (static_cast<uint32_t>(random_.next()) < chance && left) {
+            if (static_cast<uint32_t>(random.next()) < chance && left) {
                 offset = -h;
-            } else if (static_cast<uint32_t>(random_.next()) < chance && right) {
+            } else if (static_cast<uint32_t>(random.next()) < chance && right) {
                 offset = h;
-            } else if (static_cast<uint32_t>(random_.next()) < chance && ahead) {
+            } else if (static_cast<uint32_t>(random.next()) < chance && ahead) {
                 offset = v;
-            } else if (static_cast<uint32_t>(random_.next()) < chance && behind) {
+            } else if (static_cast<uint32_t>(random.next()) < chance && behind) {
                 offset = -v;
             } else {
                 continue;
@@ -594,10 +656,10 @@ private:
         return partnerNear(cells_ + index, stride_, entry);
     }
 
-    [[gnu::noinline]] void die(int index, uint16_t element) {
+    void die(Random& random, int index, uint16_t element) {
         const std::vector<DeathEntry>& table = world_.caches().deathTables[element];
         for (std::size_t k = 0; k < table.size(); ++k) {
-            if (static_cast<uint32_t>(random_.next()) <= table[k].chance) {
+            if (static_cast<uint32_t>(random.next()) <= table[k].chance) {
                 writeCell(index, table[k].target);
                 return;
             }
