@@ -204,7 +204,7 @@ struct Movement {
             if (static_cast<int32_t>(r) < fall && marks[x] != row) return fallInto(x, index, target, particle);
         }
         const ElementPhysics& other = physics[below];
-        if (particle.signedFall <= other.signedFall || marks[x] == row) {
+        if ((particle.signedFall <= other.signedFall) | (marks[x] == row)) {
             slide(x, index, element, particle, toward);
             return;
         }
@@ -231,7 +231,7 @@ struct Movement {
     [[gnu::always_inline]] void slide(int x, int index, uint16_t element, const ElementPhysics& particle,
                                       int toward) {
         const uint16_t* here = cells + index;
-        if (here[1] == element && here[-1] == element) return;
+        if ((here[1] == element) & (here[-1] == element)) return;
         const uint32_t previousR = r;
         r = (previousR + 1) & 0xFFFFu;
         // Any R is a multiple of 1: skip the division for the usual span.
@@ -391,8 +391,7 @@ private:
         scan_ = caches.scan.data();
         filters_ = caches.neighbourFilters.data();
         ruleTables_ = caches.ruleTables.data();
-        displayColours_ = caches.displayColour.data();
-        presence_ = world_.presence().data();
+        writer_ = CellWriter(world_);
         marks_ = state_.columnMarks.data();
         movement_.cells = cells_;
         movement_.colours = colours_;
@@ -607,43 +606,9 @@ private:
         return interactionPhase(context, element);
     }
 
-    // Ordinary rules without triggers of an element without the no-bias flag:
-    // for each rule, when a neighbour holds the partner, four attempts at -h,
-    // +h, +v, -v (the +v neighbour does not count in an edge row, but its
-    // attempt is still drawn); the first roll below the chance on a partner
-    // applies the rule. Nothing changes the neighbours between attempts.
+    // `random` may be a local copy of the generator.
     [[gnu::always_inline]] bool applyPlainRules(Random& random, uint16_t element, int index, bool edgeRow) {
-        const uint16_t* at = cells_ + index;
-        const int h = horizontal_, v = vertical_;
-        for (const CachedRule& rule : ruleTables_[element]) {
-            const uint16_t partner = rule.partner;
-            const bool left = at[-h] == partner, right = at[h] == partner;
-            const bool ahead = at[v] == partner, behind = at[-v] == partner;
-            if (!(left | right | (ahead & !edgeRow) | behind)) continue;
-            const uint32_t chance = rule.chance;
-            int offset;
-            if (static_cast<uint32_t>(random.next()) < chance && left) {
-                offset = -h;
-            } else if (static_cast<uint32_t>(random.next()) < chance && right) {
-                offset = h;
-            } else if (static_cast<uint32_t>(random.next()) < chance && ahead) {
-                offset = v;
-            } else if (static_cast<uint32_t>(random.next()) < chance && behind) {
-                offset = -v;
-            } else {
-                continue;
-            }
-            writeCell(index + offset, rule.partnerResult);
-            writeCell(index, rule.ownerResult);
-            return true;
-        }
-        return false;
-    }
-
-    void writeCell(int index, uint16_t id) {
-        cells_[index] = id;
-        colours_[index] = displayColours_[id];
-        presence_[id] = 1;
+        return ef2::applyPlainRules(writer_, random, ruleTables_[element], index, horizontal_, vertical_, edgeRow);
     }
 
     // Some neighbour may hold a partner of one of the element's rules; this
@@ -660,7 +625,7 @@ private:
         const std::vector<DeathEntry>& table = world_.caches().deathTables[element];
         for (std::size_t k = 0; k < table.size(); ++k) {
             if (static_cast<uint32_t>(random.next()) <= table[k].chance) {
-                writeCell(index, table[k].target);
+                writer_.write(index, table[k].target);
                 return;
             }
         }
@@ -725,8 +690,7 @@ private:
     const ScanEntry* scan_ = nullptr;
     const NeighbourFilter* filters_ = nullptr;
     const std::vector<CachedRule>* ruleTables_ = nullptr;
-    const uint16_t* displayColours_ = nullptr;
-    uint8_t* presence_ = nullptr;
+    CellWriter writer_{world_};
     int32_t* marks_ = nullptr;
     int stride_ = 0, width_ = 0, height_ = 0;
 
