@@ -22,14 +22,15 @@ void runScene(benchmark::State& state, const StepScene* scene) {
         run.run(1);
     }
     using benchmark::Counter;
-    state.counters["ns_per_cell"] =
-        Counter(static_cast<double>(run.cellsPerStep()), Counter::kIsIterationInvariantRate | Counter::kInvert);
+    state.counters["ns_per_cell"] = Counter(static_cast<double>(run.cellsPerStep()),
+                                            Counter::kIsIterationInvariantRate | Counter::kInvert);
     state.counters["steps_per_second"] = Counter(1, Counter::kIsIterationInvariantRate);
 }
 
 const bool registered = [] {
     for (const StepScene& scene : stepScenes()) {
-        benchmark::RegisterBenchmark(("Step/" + scene.key).c_str(), runScene, &scene)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Step/" + scene.key).c_str(), runScene, &scene)
+            ->Unit(benchmark::kMicrosecond);
     }
     return true;
 }();

@@ -38,9 +38,15 @@ void setBorder(Runtime& runtime, int32_t border) {
     runtime.physicsStep();
 }
 
-uint16_t sand(Runtime& runtime) { return test::defineElement(runtime, "Sand", 1000, 1, 1); }
-uint16_t water(Runtime& runtime) { return test::defineElement(runtime, "Water", 100, 1, 5); }
-uint16_t wall(Runtime& runtime) { return test::defineElement(runtime, "Wall", 0); }
+uint16_t sand(Runtime& runtime) {
+    return test::defineElement(runtime, "Sand", 1000, 1, 1);
+}
+uint16_t water(Runtime& runtime) {
+    return test::defineElement(runtime, "Water", 100, 1, 5);
+}
+uint16_t wall(Runtime& runtime) {
+    return test::defineElement(runtime, "Wall", 0);
+}
 
 void packedWith(Runtime& runtime, uint16_t id) {
     setBorder(runtime, 1);
@@ -94,7 +100,8 @@ void fireThroughPlant(Runtime& runtime) {
 void manyRules(Runtime& runtime) {
     constexpr int kElements = 200, kPresent = 20, kRules = 2000;
     std::vector<uint16_t> ids;
-    for (int i = 0; i < kElements; ++i) ids.push_back(test::defineElement(runtime, "E" + std::to_string(i), 0));
+    for (int i = 0; i < kElements; ++i)
+        ids.push_back(test::defineElement(runtime, "E" + std::to_string(i), 0));
     for (int r = 0; r < kRules - kPresent; ++r) {
         Interaction rule;
         rule.partner = ids[kPresent + (r * 13) % (kElements - kPresent)];
@@ -128,9 +135,12 @@ std::vector<StepScene> makeScenes() {
         if (size != 420) break;
         scenes.push_back({"sand-moving", "packed sand, every particle moving (BORDER 2 wrap)", size, 0, 2,
                           packedSandMoving});
-        scenes.push_back({"sand-through-water", "sand sinking through water", size, 100, 0, sandThroughWater});
-        scenes.push_back({"three-liquids", "three liquids of different weights mixing", size, 100, 0, threeLiquids});
-        scenes.push_back({"fire", "fire spreading through plant (58 % fire)", size, 0, 300, fireThroughPlant});
+        scenes.push_back(
+            {"sand-through-water", "sand sinking through water", size, 100, 0, sandThroughWater});
+        scenes.push_back(
+            {"three-liquids", "three liquids of different weights mixing", size, 100, 0, threeLiquids});
+        scenes.push_back(
+            {"fire", "fire spreading through plant (58 % fire)", size, 0, 300, fireThroughPlant});
         scenes.push_back({"many-rules", "200 elements, 2,000 rules, 20 present", size, 0, 0, manyRules});
     }
     return scenes;

@@ -22,7 +22,7 @@ struct StepScene {
     std::string title;  // the table's row label
     int size = 420;     // the world is size x size cells
     int restoreEvery = 0;
-    int warmUp = 0;     // steps run once after building, before any timing
+    int warmUp = 0;  // steps run once after building, before any timing
     std::function<void(Runtime&)> build;
 };
 

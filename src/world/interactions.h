@@ -62,15 +62,17 @@ struct CellWriter {
     uint8_t* presence;
 };
 
-inline void writeCell(World& world, int index, uint16_t id) { CellWriter(world).write(index, id); }
+inline void writeCell(World& world, int index, uint16_t id) {
+    CellWriter(world).write(index, id);
+}
 
 // An ordinary rule without trigger of an element without the no-bias flag:
 // when a neighbour holds the partner, four attempts at -h, +h, +v, -v; the
 // first roll below the chance on a partner applies the rule. Nothing can
 // change the neighbours between attempts, so this needs none of the
 // bookkeeping of triggers. Returns true when the rule applied.
-[[gnu::always_inline]] inline bool plainRule(const CellWriter& grid, Random& random, const CachedRule& rule, int index, int horizontal,
-                      int vertical, bool edgeRow) {
+[[gnu::always_inline]] inline bool plainRule(const CellWriter& grid, Random& random, const CachedRule& rule,
+                                             int index, int horizontal, int vertical, bool edgeRow) {
     const uint16_t* at = grid.cells + index;
     const uint16_t partner = rule.partner;
     const bool left = at[-horizontal] == partner, right = at[horizontal] == partner;
@@ -97,8 +99,9 @@ inline void writeCell(World& world, int index, uint16_t id) { CellWriter(world).
 
 // The rules of an element whose rules are all plain (see ElementPhysics), in
 // order; true when one applied.
-[[gnu::always_inline]] inline bool applyPlainRules(const CellWriter& grid, Random& random, const std::vector<CachedRule>& rules, int index,
-                            int horizontal, int vertical, bool edgeRow) {
+[[gnu::always_inline]] inline bool applyPlainRules(const CellWriter& grid, Random& random,
+                                                   const std::vector<CachedRule>& rules, int index,
+                                                   int horizontal, int vertical, bool edgeRow) {
     for (const CachedRule& rule : rules) {
         if (plainRule(grid, random, rule, index, horizontal, vertical, edgeRow)) return true;
     }

@@ -59,9 +59,15 @@ struct Lanes {
     friend Lanes equal(Lanes a, Lanes b) {
         return combine(a, b, [](uint16_t p, uint16_t q) { return p == q ? 0xFFFF : 0; });
     }
-    friend Lanes operator&(Lanes a, Lanes b) { return combine(a, b, [](uint16_t p, uint16_t q) { return p & q; }); }
-    friend Lanes operator|(Lanes a, Lanes b) { return combine(a, b, [](uint16_t p, uint16_t q) { return p | q; }); }
-    friend Lanes butNot(Lanes a, Lanes b) { return combine(a, b, [](uint16_t p, uint16_t q) { return p & ~q; }); }
+    friend Lanes operator&(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p & q; });
+    }
+    friend Lanes operator|(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p | q; });
+    }
+    friend Lanes butNot(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p & ~q; });
+    }
     unsigned bits() const {
         unsigned result = 0;
         for (int k = 0; k < 8; ++k) result |= (v[k] != 0 ? 1u : 0u) << k;
@@ -78,7 +84,9 @@ struct Lanes {
 template <int kDir>
 struct Scan {
     static const uint16_t* window(const uint16_t* row, int x) { return kDir > 0 ? row + x : row + x - 7; }
-    static bool fits(int x, int cells, int last) { return kDir > 0 ? x + cells - 1 <= last : x - cells + 1 >= 0; }
+    static bool fits(int x, int cells, int last) {
+        return kDir > 0 ? x + cells - 1 <= last : x - cells + 1 >= 0;
+    }
     // How many cells the scan meets, in a window's mask, before a clear bit.
     static int leading(unsigned bits) {
         return kDir > 0 ? __builtin_ctz(~bits) : __builtin_clz(~(bits << 24));
@@ -114,7 +122,8 @@ inline Lanes partnersNear(const uint16_t* window, int stride, const ScanEntry& e
     Lanes near = Lanes::none();
     for (int k = 0; k < entry.partnerCount; ++k) {
         const Lanes partner = Lanes::all(entry.partners[k]);
-        near = near | equal(left, partner) | equal(right, partner) | equal(above, partner) | equal(below, partner);
+        near = near | equal(left, partner) | equal(right, partner) | equal(above, partner) |
+               equal(below, partner);
     }
     return near;
 }
@@ -137,7 +146,8 @@ template <ScanKind kKind>
 bool quietCell(const uint16_t* at, uint16_t id, int stride, const ScanEntry& entry) {
     if (at[0] != id) return false;
     // Compared all at once: in a mixed world each comparison goes either way.
-    if (kKind != ScanKind::ReactiveStill && !((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id))) {
+    if (kKind != ScanKind::ReactiveStill &&
+        !((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id))) {
         return false;
     }
     return kKind == ScanKind::Mover || !partnerNear(at, stride, entry);
@@ -201,7 +211,8 @@ struct Movement {
                 return fallInto(x, index, target, particle);
             }
             r = advanceMovement(r);
-            if (static_cast<int32_t>(r) < fall && marks[x] != row) return fallInto(x, index, target, particle);
+            if (static_cast<int32_t>(r) < fall && marks[x] != row)
+                return fallInto(x, index, target, particle);
         }
         const ElementPhysics& other = physics[below];
         if ((particle.signedFall <= other.signedFall) | (marks[x] == row)) {
@@ -241,7 +252,9 @@ struct Movement {
         const uint16_t* below = here + toward;
         const ElementPhysics* elements = physics;
         // A cell is passable when it holds something lighter.
-        auto passable = [elements, fall](const uint16_t* at, int d) { return elements[at[d]].fallMagnitude < fall; };
+        auto passable = [elements, fall](const uint16_t* at, int d) {
+            return elements[at[d]].fallMagnitude < fall;
+        };
 
         Slide choice = Slide::None;
         int d = 1;
@@ -500,7 +513,8 @@ private:
         while (true) {
             const uint16_t id = row[x];
             const ScanEntry& entry = scan[id];
-            if (entry.kind != ScanKind::Mover || quietCell<ScanKind::Mover>(row + x, id, stride, entry)) break;
+            if (entry.kind != ScanKind::Mover || quietCell<ScanKind::Mover>(row + x, id, stride, entry))
+                break;
             movement.move(x, rowStart + x, id, movement.physics[id]);
             x += kDir;
         }
@@ -539,8 +553,12 @@ private:
             const uint16_t id = row[x];
             const ScanEntry& entry = scan[id];
             if (x == endColumn || entry.kind == ScanKind::Mover) break;
-            if (entry.kind == ScanKind::ReactiveStill && quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) break;
-            if (entry.kind == ScanKind::ReactiveMover && quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry)) break;
+            if (entry.kind == ScanKind::ReactiveStill &&
+                quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry))
+                break;
+            if (entry.kind == ScanKind::ReactiveMover &&
+                quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry))
+                break;
             const ElementPhysics& particle = physics[id];
             const int index = rowStart + x;
             if (particle.hasRules && marks[x] != rowNumber) {
@@ -576,7 +594,8 @@ private:
 
         // Rules without a partner next to the cell do nothing at all, so the
         // partner test only saves time.
-        if (physics.hasRules && marks_[x] != row_ && (scan_[element].directRules || touchesPartner(element, index))) {
+        if (physics.hasRules && marks_[x] != row_ &&
+            (scan_[element].directRules || touchesPartner(element, index))) {
             if (physics.plainRules) {
                 if (applyPlainRules(random_, element, index, movement_.edgeRow)) return CellEnd::Next;
             } else {
@@ -601,14 +620,16 @@ private:
 
     // Rules with triggers, wildcards or the no-bias flag.
     [[gnu::noinline]] InteractionOutcome interact(int x, int index, uint16_t element) {
-        InteractionContext context{world_,      random_, runTrigger_, state_, x, row_, index, horizontal_,
-                                   vertical_, movement_.edgeRow, rowStart_ + endColumn_};
+        InteractionContext context{
+            world_,    random_,           runTrigger_,           state_, x, row_, index, horizontal_,
+            vertical_, movement_.edgeRow, rowStart_ + endColumn_};
         return interactionPhase(context, element);
     }
 
     // `random` may be a local copy of the generator.
     [[gnu::always_inline]] bool applyPlainRules(Random& random, uint16_t element, int index, bool edgeRow) {
-        return ef2::applyPlainRules(writer_, random, ruleTables_[element], index, horizontal_, vertical_, edgeRow);
+        return ef2::applyPlainRules(writer_, random, ruleTables_[element], index, horizontal_, vertical_,
+                                    edgeRow);
     }
 
     // Some neighbour may hold a partner of one of the element's rules; this

@@ -199,7 +199,8 @@ void World::compileScanEntry(uint16_t id, const ElementPhysics& physics, bool sk
         }
     }
     if (scan.partnerCount != kManyPartners) {
-        for (int k = std::max<int>(scan.partnerCount, 1); k < kScanPartners; ++k) scan.partners[k] = scan.partners[0];
+        for (int k = std::max<int>(scan.partnerCount, 1); k < kScanPartners; ++k)
+            scan.partners[k] = scan.partners[0];
     }
     const bool fewPartners = scan.partnerCount != kManyPartners;
     scan.directRules = physics.plainRules && caches_.ruleTables[id].size() <= kScanPartners;

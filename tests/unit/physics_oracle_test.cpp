@@ -81,7 +81,8 @@ void addRules(Runtime& runtime, ScenarioRandom& random, const std::vector<uint16
 // over several at a time, with their edges at every column).
 enum class Fill { Scattered, Blocks };
 
-void fillBlocks(Runtime& runtime, ScenarioRandom& random, const std::vector<uint16_t>& ids, const Scenario& scenario) {
+void fillBlocks(Runtime& runtime, ScenarioRandom& random, const std::vector<uint16_t>& ids,
+                const Scenario& scenario) {
     std::vector<uint16_t> choices = ids;
     choices.push_back(kClear);
     choices.push_back(kClear);
