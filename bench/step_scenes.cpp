@@ -61,6 +61,14 @@ void packedSandMoving(Runtime& runtime) {
     fill(runtime, [id](int, int y) { return y > 1 ? id : uint16_t{0}; });
 }
 
+// Sand scattered over the whole world, 30 % of the cells, falling.
+void scatteredSand(Runtime& runtime) {
+    setBorder(runtime, 1);
+    uint16_t id = sand(runtime);
+    Scatter scatter(12345);
+    fill(runtime, [&](int, int) { return scatter.below(100) < 30 ? id : uint16_t{0}; });
+}
+
 void sandThroughWater(Runtime& runtime) {
     setBorder(runtime, 1);
     uint16_t top = sand(runtime), bottom = water(runtime);
@@ -135,6 +143,7 @@ std::vector<StepScene> makeScenes() {
         if (size != 420) break;
         scenes.push_back({"sand-moving", "packed sand, every particle moving (BORDER 2 wrap)", size, 0, 2,
                           packedSandMoving});
+        scenes.push_back({"sand-falling", "30 % sand falling", size, 100, 0, scatteredSand});
         scenes.push_back(
             {"sand-through-water", "sand sinking through water", size, 100, 0, sandThroughWater});
         scenes.push_back(
