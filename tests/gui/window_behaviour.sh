@@ -46,6 +46,15 @@ finish() {
   pid=
 }
 reported() { sed -n "s/^\[$1\] //p" "$work/console.txt" | tail -n 1; }
+# Waits until the console shows LINE: a slow machine may take a while to
+# handle the events sent, and a close sent before that would race them.
+await() {
+  for _ in $(seq 100); do
+    grep -qxF "$1" "$work/console.txt" 2> /dev/null && return 0
+    sleep 0.2
+  done
+  fail "the console never showed: $1"
+}
 
 cat > "$work/dots.ef2" <<'SCRIPT'
 ELEMENT Dots Dot 255 255 0 0 1 0 1
@@ -54,6 +63,8 @@ REMOVETRIGGER QUIT
 ON DRAW DRAW ELEMENT:Dot POINT X Y
 ON MOUSEDOWN SET LASTX X
 ON MOUSEDOWN SET LASTY Y
+ON MOUSEDOWN INC CLICKS
+ON MOUSEDOWN GET CLICKS
 ON QUIT COUNT DOTS ELEMENT:Dot
 ON QUIT GET DOTS
 ON QUIT GET LASTX
@@ -68,14 +79,14 @@ for i in $(seq 20); do
   sleep 0.1
 done
 xdotool mousemove --window "$window" 201 301 click 1
-sleep 0.3
+await "[CLICKS] 21"
 finish
 [ "$(reported DOTS)" = 21 ] || fail "21 instant clicks painted $(reported DOTS) dots"
 unscaled="$(reported LASTX) $(reported LASTY)"
 
 start --scale 2 "$work/dots.ef2"
 xdotool mousemove --window "$window" 402 602 click 1
-sleep 0.3
+await "[CLICKS] 1"
 finish
 scaled="$(reported LASTX) $(reported LASTY)"
 [ "$scaled" = "$unscaled" ] || fail "with --scale 2 the click at (402, 602) reached cell $scaled, not $unscaled"
@@ -84,6 +95,7 @@ cat > "$work/keys.ef2" <<'SCRIPT'
 SPEED = 0
 KEYCODE 99 C
 ON KEY_C INC CLEARED
+ON KEY_C GET CLEARED
 REMOVETRIGGER QUIT
 ON QUIT GET TYPED
 ON QUIT GET CLEARED
@@ -96,11 +108,13 @@ xdotool type --delay 30 "ccc"
 xdotool key BackSpace BackSpace BackSpace
 xdotool type --delay 30 "SET TYPED (40 + 2)"
 xdotool key Return
-sleep 0.3
+xdotool type --delay 30 "GET TYPED"
+xdotool key Return
+await "[TYPED] 42"
 xdotool key Escape
 sleep 0.3
 xdotool key c
-sleep 0.3
+await "[CLEARED] 1"
 finish
 [ "$(reported TYPED)" = 42 ] || fail "the typed line did not run"
 [ "$(reported CLEARED)" = 1 ] || fail "KEY_C ran $(reported CLEARED) times: keys reached the game while the console had them, or not after"
