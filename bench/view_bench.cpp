@@ -92,7 +92,7 @@ void BM_RebuildPanelsSixtyButtons(benchmark::State& state) {
     scene.runtime.parser.parseText(script, 0, std::nullopt);
     composeFrame(scene.runtime, scene.screen.get());
     for (auto _ : state) {
-        scene.runtime.menus.requestRedraw(3);
+        scene.runtime.menus.requestRedraw(Redraw::Panels);
         composeFrame(scene.runtime, scene.screen.get());
     }
 }

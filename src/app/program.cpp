@@ -430,7 +430,7 @@ void Program::screenChanged() {
     windowSizeY_->value = display_->screen()->h;
     layoutWindow(runtime_, display_->screen());
     runtime_.menus.closeSubmenu();
-    runtime_.menus.requestRedraw(3);
+    runtime_.menus.requestRedraw(Redraw::Panels);
 }
 
 void Program::composeFrame() { ef2::composeFrame(runtime_, display_->screen()); }

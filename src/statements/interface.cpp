@@ -28,7 +28,7 @@ public:
         : panel_(panel), clear_(clear), panelText_(std::move(panelText)) {}
     void execute(Runtime& runtime) override {
         if (clear_) runtime.menus.clearMenu(panel_);
-        runtime.menus.requestRedraw(3);
+        runtime.menus.requestRedraw(Redraw::Panels);
     }
     std::string text() const override { return clear_ ? "MENU " + panelText_ + " CLEAR" : "MENU REFRESH"; }
 
@@ -75,7 +75,7 @@ public:
         if (f_.parameters) button->parameters = runtime.interpreter.buildFrame(*f_.parameters);
         prepareIcon(runtime, *button->icon);
         runtime.menus.addMenuButton(f_.panel, std::move(button));
-        runtime.menus.requestRedraw(3);
+        runtime.menus.requestRedraw(Redraw::Panels);
     }
 
     std::string text() const override {

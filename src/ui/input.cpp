@@ -34,26 +34,26 @@ int32_t legacyKeyCode(SDL_Keycode key) {
         case SDLK_KP_MULTIPLY: return 268;
         case SDLK_KP_MINUS: return 269;
         case SDLK_KP_PLUS: return 270;
-        case SDLK_KP_ENTER: return 271;
+        case SDLK_KP_ENTER: return kKeyKeypadEnter;
         case SDLK_KP_EQUALS: return 272;
-        case SDLK_UP: return 273;
-        case SDLK_DOWN: return 274;
-        case SDLK_RIGHT: return 275;
-        case SDLK_LEFT: return 276;
+        case SDLK_UP: return kKeyUp;
+        case SDLK_DOWN: return kKeyDown;
+        case SDLK_RIGHT: return kKeyRight;
+        case SDLK_LEFT: return kKeyLeft;
         case SDLK_INSERT: return 277;
-        case SDLK_HOME: return 278;
-        case SDLK_END: return 279;
-        case SDLK_PAGEUP: return 280;
-        case SDLK_PAGEDOWN: return 281;
+        case SDLK_HOME: return kKeyHome;
+        case SDLK_END: return kKeyEnd;
+        case SDLK_PAGEUP: return kKeyPageUp;
+        case SDLK_PAGEDOWN: return kKeyPageDown;
         case SDLK_NUMLOCKCLEAR: return 300;
         case SDLK_CAPSLOCK: return 301;
         case SDLK_SCROLLLOCK: return 302;
-        case SDLK_RSHIFT: return 303;
-        case SDLK_LSHIFT: return 304;
-        case SDLK_RCTRL: return 305;
-        case SDLK_LCTRL: return 306;
-        case SDLK_RALT: return 307;
-        case SDLK_LALT: return 308;
+        case SDLK_RSHIFT: return kKeyRightShift;
+        case SDLK_LSHIFT: return kKeyLeftShift;
+        case SDLK_RCTRL: return kKeyRightCtrl;
+        case SDLK_LCTRL: return kKeyLeftCtrl;
+        case SDLK_RALT: return kKeyRightAlt;
+        case SDLK_LALT: return kKeyLeftAlt;
         case SDLK_LGUI: return 311;
         case SDLK_RGUI: return 312;
         case SDLK_MODE: return 313;
@@ -147,11 +147,11 @@ bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int butt
     const bool newPress = clicked && buttons != 0;
     const bool panelsShown = view.top != 0 && view.right != 0;
     auto act = [&] {
-        if (buttons & 1) {
+        if (buttons & kLeftButton) {
             view.v.console->value = view.v.console->value == 0 ? 1 : 0;
-        } else if (buttons & 2) {
+        } else if (buttons & kMiddleButton) {
             runProgram({"x-terminal-emulator", "-e", "telnet", "localhost", std::to_string(runtime.network.port())}, false);
-        } else if (buttons & 4) {
+        } else if (buttons & kRightButton) {
             runProgram({"xdg-open", "console.txt"}, false);
         }
     };
@@ -191,7 +191,7 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
     PanelState& sub = menus.panels[kSubmenu];
     sub.picture = buildPanel(runtime, menus.lists[kSubmenu], orientation, maxWidth, maxHeight, true);
     if (!sub.picture) {
-        menus.submenuState = kSubmenuClosed;
+        menus.submenuState = SubmenuState::Closed;
         return;
     }
     const int w = sub.picture->w, h = sub.picture->h;
@@ -207,21 +207,17 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
 // requested fixed one open, or close an open one that does not stay.
 void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
     Menus& menus = runtime.menus;
-    if (menus.submenuState == kSubmenuRequestedAtButton) {
+    if (menus.submenuState == SubmenuState::RequestedAtButton) {
         if (menus.lists[kSubmenu].empty()) {
-            menus.submenuState = kSubmenuClosed;
+            menus.submenuState = SubmenuState::Closed;
             return;
         }
         const int attached = panelIndex == kSubmenu ? menus.submenuPanel : panelIndex;
-        menus.submenuState = attached;
-        menus.submenuPanel = attached;
+        menus.attachSubmenu(attached);
         placeSubmenuNextTo(runtime, screen, attached, button);
-        menus.requestRedraw(3);
-    } else if (menus.submenuState == kSubmenuRequestedFixed) {
-        menus.submenuState = kSubmenuOpenFixed;
-        menus.requestRedraw(3);
-    } else if (menus.submenuState >= 0 && !menus.submenuStays) {
-        menus.closeSubmenu();
+        menus.requestRedraw(Redraw::Panels);
+    } else {
+        menus.pressed();
     }
 }
 
@@ -234,9 +230,10 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
     for (int panelIndex : order) {
         PanelState& panel = menus.panels[panelIndex];
         if (!panel.picture) continue;
-        if (panelIndex == kSubmenu && menus.submenuState < 0) continue;
+        if (panelIndex == kSubmenu && !menus.submenuShown()) continue;
         if (!strictlyInside(x, y, panel.rect)) continue;
-        const bool alongY = panelIndex == kSubmenu ? !(menus.submenuState == kTopPanel || menus.submenuState == kBottomPanel)
+        const int attached = menus.submenuAttachedTo();
+        const bool alongY = panelIndex == kSubmenu ? !(attached == kTopPanel || attached == kBottomPanel)
                                                    : (panelIndex == kLeftPanel || panelIndex == kRightPanel);
         panel.pointerAlong = alongY ? y - panel.rect.y : x - panel.rect.x;
         runtime.view.pointerOverMenu = true;
@@ -249,7 +246,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
             SDL_Rect rect = buttonRect(panel, button, panelIndex == kSubmenu ? alongY : alongY);
             if (!strictlyInside(x, y, rect)) continue;
             buttonHit = true;
-            const bool otherDrag = input.dragState > 1 && input.dragState != button.buttonId;
+            const bool otherDrag = input.dragState > kDragOverWorld && input.dragState != button.buttonId;
             if (!otherDrag) input.hoveredName = button.name;
             if ((clicked || buttons != 0) && button.trigger && !otherDrag) {
                 if (button.draggable) {
@@ -295,7 +292,7 @@ void worldActions(Runtime& runtime, const Cell& cell, int buttons, int clicked) 
         setMouseVariables(runtime, cell.x, cell.y, buttons, clicked);
         runNamed(runtime, "DRAW");
     }
-    input.dragState = 1;
+    input.dragState = kDragOverWorld;
 }
 
 }  // namespace
@@ -368,8 +365,8 @@ void consoleText(Runtime& runtime, std::string_view utf8) {
 
 int effectiveButtons(Runtime& runtime, int mask) {
     const Input& input = runtime.input;
-    if (keyHeld(input, input.v.rightClick->value)) return 4;
-    if (keyHeld(input, input.v.middleClick->value)) return 2;
+    if (keyHeld(input, input.v.rightClick->value)) return kRightButton;
+    if (keyHeld(input, input.v.middleClick->value)) return kMiddleButton;
     return mask & 0xFF;
 }
 
@@ -383,8 +380,8 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
         if (buttons != 0) return;
         input.latch = false;
     }
-    if (buttons == 0 && input.dragState != 0) {
-        input.dragState = 0;
+    if (buttons == 0 && input.dragState != kNoDrag) {
+        input.dragState = kNoDrag;
         setMouseVariables(runtime, cell.x, cell.y, 0, clicked);
         runNamed(runtime, "MOUSEUP");
     }
@@ -400,11 +397,11 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     input.lastZoom = view.v.zoom->value;
 
     const PanelState& sub = menus.panels[kSubmenu];
-    const bool inSubmenu = menus.submenuState >= 0 && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
+    const bool inSubmenu = menus.submenuShown() && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
                            y - 1 > sub.rect.y && y - 1 < sub.rect.y + sub.rect.h;
     const bool inWorldArea = x > view.left && x < screen->w - view.right && y > view.top &&
                              y < screen->h - view.bottom;
-    const bool dragging = input.dragState != 0;
+    const bool dragging = input.dragState != kNoDrag;
     if (inWorldArea && !inSubmenu) {
         input.mouseInWorld = true;
         showCursor(runtime, ((view.v.cursor->value % kCursorCount) + kCursorCount) % kCursorCount);
@@ -428,17 +425,10 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     bool buttonHit = false;
     const bool inPanel = handlePanels(runtime, screen, x, y, buttons, clicked, buttonHit);
     if (buttonHit) return;
-    if (!inPanel && inWorldArea && input.dragState <= 1) worldActions(runtime, cell, buttons, clicked);
+    if (!inPanel && inWorldArea && input.dragState <= kDragOverWorld) worldActions(runtime, cell, buttons, clicked);
     // A press that hits no button opens a submenu requested at a fixed place,
     // or closes an open one that does not stay.
-    if (buttons != 0) {
-        if (menus.submenuState == kSubmenuRequestedFixed) {
-            menus.submenuState = kSubmenuOpenFixed;
-            menus.requestRedraw(3);
-        } else if (menus.submenuState >= 0 && !menus.submenuStays) {
-            menus.closeSubmenu();
-        }
-    }
+    if (buttons != 0) menus.pressed();
     input.lastCellX = cell.x;
     input.lastCellY = cell.y;
 }

@@ -30,6 +30,13 @@ constexpr int32_t kKeyBackspace = 8, kKeyReturn = 13, kKeyEscape = 27, kKeyDelet
                   kKeyPageUp = 280, kKeyPageDown = 281, kKeyRightShift = 303, kKeyLeftShift = 304,
                   kKeyRightCtrl = 305, kKeyLeftCtrl = 306, kKeyRightAlt = 307, kKeyLeftAlt = 308;
 
+// The mouse button mask the handler takes and BUTTON reports.
+constexpr int kLeftButton = 1, kMiddleButton = 2, kRightButton = 4;
+
+// What the pointer drags: nothing, a stroke over the world, or else the
+// draggable button with that id (button ids start far above these two).
+constexpr int kNoDrag = 0, kDragOverWorld = 1;
+
 struct InputVariables {
     Variable *x, *y, *button, *clicked, *absX, *absY;
     Variable *ctrl, *shift, *alt, *leftCtrl, *leftShift, *leftAlt, *rightCtrl, *rightShift, *rightAlt;
@@ -46,7 +53,7 @@ public:
     int lastX = -1, lastY = -1;          // the last pointer position given to the handler
     int lastScrollX = 0, lastScrollY = 0, lastZoom = 0;  // the view at that time
     int lastCellX = 0, lastCellY = 0;    // the last world cell, for strokes
-    int dragState = 0;                   // 0 nothing, 1 over the world, else a button id
+    int dragState = kNoDrag;             // kNoDrag, kDragOverWorld or a button id
     bool latch = false;                  // a press on a button is held
     bool mouseInWorld = false;
     std::string hoveredName = "Nothing";

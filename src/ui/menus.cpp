@@ -11,16 +11,16 @@ namespace ef2 {
 
 void Menus::clearMenu(int panel) {
     if (panel >= 0 && panel < kPanelCount) lists[panel].clear();
-    requestRedraw(3);
+    requestRedraw(Redraw::Panels);
 }
 
 void Menus::addMenuButton(int panel, ButtonPtr button) {
     if (panel >= 0 && panel < kPanelCount) lists[panel].push_back(std::move(button));
-    requestRedraw(3);
+    requestRedraw(Redraw::Panels);
 }
 
 void Menus::requestSubmenu(bool stay, Orientation orientation) {
-    submenuState = kSubmenuRequestedAtButton;
+    submenuState = SubmenuState::RequestedAtButton;
     submenuStays = stay;
     submenuOrientation = orientation;
 }
@@ -30,20 +30,34 @@ void Menus::openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, 
     submenuStays = stay;
     submenuOrientation = orientation;
     if (lists[kSubmenu].empty()) {
-        submenuState = kSubmenuClosed;
+        submenuState = SubmenuState::Closed;
         return;
     }
     int windowHeight = runtime.view.v.windowHeight ? runtime.view.v.windowHeight->value : 0;
     panels[kSubmenu].picture = buildPanel(runtime, lists[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
     submenuX = x;
     submenuY = y;
-    submenuState = kSubmenuRequestedFixed;
-    requestRedraw(3);
+    submenuState = SubmenuState::RequestedFixed;
+    requestRedraw(Redraw::Panels);
 }
 
 void Menus::closeSubmenu() {
-    submenuState = kSubmenuClosed;
-    requestRedraw(3);
+    submenuState = SubmenuState::Closed;
+    requestRedraw(Redraw::Panels);
+}
+
+void Menus::attachSubmenu(int panel) {
+    submenuState = SubmenuState::OpenAtPanel;
+    submenuPanel = panel;
+}
+
+void Menus::pressed() {
+    if (submenuState == SubmenuState::RequestedFixed) {
+        submenuState = SubmenuState::OpenFixed;
+        requestRedraw(Redraw::Panels);
+    } else if (submenuShown() && !submenuStays) {
+        closeSubmenu();
+    }
 }
 
 namespace {

@@ -162,8 +162,8 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
     v.solidDraw = set("SOLIDDRAW", 1);
     // SCROLLX, SCROLLY, PREVIEW, WINDOWHEIGHT, WINDOWWIDTH, BUTTON and CLICKED
     // are created on first use.
-    runtime.menus.requestRedraw(3);
-    runtime.menus.submenuState = kSubmenuClosed;
+    runtime.menus.requestRedraw(Redraw::Panels);
+    runtime.menus.submenuState = SubmenuState::Closed;
     // Slot 0 stays empty: it stands for the system cursor.
     if (withCursors) {
         for (int i = 0; i < 10; ++i) runtime.view.cursors[i + 1] = makeCursor(kCursorShapes[i]);
@@ -200,7 +200,7 @@ Cell cellAt(Runtime& runtime, int x, int y) {
 }
 
 void layoutWindow(Runtime& runtime, const SDL_Surface* screen) {
-    runtime.menus.requestRedraw(2);
+    runtime.menus.requestRedraw(Redraw::View);
     showWindowSize(runtime, screen);
     runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
 }
@@ -303,13 +303,14 @@ void blitPanels(Runtime& runtime, SDL_Surface* screen) {
 void drawSubmenu(Runtime& runtime, SDL_Surface* screen) {
     Menus& menus = runtime.menus;
     PanelState& panel = menus.panels[kSubmenu];
-    if (menus.submenuState < 0 || !panel.picture) return;
+    if (!menus.submenuShown() || !panel.picture) return;
     View& view = runtime.view;
     const int w = panel.picture->w, h = panel.picture->h;
     const int bottomLimit = screen->h - h - (view.v.status->value != 0 ? kStatusLineHeight : 0);
     menus.submenuX = std::max(0, std::min(menus.submenuX, screen->w - w));
     menus.submenuY = std::max(0, std::min(menus.submenuY, bottomLimit));
-    const bool alongY = menus.submenuState == kTopPanel || menus.submenuState == kBottomPanel;
+    const int attached = menus.submenuAttachedTo();
+    const bool alongY = attached == kTopPanel || attached == kBottomPanel;
     const int visible = alongY ? screen->h - menus.submenuY : screen->w - menus.submenuX;
     const int length = alongY ? h : w;
     panel.scroll = scrollOffset(length, visible, panel.pointerAlong);
@@ -320,15 +321,28 @@ void drawSubmenu(Runtime& runtime, SDL_Surface* screen) {
     panel.rect = target;
     const int x0 = target.x - 1, y0 = target.y - 1, x1 = target.x + target.w, y1 = target.y + target.h;
     const uint16_t colour = view.borderColour;
-    const int attached = menus.submenuState;
     if (attached != kBottomPanel) horizontalLine(screen, x0, x1, y1, colour);
     if (attached != kTopPanel) horizontalLine(screen, x0, x1, y0, colour);
     if (attached != kRightPanel) verticalLine(screen, x1, y0, y1, colour);
     if (attached != kLeftPanel) verticalLine(screen, x0, y0, y1, colour);
 }
 
-// Per-element colours of the property views (1..8) and custom colour views.
-std::vector<uint16_t> propertyColours(Runtime& runtime, int32_t mode) {
+// The element property a heat map shows.
+int64_t propertyValue(const Element& element, ViewMode mode) {
+    switch (mode) {
+        case ViewMode::Weight: return element.weight;
+        case ViewMode::Spray: return element.spray;
+        case ViewMode::Slide: return element.slide;
+        case ViewMode::Viscosity: return element.viscosity;
+        case ViewMode::DeathRate: return element.totalDeathRate;
+        case ViewMode::Red: return element.colour.r;
+        case ViewMode::Green: return element.colour.g;
+        default: return element.colour.b;
+    }
+}
+
+// Per-element colours of the heat maps and the custom colour views.
+std::vector<uint16_t> propertyColours(Runtime& runtime, ViewMode mode) {
     const ViewVariables& v = runtime.view.v;
     const int count = runtime.world.cacheSize();
     std::vector<uint16_t> colours(static_cast<std::size_t>(count), 0);
@@ -340,22 +354,12 @@ std::vector<uint16_t> propertyColours(Runtime& runtime, int32_t mode) {
     for (int id = 0; id < count; ++id) {
         const Element* element = runtime.elements.get(static_cast<uint32_t>(id));
         if (!element) continue;
-        if (mode < 0) {
-            const Rgb& custom = element->customColours[-mode - 1];
+        if (isCustomColours(mode)) {
+            const Rgb& custom = element->customColours[-static_cast<int>(mode) - 1];
             colours[id] = rgb565(custom.r, custom.g, custom.b);
             continue;
         }
-        int64_t value = 0;
-        switch (mode) {
-            case 1: value = element->weight; break;
-            case 2: value = element->spray; break;
-            case 3: value = element->slide; break;
-            case 4: value = element->viscosity; break;
-            case 5: value = element->totalDeathRate; break;
-            case 6: value = element->colour.r; break;
-            case 7: value = element->colour.g; break;
-            default: value = element->colour.b; break;
-        }
+        const int64_t value = propertyValue(*element, mode);
         if (value == 0) {
             colours[id] = rgb565(byte(v.viewR), byte(v.viewG), byte(v.viewB));
         } else if (value > 0) {
@@ -442,11 +446,11 @@ void blitLayer(SDL_Surface* layer, const SDL_Rect& source, SDL_Surface* screen, 
 void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
     View& view = runtime.view;
     World& world = runtime.world;
-    const int32_t mode = view.v.view->value;
+    const ViewMode mode = ViewMode{view.v.view->value};
     const int z = zoomOf(runtime);
     const uint16_t* colours = world.colours();
     const uint16_t* cells = world.cells();
-    if (mode >= 1 && mode <= 8) {
+    if (isHeatMap(mode)) {
         std::vector<uint16_t> table = propertyColours(runtime, mode);
         paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
             uint16_t id = cells[i];
@@ -454,7 +458,7 @@ void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture)
         });
         return;
     }
-    if (mode >= -3 && mode <= -1) {
+    if (isCustomColours(mode)) {
         std::vector<uint16_t> table = propertyColours(runtime, mode);
         paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
             uint16_t id = cells[i];
@@ -462,17 +466,17 @@ void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture)
         });
         return;
     }
-    if (mode == 10) {
+    if (mode == ViewMode::Fade) {
         const int up = view.v.alpha1->value, down = view.v.alpha2->value;
         paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return fade(p, colours[i], up, down); });
         return;
     }
-    if (mode == 11) {
+    if (mode == ViewMode::Average) {
         paintPixels(runtime, screen, picture,
                     [&](int i, uint16_t p) { return static_cast<uint16_t>((uint32_t{p} + colours[i]) / 2); });
         return;
     }
-    if (mode == 12) {
+    if (mode == ViewMode::Glow) {
         paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return glow(p, colours[i]); });
         return;
     }
@@ -628,7 +632,7 @@ void composeFrame(Runtime& runtime, SDL_Surface* screen) {
     LockGuard guard(world.resizeLock());
     if (v.console->value != view.lastConsole) {
         view.lastConsole = v.console->value;
-        menus.requestRedraw(3);
+        menus.requestRedraw(Redraw::Panels);
     }
     view.borderColour = rgb565(byte(v.borderR), byte(v.borderG), byte(v.borderB));
     view.backgroundColour = rgb565(byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB));
@@ -648,24 +652,25 @@ void composeFrame(Runtime& runtime, SDL_Surface* screen) {
         view.right = panelExtent(v.menuRight->value, 0);
         view.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
         SDL_FillRect(screen, nullptr, view.backgroundColour);
-        menus.requestRedraw(3);
+        menus.requestRedraw(Redraw::Panels);
         showWindowSize(runtime, screen);
         runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
         return;
     }
     if (v.zoom->value != view.lastZoom) {
         view.lastZoom = v.zoom->value;
-        menus.requestRedraw(2);
+        menus.requestRedraw(Redraw::View);
     }
-    if (menus.redrawLevel >= 3) rebuildPanels(runtime, screen);
+    if (menus.redrawLevel >= Redraw::Panels) rebuildPanels(runtime, screen);
     clampScroll(runtime, screen);
     Picture picture = placeWorld(runtime, screen);
     view.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
 
     const int sw = screen->w, sh = screen->h;
-    const bool fullRedraw = menus.redrawLevel >= 2;
+    const bool fullRedraw = menus.redrawLevel >= Redraw::View;
     if (fullRedraw) {
-        const bool keepsPicture = v.view->value == 10 || (v.view->value == 0 && v.alpha1->value <= 255);
+        const ViewMode mode = ViewMode{v.view->value};
+        const bool keepsPicture = mode == ViewMode::Fade || (mode == ViewMode::Normal && v.alpha1->value <= 255);
         if (keepsPicture) {
             // The translucent and blended views build on the previous frame.
             fillRect(screen, 0, 0, picture.screenX, sh, view.backgroundColour);
@@ -691,7 +696,7 @@ void composeFrame(Runtime& runtime, SDL_Surface* screen) {
     drawConsole(runtime, screen, fullRedraw);
     drawStatusLine(runtime, screen, fullRedraw);
     view.pointerOverMenu = false;
-    menus.redrawLevel = 0;
+    menus.redrawLevel = Redraw::Nothing;
 }
 
 }  // namespace ef2

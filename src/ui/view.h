@@ -20,6 +20,33 @@ class Runtime;
 constexpr int kStatusLineHeight = 18;
 constexpr int kCursorCount = 11;  // the system cursor and ten of our own
 
+// What the world view shows, from the VIEW variable. Values without a name
+// show the world's own colours, as Normal does.
+enum class ViewMode : int32_t {
+    CustomColour3 = -3,  // each element's third custom colour
+    CustomColour2 = -2,
+    CustomColour1 = -1,
+    Normal = 0,
+    // Heat maps of an element property, 1..8.
+    Weight = 1,
+    Spray = 2,
+    Slide = 3,
+    Viscosity = 4,
+    DeathRate = 5,
+    Red = 6,
+    Green = 7,
+    Blue = 8,
+    // Blends of the world colours into the previous frame.
+    Fade = 10,
+    Average = 11,
+    Glow = 12,
+};
+
+constexpr bool isHeatMap(ViewMode mode) { return mode >= ViewMode::Weight && mode <= ViewMode::Blue; }
+constexpr bool isCustomColours(ViewMode mode) {
+    return mode >= ViewMode::CustomColour3 && mode <= ViewMode::CustomColour1;
+}
+
 struct ViewVariables {
     Variable *zoom, *menuTop, *menuBottom, *menuLeft, *menuRight, *status, *console, *view;
     Variable *viewMaxPos, *viewMaxNeg, *viewNegR, *viewNegG, *viewNegB, *viewPosR, *viewPosG, *viewPosB;

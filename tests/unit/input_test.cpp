@@ -119,7 +119,7 @@ TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     const int openerX = runtime.view.left + opener.x + 5, openerY = opener.y + 5;
     press(openerX, openerY);
     release(openerX, openerY);
-    EXPECT_EQ(runtime.menus.submenuState, kTopPanel);
+    EXPECT_EQ(runtime.menus.submenuAttachedTo(), kTopPanel);
     compose();
     const PanelState& sub = runtime.menus.panels[kSubmenu];
     ASSERT_NE(sub.picture, nullptr);
@@ -127,14 +127,14 @@ TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     press(sub.rect.x + 5, sub.rect.y + 5);
     release(sub.rect.x + 5, sub.rect.y + 5);
     EXPECT_EQ(value("INSIDE"), 1);
-    EXPECT_EQ(runtime.menus.submenuState, kSubmenuClosed);  // a click inside closes it too
+    EXPECT_EQ(runtime.menus.submenuState, SubmenuState::Closed);  // a click inside closes it too
 
     press(openerX, openerY);
     release(openerX, openerY);
     compose();
     press(300, 300);
     release(300, 300);
-    EXPECT_EQ(runtime.menus.submenuState, kSubmenuClosed);
+    EXPECT_EQ(runtime.menus.submenuState, SubmenuState::Closed);
 
     run("MENU TOP CLEAR\nMENU TOP ADD TEXT Open HEX " + hex + " <SUBMENU STAY>\n");
     compose();
@@ -142,7 +142,33 @@ TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     release(openerX, openerY);
     compose();
     press(runtime.menus.panels[kSubmenu].rect.x + 5, runtime.menus.panels[kSubmenu].rect.y + 5);
-    EXPECT_EQ(runtime.menus.submenuState, kTopPanel);  // STAY keeps it open
+    EXPECT_EQ(runtime.menus.submenuAttachedTo(), kTopPanel);  // STAY keeps it open
+}
+
+// A submenu asked for at a fixed place waits for the next press, is framed
+// on every side (it belongs to no panel), and closes at the press after.
+TEST_F(Mouse, ASubmenuAtAFixedPlaceOpensAtTheNextPress) {
+    const std::string hex(256, 'F');
+    run("MENU SUB ADD TEXT Inside HEX " + hex + " <INC INSIDE>\nSUBMENU 100 120\n");
+    compose();
+    EXPECT_EQ(runtime.menus.submenuState, SubmenuState::RequestedFixed);
+    EXPECT_NE(pixel(99, 119), 0xFFFF);
+    press(300, 300);
+    release(300, 300);
+    EXPECT_EQ(runtime.menus.submenuState, SubmenuState::OpenFixed);
+    compose();
+    const PanelState& sub = runtime.menus.panels[kSubmenu];
+    EXPECT_EQ(sub.rect.x, 100);
+    EXPECT_EQ(sub.rect.y, 120);
+    const int right = sub.rect.x + sub.rect.w, bottom = sub.rect.y + sub.rect.h;
+    EXPECT_EQ(pixel(99, 119), 0xFFFF);
+    EXPECT_EQ(pixel(right, bottom), 0xFFFF);
+    EXPECT_EQ(pixel(99, bottom), 0xFFFF);
+    EXPECT_EQ(pixel(right, 119), 0xFFFF);
+    press(sub.rect.x + 5, sub.rect.y + 5);
+    release(sub.rect.x + 5, sub.rect.y + 5);
+    EXPECT_EQ(value("INSIDE"), 1);
+    EXPECT_EQ(runtime.menus.submenuState, SubmenuState::Closed);
 }
 
 TEST_F(Mouse, KeysRunTheirTriggersWithRepeats) {
