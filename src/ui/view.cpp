@@ -443,52 +443,49 @@ void blitLayer(SDL_Surface* layer, const SDL_Rect& source, SDL_Surface* screen, 
     SDL_BlitSurface(layer, &from, screen, &to);
 }
 
-void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
-    View& view = runtime.view;
-    World& world = runtime.world;
-    const ViewMode mode = ViewMode{view.v.view->value};
-    const int z = zoomOf(runtime);
-    const uint16_t* colours = world.colours();
-    const uint16_t* cells = world.cells();
-    if (isHeatMap(mode)) {
-        std::vector<uint16_t> table = propertyColours(runtime, mode);
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
-            uint16_t id = cells[i];
-            return id < table.size() ? table[id] : uint16_t{0};
-        });
-        return;
-    }
-    if (isCustomColours(mode)) {
-        std::vector<uint16_t> table = propertyColours(runtime, mode);
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
-            uint16_t id = cells[i];
-            return id < table.size() ? table[id] : uint16_t{0};
-        });
-        return;
-    }
+// The heat maps and the custom colour views: every cell in its element's colour.
+void paintElementColours(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
+    const uint16_t* cells = runtime.world.cells();
+    std::vector<uint16_t> table = propertyColours(runtime, mode);
+    paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
+        uint16_t id = cells[i];
+        return id < table.size() ? table[id] : uint16_t{0};
+    });
+}
+
+// The blended views mix the world colours into the previous frame.
+void paintBlend(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
+    const uint16_t* colours = runtime.world.colours();
     if (mode == ViewMode::Fade) {
-        const int up = view.v.alpha1->value, down = view.v.alpha2->value;
+        const int up = runtime.view.v.alpha1->value, down = runtime.view.v.alpha2->value;
         paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return fade(p, colours[i], up, down); });
-        return;
-    }
-    if (mode == ViewMode::Average) {
+    } else if (mode == ViewMode::Average) {
         paintPixels(runtime, screen, picture,
                     [&](int i, uint16_t p) { return static_cast<uint16_t>((uint32_t{p} + colours[i]) / 2); });
-        return;
-    }
-    if (mode == ViewMode::Glow) {
+    } else {
         paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return glow(p, colours[i]); });
-        return;
     }
-    if (z > 1) {
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t) { return colours[i]; });
-        return;
-    }
-    // Zoom 1: blits, with the picture layers and translucency.
-    Cell origin = cellAt(runtime, picture.screenX, picture.screenY);
-    SDL_Rect source{origin.x, origin.y, picture.width, picture.height};
+}
+
+void blitForeground(const View& view, const SDL_Rect& source, SDL_Surface* screen, const Picture& picture) {
+    SDL_Surface* foreground = view.foregroundLayer.get();
+    const ViewVariables& v = view.v;
+    SDL_SetSurfaceBlendMode(foreground, SDL_BLENDMODE_BLEND);
+    SDL_SetSurfaceAlphaMod(foreground, static_cast<uint8_t>(std::clamp(v.fgAlpha->value, 0, 255)));
+    SDL_SetColorKey(foreground, v.fgTransparent->value != 0 ? SDL_TRUE : SDL_FALSE,
+                    rgb565(byte(v.fgTransparentR), byte(v.fgTransparentG), byte(v.fgTransparentB)));
+    blitLayer(foreground, source, screen, picture);
+}
+
+// At zoom 1 the world is blitted: the background layer, a translucent pass
+// of the colour layer when ALPHA1 asks for trails, the colour layer keyed on
+// empty cells when something lies below it, and the foreground layer.
+void blitLayers(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
+    const View& view = runtime.view;
+    World& world = runtime.world;
+    const Cell origin = cellAt(runtime, picture.screenX, picture.screenY);
+    const SDL_Rect source{origin.x, origin.y, picture.width, picture.height};
     SDL_Surface* layer = world.colourSurface();
-    const uint16_t clearColour = world.displayColour(kClear);
     bool keyed = false;
     if (view.backgroundLayer) {
         blitLayer(view.backgroundLayer.get(), source, screen, picture);
@@ -503,17 +500,23 @@ void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture)
         SDL_SetSurfaceAlphaMod(layer, 255);
         keyed = true;
     }
-    SDL_SetColorKey(layer, keyed ? SDL_TRUE : SDL_FALSE, clearColour);
+    SDL_SetColorKey(layer, keyed ? SDL_TRUE : SDL_FALSE, world.displayColour(kClear));
     blitLayer(layer, source, screen, picture);
     SDL_SetColorKey(layer, SDL_FALSE, 0);
-    if (view.foregroundLayer) {
-        SDL_Surface* foreground = view.foregroundLayer.get();
-        SDL_SetSurfaceBlendMode(foreground, SDL_BLENDMODE_BLEND);
-        SDL_SetSurfaceAlphaMod(foreground, static_cast<uint8_t>(std::clamp(view.v.fgAlpha->value, 0, 255)));
-        const ViewVariables& v = view.v;
-        SDL_SetColorKey(foreground, v.fgTransparent->value != 0 ? SDL_TRUE : SDL_FALSE,
-                        rgb565(byte(v.fgTransparentR), byte(v.fgTransparentG), byte(v.fgTransparentB)));
-        blitLayer(foreground, source, screen, picture);
+    if (view.foregroundLayer) blitForeground(view, source, screen, picture);
+}
+
+void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
+    const ViewMode mode = ViewMode{runtime.view.v.view->value};
+    if (isHeatMap(mode) || isCustomColours(mode)) {
+        paintElementColours(runtime, screen, picture, mode);
+    } else if (mode == ViewMode::Fade || mode == ViewMode::Average || mode == ViewMode::Glow) {
+        paintBlend(runtime, screen, picture, mode);
+    } else if (zoomOf(runtime) > 1) {
+        const uint16_t* colours = runtime.world.colours();
+        paintPixels(runtime, screen, picture, [&](int i, uint16_t) { return colours[i]; });
+    } else {
+        blitLayers(runtime, screen, picture);
     }
 }
 
@@ -624,71 +627,98 @@ SDL_Rect consoleRect(const Runtime& runtime, const SDL_Surface* screen) {
     return SDL_Rect{x, y, std::min(right - x, kConsoleWidth), std::min(bottom - y, kConsoleHeight)};
 }
 
-void composeFrame(Runtime& runtime, SDL_Surface* screen) {
-    View& view = runtime.view;
-    Menus& menus = runtime.menus;
-    ViewVariables& v = view.v;
-    World& world = runtime.world;
-    LockGuard guard(world.resizeLock());
-    if (v.console->value != view.lastConsole) {
-        view.lastConsole = v.console->value;
-        menus.requestRedraw(Redraw::Panels);
-    }
+namespace {
+
+// This frame's colours, from the border, background and menu font variables.
+void takeColours(View& view) {
+    const ViewVariables& v = view.v;
     view.borderColour = rgb565(byte(v.borderR), byte(v.borderG), byte(v.borderB));
     view.backgroundColour = rgb565(byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB));
     view.labelForeground = SDL_Color{byte(v.menuFontR), byte(v.menuFontG), byte(v.menuFontB), 255};
     view.labelBackground = SDL_Color{byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB), 255};
+}
 
-    if (v.status->value != view.lastStatus || v.menuTop->value != view.lastMenuTop ||
-        v.menuLeft->value != view.lastMenuLeft || v.menuRight->value != view.lastMenuRight ||
-        v.menuBottom->value != view.lastMenuBottom) {
-        view.lastStatus = v.status->value;
-        view.lastMenuTop = v.menuTop->value;
-        view.lastMenuLeft = v.menuLeft->value;
-        view.lastMenuRight = v.menuRight->value;
-        view.lastMenuBottom = v.menuBottom->value;
-        view.top = panelExtent(v.menuTop->value, -1);
-        view.left = panelExtent(v.menuLeft->value, -1);
-        view.right = panelExtent(v.menuRight->value, 0);
-        view.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
-        SDL_FillRect(screen, nullptr, view.backgroundColour);
-        menus.requestRedraw(Redraw::Panels);
-        showWindowSize(runtime, screen);
-        runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
-        return;
+// The panel extents, measured anew when STATUS or a MENU extent changed.
+// The frame of a new layout shows only the background; the next one rebuilds
+// everything.
+bool layoutChanged(Runtime& runtime, SDL_Surface* screen) {
+    View& view = runtime.view;
+    const ViewVariables& v = view.v;
+    if (v.status->value == view.lastStatus && v.menuTop->value == view.lastMenuTop &&
+        v.menuLeft->value == view.lastMenuLeft && v.menuRight->value == view.lastMenuRight &&
+        v.menuBottom->value == view.lastMenuBottom) {
+        return false;
     }
-    if (v.zoom->value != view.lastZoom) {
-        view.lastZoom = v.zoom->value;
-        menus.requestRedraw(Redraw::View);
-    }
-    if (menus.redrawLevel >= Redraw::Panels) rebuildPanels(runtime, screen);
-    clampScroll(runtime, screen);
-    Picture picture = placeWorld(runtime, screen);
-    view.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
+    view.lastStatus = v.status->value;
+    view.lastMenuTop = v.menuTop->value;
+    view.lastMenuLeft = v.menuLeft->value;
+    view.lastMenuRight = v.menuRight->value;
+    view.lastMenuBottom = v.menuBottom->value;
+    view.top = panelExtent(v.menuTop->value, -1);
+    view.left = panelExtent(v.menuLeft->value, -1);
+    view.right = panelExtent(v.menuRight->value, 0);
+    view.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
+    SDL_FillRect(screen, nullptr, view.backgroundColour);
+    runtime.menus.requestRedraw(Redraw::Panels);
+    layoutWindow(runtime, screen);
+    return true;
+}
 
+// A full redraw paints the background and the frame. The translucent and
+// blended views build on the previous frame, so their picture is kept.
+void paintBackground(const View& view, SDL_Surface* screen, const Picture& picture) {
     const int sw = screen->w, sh = screen->h;
-    const bool fullRedraw = menus.redrawLevel >= Redraw::View;
-    if (fullRedraw) {
-        const ViewMode mode = ViewMode{v.view->value};
-        const bool keepsPicture = mode == ViewMode::Fade || (mode == ViewMode::Normal && v.alpha1->value <= 255);
-        if (keepsPicture) {
-            // The translucent and blended views build on the previous frame.
-            fillRect(screen, 0, 0, picture.screenX, sh, view.backgroundColour);
-            fillRect(screen, picture.screenX + picture.width, 0, sw - picture.screenX - picture.width, sh,
-                     view.backgroundColour);
-        } else {
-            SDL_FillRect(screen, nullptr, view.backgroundColour);
-        }
-        rectOutline(screen, view.left, view.top, sw - view.right - view.left, sh - view.bottom - view.top,
-                    view.borderColour);
+    const ViewMode mode = ViewMode{view.v.view->value};
+    const bool keepsPicture = mode == ViewMode::Fade || (mode == ViewMode::Normal && view.v.alpha1->value <= 255);
+    if (keepsPicture) {
+        fillRect(screen, 0, 0, picture.screenX, sh, view.backgroundColour);
+        fillRect(screen, picture.screenX + picture.width, 0, sw - picture.screenX - picture.width, sh,
+                 view.backgroundColour);
+    } else {
+        SDL_FillRect(screen, nullptr, view.backgroundColour);
     }
+    rectOutline(screen, view.left, view.top, sw - view.right - view.left, sh - view.bottom - view.top,
+                view.borderColour);
+}
+
+// Four lines join the world picture to the frame around the view.
+void joinPictureToFrame(const View& view, SDL_Surface* screen, const Picture& picture) {
+    const int sw = screen->w, sh = screen->h;
     const int px0 = picture.screenX, py0 = picture.screenY;
     const int px1 = picture.screenX + picture.width, py1 = picture.screenY + picture.height;
     verticalLine(screen, px0 - 1, view.top, py1, view.borderColour);
     verticalLine(screen, px1, py0, sh - view.bottom, view.borderColour);
     horizontalLine(screen, px0, sw - view.right, py0 - 1, view.borderColour);
     horizontalLine(screen, view.left, px1, py1, view.borderColour);
+}
 
+}  // namespace
+
+// Measures the layout, sizes the panels and places the world picture, then
+// draws the frame's parts from the bottom up.
+void composeFrame(Runtime& runtime, SDL_Surface* screen) {
+    View& view = runtime.view;
+    Menus& menus = runtime.menus;
+    const ViewVariables& v = view.v;
+    LockGuard guard(runtime.world.resizeLock());
+    if (v.console->value != view.lastConsole) {
+        view.lastConsole = v.console->value;
+        menus.requestRedraw(Redraw::Panels);
+    }
+    takeColours(view);
+    if (layoutChanged(runtime, screen)) return;
+    if (v.zoom->value != view.lastZoom) {
+        view.lastZoom = v.zoom->value;
+        menus.requestRedraw(Redraw::View);
+    }
+    if (menus.redrawLevel >= Redraw::Panels) rebuildPanels(runtime, screen);
+    clampScroll(runtime, screen);
+    const Picture picture = placeWorld(runtime, screen);
+    view.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
+
+    const bool fullRedraw = menus.redrawLevel >= Redraw::View;
+    if (fullRedraw) paintBackground(view, screen, picture);
+    joinPictureToFrame(view, screen, picture);
     blitPanels(runtime, screen);
     runPreview(runtime);
     worldPicture(runtime, screen, picture);
