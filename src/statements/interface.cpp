@@ -158,7 +158,7 @@ public:
                 if (group) status.append(group->name);
                 break;
             }
-            case StatusKind::Hovered: status.append(runtime.input.hoveredName); break;
+            case StatusKind::Hovered: status.append(runtime.input.hoveredName()); break;
         }
     }
 
@@ -311,7 +311,7 @@ ActionPtr parseMenu(StatementReader& reader) {
     f.trigger = reader.trigger(*action);
     f.parameters = reader.parameters();
     if (!reader.atEnd()) return nullptr;
-    f.buttonId = reader.runtime.menus.nextButtonId++;
+    f.buttonId = reader.runtime.menus.takeButtonId();
     return std::make_shared<ActionButton>(std::move(f));
 }
 

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/runtime.h"
@@ -11,6 +12,24 @@
 #include "ui/view.h"
 
 namespace ef2 {
+
+// The only way into the input state: the handlers below change it, the rest
+// of the program goes through Input's public members.
+struct InputAccess {
+    static Input::State& of(Runtime& runtime) { return runtime.input.state_; }
+};
+
+bool Input::anythingHeld() const {
+    return state_.previousButtons != 0 || state_.latch ||
+           std::find(state_.held.begin(), state_.held.end(), true) != state_.held.end();
+}
+
+void Input::releaseAll() {
+    state_.held.fill(false);
+    state_.previousButtons = 0;
+    state_.latch = false;
+    state_.dragState = kNoDrag;
+}
 
 int32_t legacyKeyCode(SDL_Keycode key) {
     if (key >= 'A' && key <= 'Z') return key - 'A' + 'a';
@@ -73,7 +92,7 @@ int32_t legacyKeyCode(SDL_Keycode key) {
 void bindInputVariables(Runtime& runtime) {
     VariableTable& t = runtime.variables;
     auto bind = [&t](const char* name) { return t.obtain(name, 0, false); };
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     // The rest (BUTTON, CLICKED, ABSX, ABSY, the modifiers, LASTACTIONMSEC,
     // LASTACTIONFRAME, MSEC) are created on first use, not before the start
     // file runs.
@@ -90,20 +109,18 @@ void bindInputVariables(Runtime& runtime) {
 namespace {
 
 void noteAction(Runtime& runtime) {
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     VariableTable& table = runtime.variables;
     onFirstUse(table, v.lastActionMsec, "LASTACTIONMSEC")->value = onFirstUse(table, v.msec, "MSEC")->value;
     onFirstUse(table, v.lastActionFrame, "LASTACTIONFRAME")->value = v.frame->value;
 }
-
-bool keyHeld(const Input& input, int32_t code) { return code >= 0 && code < kKeyCodes && input.held[code]; }
 
 void runNamed(Runtime& runtime, const char* name) {
     runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain(name));
 }
 
 void setMouseVariables(Runtime& runtime, int x, int y, int buttons, int clicked) {
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     v.x->value = x;
     v.y->value = y;
     onFirstUse(runtime.variables, v.button, "BUTTON")->value = buttons;
@@ -111,7 +128,7 @@ void setMouseVariables(Runtime& runtime, int x, int y, int buttons, int clicked)
 }
 
 void bindModifiers(Runtime& runtime) {
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     if (v.numLock) return;
     VariableTable& table = runtime.variables;
     onFirstUse(table, v.ctrl, "CTRL");
@@ -128,7 +145,7 @@ void bindModifiers(Runtime& runtime) {
 }
 
 void showCursor(Runtime& runtime, int number) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     if (number == input.cursorShown) return;
     input.cursorShown = number;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
@@ -184,22 +201,22 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
     Menus& menus = runtime.menus;
     View& view = runtime.view;
     const bool sidePanel = panelIndex == kLeftPanel || panelIndex == kRightPanel;
-    Orientation orientation = menus.submenuOrientation;
+    Orientation orientation = menus.submenuOrientation();
     if (orientation == Orientation::FromPanel) orientation = sidePanel ? Orientation::Horizontal : Orientation::Vertical;
     const int maxWidth = sidePanel ? screen->w - view.left - view.right : 0;
     const int maxHeight = sidePanel ? 0 : screen->h - view.top - view.bottom;
     PanelState& sub = menus.panels[kSubmenu];
-    sub.picture = buildPanel(runtime, menus.lists[kSubmenu], orientation, maxWidth, maxHeight, true);
+    sub.picture = buildPanel(runtime, menus.list(kSubmenu), orientation, maxWidth, maxHeight, true);
     if (!sub.picture) {
-        menus.submenuState = SubmenuState::Closed;
+        menus.dropSubmenu();
         return;
     }
     const int w = sub.picture->w, h = sub.picture->h;
     switch (panelIndex) {
-        case kTopPanel: menus.submenuX = button.x + button.w / 2 - w / 2; menus.submenuY = button.y + button.h; break;
-        case kLeftPanel: menus.submenuX = button.x + button.w; menus.submenuY = button.y; break;
-        case kRightPanel: menus.submenuX = button.x - w; menus.submenuY = button.y; break;
-        default: menus.submenuX = button.x + button.w / 2 - w / 2; menus.submenuY = button.y - h; break;
+        case kTopPanel: menus.placeSubmenu(button.x + button.w / 2 - w / 2, button.y + button.h); break;
+        case kLeftPanel: menus.placeSubmenu(button.x + button.w, button.y); break;
+        case kRightPanel: menus.placeSubmenu(button.x - w, button.y); break;
+        default: menus.placeSubmenu(button.x + button.w / 2 - w / 2, button.y - h); break;
     }
 }
 
@@ -207,12 +224,12 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
 // requested fixed one open, or close an open one that does not stay.
 void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
     Menus& menus = runtime.menus;
-    if (menus.submenuState == SubmenuState::RequestedAtButton) {
-        if (menus.lists[kSubmenu].empty()) {
-            menus.submenuState = SubmenuState::Closed;
+    if (menus.submenuState() == SubmenuState::RequestedAtButton) {
+        if (menus.list(kSubmenu).empty()) {
+            menus.dropSubmenu();
             return;
         }
-        const int attached = panelIndex == kSubmenu ? menus.submenuPanel : panelIndex;
+        const int attached = panelIndex == kSubmenu ? menus.submenuPanel() : panelIndex;
         menus.attachSubmenu(attached);
         placeSubmenuNextTo(runtime, screen, attached, button);
         menus.requestRedraw(Redraw::Panels);
@@ -225,7 +242,7 @@ void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, co
 // hit in it. Returns true when some panel contained the pointer.
 bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked, bool& buttonHit) {
     Menus& menus = runtime.menus;
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     const int order[] = {kSubmenu, kBottomPanel, kRightPanel, kLeftPanel, kTopPanel};
     for (int panelIndex : order) {
         PanelState& panel = menus.panels[panelIndex];
@@ -237,7 +254,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
                                                    : (panelIndex == kLeftPanel || panelIndex == kRightPanel);
         panel.pointerAlong = alongY ? y - panel.rect.y : x - panel.rect.x;
         runtime.view.pointerOverMenu = true;
-        for (const ButtonPtr& buttonPointer : menus.lists[panelIndex]) {
+        for (const ButtonPtr& buttonPointer : menus.list(panelIndex)) {
             MenuButton& button = *buttonPointer;
             if (!button.icon || button.icon->type == "SEPARATOR" || button.icon->type == "SEPERATOR" ||
                 button.width == 0) {
@@ -271,7 +288,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
 // A press over the world runs MOUSEDOWN, DRAG and DRAW; a drag runs DRAW at
 // every cell of the straight line from the last one when SOLIDDRAW is set.
 void worldActions(Runtime& runtime, const Cell& cell, int buttons, int clicked) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     setMouseVariables(runtime, cell.x, cell.y, buttons, 0);
     runNamed(runtime, "MOUSEMOVE");
     if (buttons == 0) return;
@@ -304,7 +321,7 @@ void fireKeyTrigger(Runtime& runtime, const char* prefix, int32_t keyCode) {
 }
 
 void keyDown(Runtime& runtime, int32_t keyCode) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     if (input.v.showKeyCode->value == 1) runtime.printLine("Pressed Key: " + std::to_string(keyCode), 0);
     if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
     if (keyCode < kKeyCodes) input.held[keyCode] = true;
@@ -321,7 +338,7 @@ void keyDown(Runtime& runtime, int32_t keyCode) {
 }
 
 void keyUp(Runtime& runtime, int32_t keyCode) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
     if (keyCode < kKeyCodes) input.held[keyCode] = false;
     fireKeyTrigger(runtime, "KEYUP_", keyCode);
@@ -364,14 +381,14 @@ void consoleText(Runtime& runtime, std::string_view utf8) {
 }
 
 int effectiveButtons(Runtime& runtime, int mask) {
-    const Input& input = runtime.input;
-    if (keyHeld(input, input.v.rightClick->value)) return kRightButton;
-    if (keyHeld(input, input.v.middleClick->value)) return kMiddleButton;
+    const InputVariables& v = InputAccess::of(runtime).v;
+    if (runtime.input.keyHeld(v.rightClick->value)) return kRightButton;
+    if (runtime.input.keyHeld(v.middleClick->value)) return kMiddleButton;
     return mask & 0xFF;
 }
 
 void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     View& view = runtime.view;
     Menus& menus = runtime.menus;
     const Cell cell = cellAt(runtime, x, y);
@@ -434,7 +451,7 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
 }
 
 void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     VariableTable& table = runtime.variables;
     Variable* absX = onFirstUse(table, input.v.absX, "ABSX");
     Variable* absY = onFirstUse(table, input.v.absY, "ABSY");

@@ -10,52 +10,52 @@
 namespace ef2 {
 
 void Menus::clearMenu(int panel) {
-    if (panel >= 0 && panel < kPanelCount) lists[panel].clear();
+    if (panel >= 0 && panel < kPanelCount) lists_[panel].clear();
     requestRedraw(Redraw::Panels);
 }
 
 void Menus::addMenuButton(int panel, ButtonPtr button) {
-    if (panel >= 0 && panel < kPanelCount) lists[panel].push_back(std::move(button));
+    if (panel >= 0 && panel < kPanelCount) lists_[panel].push_back(std::move(button));
     requestRedraw(Redraw::Panels);
 }
 
 void Menus::requestSubmenu(bool stay, Orientation orientation) {
-    submenuState = SubmenuState::RequestedAtButton;
-    submenuStays = stay;
-    submenuOrientation = orientation;
+    submenuState_ = SubmenuState::RequestedAtButton;
+    submenuStays_ = stay;
+    submenuOrientation_ = orientation;
 }
 
 void Menus::openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, int x, int y) {
     if (orientation == Orientation::FromPanel) orientation = Orientation::Vertical;
-    submenuStays = stay;
-    submenuOrientation = orientation;
-    if (lists[kSubmenu].empty()) {
-        submenuState = SubmenuState::Closed;
+    submenuStays_ = stay;
+    submenuOrientation_ = orientation;
+    if (lists_[kSubmenu].empty()) {
+        submenuState_ = SubmenuState::Closed;
         return;
     }
     int windowHeight = runtime.view.v.windowHeight ? runtime.view.v.windowHeight->value : 0;
-    panels[kSubmenu].picture = buildPanel(runtime, lists[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
-    submenuX = x;
-    submenuY = y;
-    submenuState = SubmenuState::RequestedFixed;
+    panels[kSubmenu].picture = buildPanel(runtime, lists_[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
+    submenuX_ = x;
+    submenuY_ = y;
+    submenuState_ = SubmenuState::RequestedFixed;
     requestRedraw(Redraw::Panels);
 }
 
 void Menus::closeSubmenu() {
-    submenuState = SubmenuState::Closed;
+    submenuState_ = SubmenuState::Closed;
     requestRedraw(Redraw::Panels);
 }
 
 void Menus::attachSubmenu(int panel) {
-    submenuState = SubmenuState::OpenAtPanel;
-    submenuPanel = panel;
+    submenuState_ = SubmenuState::OpenAtPanel;
+    submenuPanel_ = panel;
 }
 
 void Menus::pressed() {
-    if (submenuState == SubmenuState::RequestedFixed) {
-        submenuState = SubmenuState::OpenFixed;
+    if (submenuState_ == SubmenuState::RequestedFixed) {
+        submenuState_ = SubmenuState::OpenFixed;
         requestRedraw(Redraw::Panels);
-    } else if (submenuShown() && !submenuStays) {
+    } else if (submenuShown() && !submenuStays_) {
         closeSubmenu();
     }
 }
@@ -188,7 +188,7 @@ SDL_Point panelSize(PanelLines& measured, bool horizontal, int maxWidth, int max
 
 // Places the icons line by line into the panel picture and notes where each
 // button went; flexible gaps share what is left of the panel's length.
-void placeButtons(std::vector<ButtonPtr>& list, const PanelLines& measured, bool horizontal, SDL_Surface* panel) {
+void placeButtons(const std::vector<ButtonPtr>& list, const PanelLines& measured, bool horizontal, SDL_Surface* panel) {
     const std::vector<Line>& lines = measured.lines;
     const int panelLength = horizontal ? panel->w : panel->h;
     int along = 0, currentLine = -1;
@@ -228,7 +228,7 @@ void placeButtons(std::vector<ButtonPtr>& list, const PanelLines& measured, bool
 }  // namespace
 
 // Measures the entries into lines, sizes the picture, then places the icons.
-SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
+SurfacePtr buildPanel(Runtime& runtime, const std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
                       int maxHeight, bool fit) {
     const bool horizontal = orientation != Orientation::Vertical;
     PanelLines measured = measureLines(runtime, list, horizontal);

@@ -162,8 +162,7 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
     v.solidDraw = set("SOLIDDRAW", 1);
     // SCROLLX, SCROLLY, PREVIEW, WINDOWHEIGHT, WINDOWWIDTH, BUTTON and CLICKED
     // are created on first use.
-    runtime.menus.requestRedraw(Redraw::Panels);
-    runtime.menus.submenuState = SubmenuState::Closed;
+    runtime.menus.closeSubmenu();
     // Slot 0 stays empty: it stands for the system cursor.
     if (withCursors) {
         for (int i = 0; i < 10; ++i) runtime.view.cursors[i + 1] = makeCursor(kCursorShapes[i]);
@@ -254,7 +253,7 @@ void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
         if (layout.extent == -1) continue;
         // What lies beyond the screen is never seen: a panel thicker or longer
         // than the screen gets a picture of the screen's size at most.
-        panel.picture = buildPanel(runtime, menus.lists[layout.panel], layout.orientation,
+        panel.picture = buildPanel(runtime, menus.list(layout.panel), layout.orientation,
                                    std::clamp(layout.width, 1, std::max(sw, 1)),
                                    std::clamp(layout.height, 1, std::max(sh, 1)), false);
         panel.rect = SDL_Rect{layout.x, layout.y, 0, 0};
@@ -307,16 +306,16 @@ void drawSubmenu(Runtime& runtime, SDL_Surface* screen) {
     View& view = runtime.view;
     const int w = panel.picture->w, h = panel.picture->h;
     const int bottomLimit = screen->h - h - (view.v.status->value != 0 ? kStatusLineHeight : 0);
-    menus.submenuX = std::max(0, std::min(menus.submenuX, screen->w - w));
-    menus.submenuY = std::max(0, std::min(menus.submenuY, bottomLimit));
+    menus.placeSubmenu(std::max(0, std::min(menus.submenuX(), screen->w - w)),
+                       std::max(0, std::min(menus.submenuY(), bottomLimit)));
     const int attached = menus.submenuAttachedTo();
     const bool alongY = attached == kTopPanel || attached == kBottomPanel;
-    const int visible = alongY ? screen->h - menus.submenuY : screen->w - menus.submenuX;
+    const int visible = alongY ? screen->h - menus.submenuY() : screen->w - menus.submenuX();
     const int length = alongY ? h : w;
     panel.scroll = scrollOffset(length, visible, panel.pointerAlong);
     SDL_Rect source = alongY ? SDL_Rect{0, panel.scroll, w, std::min(h, visible)}
                              : SDL_Rect{panel.scroll, 0, std::min(w, visible), h};
-    SDL_Rect target{menus.submenuX, menus.submenuY, 0, 0};
+    SDL_Rect target{menus.submenuX(), menus.submenuY(), 0, 0};
     SDL_BlitSurface(panel.picture.get(), &source, screen, &target);
     panel.rect = target;
     const int x0 = target.x - 1, y0 = target.y - 1, x1 = target.x + target.w, y1 = target.y + target.h;
@@ -597,14 +596,14 @@ void drawStatusLine(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
 void runPreview(Runtime& runtime) {
     View& view = runtime.view;
     World& world = runtime.world;
-    if (runtime.input.mouseInWorld && view.v.showPreview->value != 0) {
+    if (runtime.input.mouseInWorld() && view.v.showPreview->value != 0) {
         VariableTable& table = runtime.variables;
         Variable* preview = onFirstUse(table, view.v.preview, "PREVIEW");
         preview->value = 1;
         world.markColourLayerStale();
         world.repaintColourLayer();
-        view.v.x->value = runtime.input.lastCellX;
-        view.v.y->value = runtime.input.lastCellY;
+        view.v.x->value = runtime.input.lastCellX();
+        view.v.y->value = runtime.input.lastCellY();
         onFirstUse(table, view.v.button, "BUTTON")->value = 1;
         onFirstUse(table, view.v.clicked, "CLICKED")->value = 1;
         runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("DRAW"));
@@ -711,12 +710,12 @@ void composeFrame(Runtime& runtime, SDL_Surface* screen) {
         view.lastZoom = v.zoom->value;
         menus.requestRedraw(Redraw::View);
     }
-    if (menus.redrawLevel >= Redraw::Panels) rebuildPanels(runtime, screen);
+    if (menus.redrawLevel() >= Redraw::Panels) rebuildPanels(runtime, screen);
     clampScroll(runtime, screen);
     const Picture picture = placeWorld(runtime, screen);
     view.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
 
-    const bool fullRedraw = menus.redrawLevel >= Redraw::View;
+    const bool fullRedraw = menus.redrawLevel() >= Redraw::View;
     if (fullRedraw) paintBackground(view, screen, picture);
     joinPictureToFrame(view, screen, picture);
     blitPanels(runtime, screen);
@@ -726,7 +725,7 @@ void composeFrame(Runtime& runtime, SDL_Surface* screen) {
     drawConsole(runtime, screen, fullRedraw);
     drawStatusLine(runtime, screen, fullRedraw);
     view.pointerOverMenu = false;
-    menus.redrawLevel = Redraw::Nothing;
+    menus.frameComposed();
 }
 
 }  // namespace ef2
