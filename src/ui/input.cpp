@@ -162,7 +162,7 @@ bool strictlyInside(int x, int y, const SDL_Rect& rect) {
 bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
     View& view = runtime.view;
     const bool newPress = clicked && buttons != 0;
-    const bool panelsShown = view.top != 0 && view.right != 0;
+    const bool panelsShown = view.top() != 0 && view.right() != 0;
     auto act = [&] {
         if (buttons & kLeftButton) {
             view.v.console->value = view.v.console->value == 0 ? 1 : 0;
@@ -203,8 +203,8 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
     const bool sidePanel = panelIndex == kLeftPanel || panelIndex == kRightPanel;
     Orientation orientation = menus.submenuOrientation();
     if (orientation == Orientation::FromPanel) orientation = sidePanel ? Orientation::Horizontal : Orientation::Vertical;
-    const int maxWidth = sidePanel ? screen->w - view.left - view.right : 0;
-    const int maxHeight = sidePanel ? 0 : screen->h - view.top - view.bottom;
+    const int maxWidth = sidePanel ? screen->w - view.left() - view.right() : 0;
+    const int maxHeight = sidePanel ? 0 : screen->h - view.top() - view.bottom();
     PanelState& sub = menus.panels[kSubmenu];
     sub.picture = buildPanel(runtime, menus.list(kSubmenu), orientation, maxWidth, maxHeight, true);
     if (!sub.picture) {
@@ -253,7 +253,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
         const bool alongY = panelIndex == kSubmenu ? !(attached == kTopPanel || attached == kBottomPanel)
                                                    : (panelIndex == kLeftPanel || panelIndex == kRightPanel);
         panel.pointerAlong = alongY ? y - panel.rect.y : x - panel.rect.x;
-        runtime.view.pointerOverMenu = true;
+        runtime.view.notePointerOverMenu();
         for (const ButtonPtr& buttonPointer : menus.list(panelIndex)) {
             MenuButton& button = *buttonPointer;
             if (!button.icon || button.icon->type == "SEPARATOR" || button.icon->type == "SEPERATOR" ||
@@ -404,20 +404,20 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     }
     // A pointer that stands still over a view that scrolled or zoomed is over
     // another cell: the cell, the name under it and the preview follow.
-    const bool viewMoved = view.scrollX != input.lastScrollX || view.scrollY != input.lastScrollY ||
+    const bool viewMoved = view.scrollX() != input.lastScrollX || view.scrollY() != input.lastScrollY ||
                            view.v.zoom->value != input.lastZoom;
     if (x == input.lastX && y == input.lastY && buttons == 0 && clicked == 0 && !viewMoved) return;
     input.lastX = x;
     input.lastY = y;
-    input.lastScrollX = view.scrollX;
-    input.lastScrollY = view.scrollY;
+    input.lastScrollX = view.scrollX();
+    input.lastScrollY = view.scrollY();
     input.lastZoom = view.v.zoom->value;
 
     const PanelState& sub = menus.panels[kSubmenu];
     const bool inSubmenu = menus.submenuShown() && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
                            y - 1 > sub.rect.y && y - 1 < sub.rect.y + sub.rect.h;
-    const bool inWorldArea = x > view.left && x < screen->w - view.right && y > view.top &&
-                             y < screen->h - view.bottom;
+    const bool inWorldArea = x > view.left() && x < screen->w - view.right() && y > view.top() &&
+                             y < screen->h - view.bottom();
     const bool dragging = input.dragState != kNoDrag;
     if (inWorldArea && !inSubmenu) {
         input.mouseInWorld = true;

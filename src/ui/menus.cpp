@@ -236,7 +236,7 @@ SurfacePtr buildPanel(Runtime& runtime, const std::vector<ButtonPtr>& list, Orie
     const SDL_Point size = panelSize(measured, horizontal, maxWidth, maxHeight, fit);
     SurfacePtr panel = makeSurface16(size.x, size.y);
     if (!panel) return nullptr;
-    SDL_FillRect(panel.get(), nullptr, runtime.view.backgroundColour);
+    SDL_FillRect(panel.get(), nullptr, runtime.view.backgroundColour());
     placeButtons(list, measured, horizontal, panel.get());
     return panel;
 }

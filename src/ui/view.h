@@ -57,34 +57,52 @@ struct ViewVariables {
     Variable *scrollX, *scrollY, *preview, *windowWidth, *windowHeight, *button, *clicked;
 };
 
+// Others set the screen, the picture layers and the values of the
+// presentation variables. The layout, the colours and the scroll position of
+// a frame belong to composition (view.cpp): others read them here.
 class View {
 public:
     ViewVariables v{};
     SDL_Surface* screen = nullptr;  // the program's screen, set by the main program
-    // Panel extents: top, left, right, bottom (the bottom one includes the
-    // status line when it is shown).
-    int top = 32, left = 32, right = 32, bottom = 52;
-    int scrollX = 0, scrollY = 0;
-
-    // Where the world picture was drawn in the last frame.
-    SDL_Rect worldRect{0, 0, 0, 0};
-
     SurfacePtr backgroundLayer;
     SurfacePtr foregroundLayer;
-
-    // Colours of this frame.
-    uint16_t borderColour = 0xFFFF, backgroundColour = 0;
-    SDL_Color labelForeground{255, 255, 255, 255}, labelBackground{0, 0, 0, 255};
-
-    // Last-seen values that trigger a new layout or redraw.
-    int32_t lastConsole = 0, lastStatus = -1, lastMenuTop = -1, lastMenuLeft = -1, lastMenuRight = -1,
-            lastMenuBottom = -1, lastZoom = -1;
-    bool previewDirty = false;
-    std::string lastStatusText;
-    bool pointerOverMenu = false;
-
     std::array<SDL_Cursor*, kCursorCount> cursors{};
     ~View();
+
+    // Panel extents: top, left, right, bottom (the bottom one includes the
+    // status line when it is shown).
+    int top() const { return frame_.top; }
+    int left() const { return frame_.left; }
+    int right() const { return frame_.right; }
+    int bottom() const { return frame_.bottom; }
+    int scrollX() const { return frame_.scrollX; }
+    int scrollY() const { return frame_.scrollY; }
+    // Where the world picture was drawn in the last frame.
+    const SDL_Rect& worldRect() const { return frame_.worldRect; }
+    uint16_t backgroundColour() const { return frame_.backgroundColour; }
+    SDL_Color labelForeground() const { return frame_.labelForeground; }
+    SDL_Color labelBackground() const { return frame_.labelBackground; }
+    // The mouse handler found the pointer over a menu in this frame.
+    void notePointerOverMenu() { frame_.pointerOverMenu = true; }
+
+    struct Frame {
+        int top = 32, left = 32, right = 32, bottom = 52;
+        int scrollX = 0, scrollY = 0;
+        SDL_Rect worldRect{0, 0, 0, 0};
+        // Colours of this frame.
+        uint16_t borderColour = 0xFFFF, backgroundColour = 0;
+        SDL_Color labelForeground{255, 255, 255, 255}, labelBackground{0, 0, 0, 255};
+        // Last-seen values that trigger a new layout or redraw.
+        int32_t lastConsole = 0, lastStatus = -1, lastMenuTop = -1, lastMenuLeft = -1, lastMenuRight = -1,
+                lastMenuBottom = -1, lastZoom = -1;
+        bool previewDirty = false;
+        std::string lastStatusText;
+        bool pointerOverMenu = false;
+    };
+
+private:
+    friend struct ViewAccess;  // composition in view.cpp
+    Frame frame_;
 };
 
 // Creates the presentation variables with their defaults, the cursors (when

@@ -20,19 +20,19 @@ protected:
 TEST_F(Mouse, CellsFollowZoomAndScroll) {
     compose();
     const View& view = runtime.view;
-    hold(view.left + 1, view.top + 1, 0);
+    hold(view.left() + 1, view.top() + 1, 0);
     EXPECT_EQ(value("X"), 1);
     EXPECT_EQ(value("Y"), 1);
     run("SCROLL 100 50\n");
-    hold(view.left + 11, view.top + 21, 0);
+    hold(view.left() + 11, view.top() + 21, 0);
     EXPECT_EQ(value("X"), 111);
     EXPECT_EQ(value("Y"), 71);
     run("ZOOM = 3\nSCROLL 30 30\n");
     compose();
-    hold(view.left + 1, view.top + 1, 0);
+    hold(view.left() + 1, view.top() + 1, 0);
     EXPECT_EQ(value("X"), 11);
     EXPECT_EQ(value("Y"), 11);
-    hold(view.left + 7, view.top + 7, 0);  // two cells to the right and below
+    hold(view.left() + 7, view.top() + 7, 0);  // two cells to the right and below
     EXPECT_EQ(value("X"), 13);
     EXPECT_EQ(value("Y"), 13);
     hold(5, 5, 0);  // outside the world
@@ -45,7 +45,7 @@ TEST_F(Mouse, AStillPointerFollowsTheViewWhenItScrollsOrZooms) {
     test::put(runtime, 101, 51, sand);
     compose();
     const View& view = runtime.view;
-    const int x = view.left + 1, y = view.top + 1;
+    const int x = view.left() + 1, y = view.top() + 1;
     sampleInput(runtime, screen.get(), x, y, 0);
     EXPECT_EQ(value("X"), 1);
     EXPECT_EQ(runtime.input.hoveredName(), "Clear");
@@ -67,7 +67,7 @@ TEST_F(Mouse, AStillPointerFollowsTheViewWhenItScrollsOrZooms) {
 TEST_F(Mouse, StrokesAreInterpolatedWithSolidDraw) {
     run("ON DRAW INC DRAWS\nON MOUSEDOWN INC DOWNS\nON MOUSEUP INC UPS\n");
     compose();
-    const int x0 = runtime.view.left + 20, y0 = runtime.view.top + 20;
+    const int x0 = runtime.view.left() + 20, y0 = runtime.view.top() + 20;
     press(x0, y0);
     EXPECT_EQ(value("DOWNS"), 1);
     EXPECT_EQ(value("DRAWS"), 1);
@@ -90,7 +90,7 @@ TEST_F(Mouse, ButtonsLatchAndDraggableButtonsDrag) {
     compose();
     const MenuButton& once = *runtime.menus.list(kLeftPanel)[0];
     const MenuButton& drag = *runtime.menus.list(kLeftPanel)[1];
-    const int top = runtime.view.top;
+    const int top = runtime.view.top();
     press(10, top + once.y + 10);
     EXPECT_EQ(value("ONCE"), 1);
     EXPECT_EQ(value("X"), 9);  // the position inside the button
@@ -116,7 +116,7 @@ TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     run("MENU SUB ADD TEXT Inside HEX " + hex + " <INC INSIDE>\nMENU TOP ADD TEXT Open HEX " + hex + " <SUBMENU>\n");
     compose();
     const MenuButton& opener = *runtime.menus.list(kTopPanel)[0];
-    const int openerX = runtime.view.left + opener.x + 5, openerY = opener.y + 5;
+    const int openerX = runtime.view.left() + opener.x + 5, openerY = opener.y + 5;
     press(openerX, openerY);
     release(openerX, openerY);
     EXPECT_EQ(runtime.menus.submenuAttachedTo(), kTopPanel);
