@@ -240,7 +240,7 @@ void rectOutline(SDL_Surface* screen, int x, int y, int w, int h, uint16_t colou
     verticalLine(screen, x + w - 1, y, y + h - 1, colour);
 }
 
-// The panel rectangles and their pictures, rebuilt at redraw level 3.
+// The panel rectangles and their pictures, rebuilt at the Panels redraw level.
 void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
     View& view = runtime.view;
     View::Frame& frame = ViewAccess::of(view);
