@@ -40,7 +40,7 @@ void composeLoop(benchmark::State& state, Scene& scene) {
     composeFrame(scene.runtime, scene.screen.get());  // settle the layout after a change
     for (auto _ : state) composeFrame(scene.runtime, scene.screen.get());
     // The world must really be on the screen: count the pixels that show it.
-    const SDL_Rect& rect = scene.runtime.view.worldRect;
+    const SDL_Rect& rect = scene.runtime.view.worldRect();
     int64_t shown = 0;
     for (int y = std::max(rect.y, 0); y < std::min(rect.y + rect.h, scene.screen->h); ++y) {
         for (int x = std::max(rect.x, 0); x < std::min(rect.x + rect.w, scene.screen->w); ++x) {
@@ -92,7 +92,7 @@ void BM_RebuildPanelsSixtyButtons(benchmark::State& state) {
     scene.runtime.parser.parseText(script, 0, std::nullopt);
     composeFrame(scene.runtime, scene.screen.get());
     for (auto _ : state) {
-        scene.runtime.menus.requestRedraw(3);
+        scene.runtime.menus.requestRedraw(Redraw::Panels);
         composeFrame(scene.runtime, scene.screen.get());
     }
 }

@@ -309,10 +309,7 @@ void Program::loopPass() {
 // passes a millisecond apart, because HOLDKEY_, DRAG and the key repeats count
 // passes.
 void Program::waitForWork() {
-    const Input& input = runtime_.input;
-    const bool held = input.previousButtons != 0 || input.latch ||
-                      std::find(input.held.begin(), input.held.end(), true) != input.held.end();
-    if (held) {
+    if (runtime_.input.anythingHeld()) {
         SDL_Delay(1);
         return;
     }
@@ -430,7 +427,7 @@ void Program::screenChanged() {
     windowSizeY_->value = display_->screen()->h;
     layoutWindow(runtime_, display_->screen());
     runtime_.menus.closeSubmenu();
-    runtime_.menus.requestRedraw(3);
+    runtime_.menus.requestRedraw(Redraw::Panels);
 }
 
 void Program::composeFrame() { ef2::composeFrame(runtime_, display_->screen()); }
@@ -488,7 +485,7 @@ void Program::drainEvents() {
     if (now != lastRepeatTick_) {
         lastRepeatTick_ = now;
         for (int code = 0; code < kKeyCodes && !consoleOpen(runtime_); ++code) {
-            if (runtime_.input.held[code] && !pressedThisPoll_[code]) keyDown(runtime_, code);
+            if (runtime_.input.keyHeld(code) && !pressedThisPoll_[code]) keyDown(runtime_, code);
         }
     }
     pressedThisPoll_.fill(false);
@@ -517,7 +514,7 @@ void Program::handleEvent(const SDL_Event& event) {
         case SDL_KEYUP: {
             // Only a key pressed before the console opened is released to the game.
             const int32_t code = legacyKeyCode(event.key.keysym.sym);
-            if (!consoleOpen(runtime_) || (code >= 0 && code < kKeyCodes && runtime_.input.held[code])) {
+            if (!consoleOpen(runtime_) || runtime_.input.keyHeld(code)) {
                 keyUp(runtime_, code);
             }
             break;

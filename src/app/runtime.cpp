@@ -63,10 +63,7 @@ void Runtime::showLinkProgress(std::string_view line) {
 }
 
 void Runtime::releaseStuckInput() {
-    input.held.fill(false);
-    input.previousButtons = 0;
-    input.latch = false;
-    input.dragState = 0;
+    input.releaseAll();
     releaseStuckDesktopInput();
 }
 

@@ -154,7 +154,7 @@ public:
             case Transfer::Font: runtime.fonts.setTextFontFile(parts_.argument); break;
             case Transfer::MenuFont:
                 if (runtime.fonts.setMenuFont(parts_.argument, parts_.number->evaluate(runtime)))
-                    runtime.menus.requestRedraw(3);
+                    runtime.menus.requestRedraw(Redraw::Panels);
                 break;
             default: break;  // LOAD ALL is accepted and does nothing
         }

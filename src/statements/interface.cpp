@@ -28,7 +28,7 @@ public:
         : panel_(panel), clear_(clear), panelText_(std::move(panelText)) {}
     void execute(Runtime& runtime) override {
         if (clear_) runtime.menus.clearMenu(panel_);
-        runtime.menus.requestRedraw(3);
+        runtime.menus.requestRedraw(Redraw::Panels);
     }
     std::string text() const override { return clear_ ? "MENU " + panelText_ + " CLEAR" : "MENU REFRESH"; }
 
@@ -75,7 +75,7 @@ public:
         if (f_.parameters) button->parameters = runtime.interpreter.buildFrame(*f_.parameters);
         prepareIcon(runtime, *button->icon);
         runtime.menus.addMenuButton(f_.panel, std::move(button));
-        runtime.menus.requestRedraw(3);
+        runtime.menus.requestRedraw(Redraw::Panels);
     }
 
     std::string text() const override {
@@ -158,7 +158,7 @@ public:
                 if (group) status.append(group->name);
                 break;
             }
-            case StatusKind::Hovered: status.append(runtime.input.hoveredName); break;
+            case StatusKind::Hovered: status.append(runtime.input.hoveredName()); break;
         }
     }
 
@@ -311,7 +311,7 @@ ActionPtr parseMenu(StatementReader& reader) {
     f.trigger = reader.trigger(*action);
     f.parameters = reader.parameters();
     if (!reader.atEnd()) return nullptr;
-    f.buttonId = reader.runtime.menus.nextButtonId++;
+    f.buttonId = reader.runtime.menus.takeButtonId();
     return std::make_shared<ActionButton>(std::move(f));
 }
 

@@ -23,7 +23,8 @@ SurfacePtr copyOf(SDL_Surface* picture) {
 int numberIn(const std::string& text) { return std::atoi(text.c_str()); }
 
 SurfacePtr label(Runtime& runtime, const std::string& text) {
-    SurfacePtr picture = renderLabel(runtime.fonts.menu(), text, runtime.view.labelForeground, runtime.view.labelBackground);
+    SurfacePtr picture =
+        renderLabel(runtime.fonts.menu(), text, runtime.view.labelForeground(), runtime.view.labelBackground());
     return picture ? std::move(picture) : emptyPicture();
 }
 

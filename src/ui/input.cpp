@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/runtime.h"
@@ -11,6 +12,24 @@
 #include "ui/view.h"
 
 namespace ef2 {
+
+// The only way into the input state: the handlers below change it, the rest
+// of the program goes through Input's public members.
+struct InputAccess {
+    static Input::State& of(Runtime& runtime) { return runtime.input.state_; }
+};
+
+bool Input::anythingHeld() const {
+    return state_.previousButtons != 0 || state_.latch ||
+           std::find(state_.held.begin(), state_.held.end(), true) != state_.held.end();
+}
+
+void Input::releaseAll() {
+    state_.held.fill(false);
+    state_.previousButtons = 0;
+    state_.latch = false;
+    state_.dragState = kNoDrag;
+}
 
 int32_t legacyKeyCode(SDL_Keycode key) {
     if (key >= 'A' && key <= 'Z') return key - 'A' + 'a';
@@ -34,26 +53,26 @@ int32_t legacyKeyCode(SDL_Keycode key) {
         case SDLK_KP_MULTIPLY: return 268;
         case SDLK_KP_MINUS: return 269;
         case SDLK_KP_PLUS: return 270;
-        case SDLK_KP_ENTER: return 271;
+        case SDLK_KP_ENTER: return kKeyKeypadEnter;
         case SDLK_KP_EQUALS: return 272;
-        case SDLK_UP: return 273;
-        case SDLK_DOWN: return 274;
-        case SDLK_RIGHT: return 275;
-        case SDLK_LEFT: return 276;
+        case SDLK_UP: return kKeyUp;
+        case SDLK_DOWN: return kKeyDown;
+        case SDLK_RIGHT: return kKeyRight;
+        case SDLK_LEFT: return kKeyLeft;
         case SDLK_INSERT: return 277;
-        case SDLK_HOME: return 278;
-        case SDLK_END: return 279;
-        case SDLK_PAGEUP: return 280;
-        case SDLK_PAGEDOWN: return 281;
+        case SDLK_HOME: return kKeyHome;
+        case SDLK_END: return kKeyEnd;
+        case SDLK_PAGEUP: return kKeyPageUp;
+        case SDLK_PAGEDOWN: return kKeyPageDown;
         case SDLK_NUMLOCKCLEAR: return 300;
         case SDLK_CAPSLOCK: return 301;
         case SDLK_SCROLLLOCK: return 302;
-        case SDLK_RSHIFT: return 303;
-        case SDLK_LSHIFT: return 304;
-        case SDLK_RCTRL: return 305;
-        case SDLK_LCTRL: return 306;
-        case SDLK_RALT: return 307;
-        case SDLK_LALT: return 308;
+        case SDLK_RSHIFT: return kKeyRightShift;
+        case SDLK_LSHIFT: return kKeyLeftShift;
+        case SDLK_RCTRL: return kKeyRightCtrl;
+        case SDLK_LCTRL: return kKeyLeftCtrl;
+        case SDLK_RALT: return kKeyRightAlt;
+        case SDLK_LALT: return kKeyLeftAlt;
         case SDLK_LGUI: return 311;
         case SDLK_RGUI: return 312;
         case SDLK_MODE: return 313;
@@ -73,7 +92,7 @@ int32_t legacyKeyCode(SDL_Keycode key) {
 void bindInputVariables(Runtime& runtime) {
     VariableTable& t = runtime.variables;
     auto bind = [&t](const char* name) { return t.obtain(name, 0, false); };
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     // The rest (BUTTON, CLICKED, ABSX, ABSY, the modifiers, LASTACTIONMSEC,
     // LASTACTIONFRAME, MSEC) are created on first use, not before the start
     // file runs.
@@ -90,20 +109,18 @@ void bindInputVariables(Runtime& runtime) {
 namespace {
 
 void noteAction(Runtime& runtime) {
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     VariableTable& table = runtime.variables;
     onFirstUse(table, v.lastActionMsec, "LASTACTIONMSEC")->value = onFirstUse(table, v.msec, "MSEC")->value;
     onFirstUse(table, v.lastActionFrame, "LASTACTIONFRAME")->value = v.frame->value;
 }
-
-bool keyHeld(const Input& input, int32_t code) { return code >= 0 && code < kKeyCodes && input.held[code]; }
 
 void runNamed(Runtime& runtime, const char* name) {
     runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain(name));
 }
 
 void setMouseVariables(Runtime& runtime, int x, int y, int buttons, int clicked) {
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     v.x->value = x;
     v.y->value = y;
     onFirstUse(runtime.variables, v.button, "BUTTON")->value = buttons;
@@ -111,7 +128,7 @@ void setMouseVariables(Runtime& runtime, int x, int y, int buttons, int clicked)
 }
 
 void bindModifiers(Runtime& runtime) {
-    InputVariables& v = runtime.input.v;
+    InputVariables& v = InputAccess::of(runtime).v;
     if (v.numLock) return;
     VariableTable& table = runtime.variables;
     onFirstUse(table, v.ctrl, "CTRL");
@@ -128,7 +145,7 @@ void bindModifiers(Runtime& runtime) {
 }
 
 void showCursor(Runtime& runtime, int number) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     if (number == input.cursorShown) return;
     input.cursorShown = number;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
@@ -145,13 +162,13 @@ bool strictlyInside(int x, int y, const SDL_Rect& rect) {
 bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
     View& view = runtime.view;
     const bool newPress = clicked && buttons != 0;
-    const bool panelsShown = view.top != 0 && view.right != 0;
+    const bool panelsShown = view.top() != 0 && view.right() != 0;
     auto act = [&] {
-        if (buttons & 1) {
+        if (buttons & kLeftButton) {
             view.v.console->value = view.v.console->value == 0 ? 1 : 0;
-        } else if (buttons & 2) {
+        } else if (buttons & kMiddleButton) {
             runProgram({"x-terminal-emulator", "-e", "telnet", "localhost", std::to_string(runtime.network.port())}, false);
-        } else if (buttons & 4) {
+        } else if (buttons & kRightButton) {
             runProgram({"xdg-open", "console.txt"}, false);
         }
     };
@@ -184,22 +201,22 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
     Menus& menus = runtime.menus;
     View& view = runtime.view;
     const bool sidePanel = panelIndex == kLeftPanel || panelIndex == kRightPanel;
-    Orientation orientation = menus.submenuOrientation;
+    Orientation orientation = menus.submenuOrientation();
     if (orientation == Orientation::FromPanel) orientation = sidePanel ? Orientation::Horizontal : Orientation::Vertical;
-    const int maxWidth = sidePanel ? screen->w - view.left - view.right : 0;
-    const int maxHeight = sidePanel ? 0 : screen->h - view.top - view.bottom;
+    const int maxWidth = sidePanel ? screen->w - view.left() - view.right() : 0;
+    const int maxHeight = sidePanel ? 0 : screen->h - view.top() - view.bottom();
     PanelState& sub = menus.panels[kSubmenu];
-    sub.picture = buildPanel(runtime, menus.lists[kSubmenu], orientation, maxWidth, maxHeight, true);
+    sub.picture = buildPanel(runtime, menus.list(kSubmenu), orientation, maxWidth, maxHeight, true);
     if (!sub.picture) {
-        menus.submenuState = kSubmenuClosed;
+        menus.dropSubmenu();
         return;
     }
     const int w = sub.picture->w, h = sub.picture->h;
     switch (panelIndex) {
-        case kTopPanel: menus.submenuX = button.x + button.w / 2 - w / 2; menus.submenuY = button.y + button.h; break;
-        case kLeftPanel: menus.submenuX = button.x + button.w; menus.submenuY = button.y; break;
-        case kRightPanel: menus.submenuX = button.x - w; menus.submenuY = button.y; break;
-        default: menus.submenuX = button.x + button.w / 2 - w / 2; menus.submenuY = button.y - h; break;
+        case kTopPanel: menus.placeSubmenu(button.x + button.w / 2 - w / 2, button.y + button.h); break;
+        case kLeftPanel: menus.placeSubmenu(button.x + button.w, button.y); break;
+        case kRightPanel: menus.placeSubmenu(button.x - w, button.y); break;
+        default: menus.placeSubmenu(button.x + button.w / 2 - w / 2, button.y - h); break;
     }
 }
 
@@ -207,21 +224,17 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
 // requested fixed one open, or close an open one that does not stay.
 void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
     Menus& menus = runtime.menus;
-    if (menus.submenuState == kSubmenuRequestedAtButton) {
-        if (menus.lists[kSubmenu].empty()) {
-            menus.submenuState = kSubmenuClosed;
+    if (menus.submenuState() == SubmenuState::RequestedAtButton) {
+        if (menus.list(kSubmenu).empty()) {
+            menus.dropSubmenu();
             return;
         }
-        const int attached = panelIndex == kSubmenu ? menus.submenuPanel : panelIndex;
-        menus.submenuState = attached;
-        menus.submenuPanel = attached;
+        const int attached = panelIndex == kSubmenu ? menus.submenuPanel() : panelIndex;
+        menus.attachSubmenu(attached);
         placeSubmenuNextTo(runtime, screen, attached, button);
-        menus.requestRedraw(3);
-    } else if (menus.submenuState == kSubmenuRequestedFixed) {
-        menus.submenuState = kSubmenuOpenFixed;
-        menus.requestRedraw(3);
-    } else if (menus.submenuState >= 0 && !menus.submenuStays) {
-        menus.closeSubmenu();
+        menus.requestRedraw(Redraw::Panels);
+    } else {
+        menus.pressed();
     }
 }
 
@@ -229,18 +242,19 @@ void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, co
 // hit in it. Returns true when some panel contained the pointer.
 bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked, bool& buttonHit) {
     Menus& menus = runtime.menus;
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     const int order[] = {kSubmenu, kBottomPanel, kRightPanel, kLeftPanel, kTopPanel};
     for (int panelIndex : order) {
         PanelState& panel = menus.panels[panelIndex];
         if (!panel.picture) continue;
-        if (panelIndex == kSubmenu && menus.submenuState < 0) continue;
+        if (panelIndex == kSubmenu && !menus.submenuShown()) continue;
         if (!strictlyInside(x, y, panel.rect)) continue;
-        const bool alongY = panelIndex == kSubmenu ? !(menus.submenuState == kTopPanel || menus.submenuState == kBottomPanel)
+        const int attached = menus.submenuAttachedTo();
+        const bool alongY = panelIndex == kSubmenu ? !(attached == kTopPanel || attached == kBottomPanel)
                                                    : (panelIndex == kLeftPanel || panelIndex == kRightPanel);
         panel.pointerAlong = alongY ? y - panel.rect.y : x - panel.rect.x;
-        runtime.view.pointerOverMenu = true;
-        for (const ButtonPtr& buttonPointer : menus.lists[panelIndex]) {
+        runtime.view.notePointerOverMenu();
+        for (const ButtonPtr& buttonPointer : menus.list(panelIndex)) {
             MenuButton& button = *buttonPointer;
             if (!button.icon || button.icon->type == "SEPARATOR" || button.icon->type == "SEPERATOR" ||
                 button.width == 0) {
@@ -249,7 +263,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
             SDL_Rect rect = buttonRect(panel, button, panelIndex == kSubmenu ? alongY : alongY);
             if (!strictlyInside(x, y, rect)) continue;
             buttonHit = true;
-            const bool otherDrag = input.dragState > 1 && input.dragState != button.buttonId;
+            const bool otherDrag = input.dragState > kDragOverWorld && input.dragState != button.buttonId;
             if (!otherDrag) input.hoveredName = button.name;
             if ((clicked || buttons != 0) && button.trigger && !otherDrag) {
                 if (button.draggable) {
@@ -274,7 +288,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
 // A press over the world runs MOUSEDOWN, DRAG and DRAW; a drag runs DRAW at
 // every cell of the straight line from the last one when SOLIDDRAW is set.
 void worldActions(Runtime& runtime, const Cell& cell, int buttons, int clicked) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     setMouseVariables(runtime, cell.x, cell.y, buttons, 0);
     runNamed(runtime, "MOUSEMOVE");
     if (buttons == 0) return;
@@ -295,7 +309,7 @@ void worldActions(Runtime& runtime, const Cell& cell, int buttons, int clicked) 
         setMouseVariables(runtime, cell.x, cell.y, buttons, clicked);
         runNamed(runtime, "DRAW");
     }
-    input.dragState = 1;
+    input.dragState = kDragOverWorld;
 }
 
 }  // namespace
@@ -307,7 +321,7 @@ void fireKeyTrigger(Runtime& runtime, const char* prefix, int32_t keyCode) {
 }
 
 void keyDown(Runtime& runtime, int32_t keyCode) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     if (input.v.showKeyCode->value == 1) runtime.printLine("Pressed Key: " + std::to_string(keyCode), 0);
     if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
     if (keyCode < kKeyCodes) input.held[keyCode] = true;
@@ -324,7 +338,7 @@ void keyDown(Runtime& runtime, int32_t keyCode) {
 }
 
 void keyUp(Runtime& runtime, int32_t keyCode) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
     if (keyCode < kKeyCodes) input.held[keyCode] = false;
     fireKeyTrigger(runtime, "KEYUP_", keyCode);
@@ -367,14 +381,14 @@ void consoleText(Runtime& runtime, std::string_view utf8) {
 }
 
 int effectiveButtons(Runtime& runtime, int mask) {
-    const Input& input = runtime.input;
-    if (keyHeld(input, input.v.rightClick->value)) return 4;
-    if (keyHeld(input, input.v.middleClick->value)) return 2;
+    const InputVariables& v = InputAccess::of(runtime).v;
+    if (runtime.input.keyHeld(v.rightClick->value)) return kRightButton;
+    if (runtime.input.keyHeld(v.middleClick->value)) return kMiddleButton;
     return mask & 0xFF;
 }
 
 void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     View& view = runtime.view;
     Menus& menus = runtime.menus;
     const Cell cell = cellAt(runtime, x, y);
@@ -383,28 +397,28 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
         if (buttons != 0) return;
         input.latch = false;
     }
-    if (buttons == 0 && input.dragState != 0) {
-        input.dragState = 0;
+    if (buttons == 0 && input.dragState != kNoDrag) {
+        input.dragState = kNoDrag;
         setMouseVariables(runtime, cell.x, cell.y, 0, clicked);
         runNamed(runtime, "MOUSEUP");
     }
     // A pointer that stands still over a view that scrolled or zoomed is over
     // another cell: the cell, the name under it and the preview follow.
-    const bool viewMoved = view.scrollX != input.lastScrollX || view.scrollY != input.lastScrollY ||
+    const bool viewMoved = view.scrollX() != input.lastScrollX || view.scrollY() != input.lastScrollY ||
                            view.v.zoom->value != input.lastZoom;
     if (x == input.lastX && y == input.lastY && buttons == 0 && clicked == 0 && !viewMoved) return;
     input.lastX = x;
     input.lastY = y;
-    input.lastScrollX = view.scrollX;
-    input.lastScrollY = view.scrollY;
+    input.lastScrollX = view.scrollX();
+    input.lastScrollY = view.scrollY();
     input.lastZoom = view.v.zoom->value;
 
     const PanelState& sub = menus.panels[kSubmenu];
-    const bool inSubmenu = menus.submenuState >= 0 && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
+    const bool inSubmenu = menus.submenuShown() && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
                            y - 1 > sub.rect.y && y - 1 < sub.rect.y + sub.rect.h;
-    const bool inWorldArea = x > view.left && x < screen->w - view.right && y > view.top &&
-                             y < screen->h - view.bottom;
-    const bool dragging = input.dragState != 0;
+    const bool inWorldArea = x > view.left() && x < screen->w - view.right() && y > view.top() &&
+                             y < screen->h - view.bottom();
+    const bool dragging = input.dragState != kNoDrag;
     if (inWorldArea && !inSubmenu) {
         input.mouseInWorld = true;
         showCursor(runtime, ((view.v.cursor->value % kCursorCount) + kCursorCount) % kCursorCount);
@@ -428,23 +442,16 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     bool buttonHit = false;
     const bool inPanel = handlePanels(runtime, screen, x, y, buttons, clicked, buttonHit);
     if (buttonHit) return;
-    if (!inPanel && inWorldArea && input.dragState <= 1) worldActions(runtime, cell, buttons, clicked);
+    if (!inPanel && inWorldArea && input.dragState <= kDragOverWorld) worldActions(runtime, cell, buttons, clicked);
     // A press that hits no button opens a submenu requested at a fixed place,
     // or closes an open one that does not stay.
-    if (buttons != 0) {
-        if (menus.submenuState == kSubmenuRequestedFixed) {
-            menus.submenuState = kSubmenuOpenFixed;
-            menus.requestRedraw(3);
-        } else if (menus.submenuState >= 0 && !menus.submenuStays) {
-            menus.closeSubmenu();
-        }
-    }
+    if (buttons != 0) menus.pressed();
     input.lastCellX = cell.x;
     input.lastCellY = cell.y;
 }
 
 void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons) {
-    Input& input = runtime.input;
+    Input::State& input = InputAccess::of(runtime);
     VariableTable& table = runtime.variables;
     Variable* absX = onFirstUse(table, input.v.absX, "ABSX");
     Variable* absY = onFirstUse(table, input.v.absY, "ABSY");

@@ -30,6 +30,13 @@ constexpr int32_t kKeyBackspace = 8, kKeyReturn = 13, kKeyEscape = 27, kKeyDelet
                   kKeyPageUp = 280, kKeyPageDown = 281, kKeyRightShift = 303, kKeyLeftShift = 304,
                   kKeyRightCtrl = 305, kKeyLeftCtrl = 306, kKeyRightAlt = 307, kKeyLeftAlt = 308;
 
+// The mouse button mask the handler takes and BUTTON reports.
+constexpr int kLeftButton = 1, kMiddleButton = 2, kRightButton = 4;
+
+// What the pointer drags: nothing, a stroke over the world, or else the
+// draggable button with that id (button ids start far above these two).
+constexpr int kNoDrag = 0, kDragOverWorld = 1;
+
 struct InputVariables {
     Variable *x, *y, *button, *clicked, *absX, *absY;
     Variable *ctrl, *shift, *alt, *leftCtrl, *leftShift, *leftAlt, *rightCtrl, *rightShift, *rightAlt;
@@ -37,20 +44,42 @@ struct InputVariables {
     Variable *showKeyCode, *keyRepeatDelay, *keyRepeatRate, *rightClick, *middleClick;
 };
 
+// The input state belongs to the handlers in input.cpp; the rest of the
+// program asks about it and may release everything at once.
 class Input {
 public:
-    InputVariables v{};
-    std::array<uint32_t, kKeyRepeatCounters> repeatCounters{};
-    std::array<bool, kKeyCodes> held{};
-    uint8_t previousButtons = 0;
-    int lastX = -1, lastY = -1;          // the last pointer position given to the handler
-    int lastScrollX = 0, lastScrollY = 0, lastZoom = 0;  // the view at that time
-    int lastCellX = 0, lastCellY = 0;    // the last world cell, for strokes
-    int dragState = 0;                   // 0 nothing, 1 over the world, else a button id
-    bool latch = false;                  // a press on a button is held
-    bool mouseInWorld = false;
-    std::string hoveredName = "Nothing";
-    int cursorShown = 0;
+    bool keyHeld(int32_t code) const { return code >= 0 && code < kKeyCodes && state_.held[code]; }
+    // A key, a mouse button or a press on a button is held down.
+    bool anythingHeld() const;
+    // Forgets held keys and buttons, as when the window loses the keyboard.
+    void releaseAll();
+
+    bool mouseInWorld() const { return state_.mouseInWorld; }
+    // The element name under the pointer, or "Nothing".
+    const std::string& hoveredName() const { return state_.hoveredName; }
+    // The last world cell the pointer was over, where strokes continue.
+    int lastCellX() const { return state_.lastCellX; }
+    int lastCellY() const { return state_.lastCellY; }
+    int dragState() const { return state_.dragState; }
+
+    struct State {
+        InputVariables v{};
+        std::array<uint32_t, kKeyRepeatCounters> repeatCounters{};
+        std::array<bool, kKeyCodes> held{};
+        uint8_t previousButtons = 0;
+        int lastX = -1, lastY = -1;          // the last pointer position given to the handler
+        int lastScrollX = 0, lastScrollY = 0, lastZoom = 0;  // the view at that time
+        int lastCellX = 0, lastCellY = 0;    // the last world cell, for strokes
+        int dragState = kNoDrag;             // kNoDrag, kDragOverWorld or a button id
+        bool latch = false;                  // a press on a button is held
+        bool mouseInWorld = false;
+        std::string hoveredName = "Nothing";
+        int cursorShown = 0;
+    };
+
+private:
+    friend struct InputAccess;  // the handlers in input.cpp
+    State state_;
 };
 
 void bindInputVariables(Runtime& runtime);

@@ -10,40 +10,54 @@
 namespace ef2 {
 
 void Menus::clearMenu(int panel) {
-    if (panel >= 0 && panel < kPanelCount) lists[panel].clear();
-    requestRedraw(3);
+    if (panel >= 0 && panel < kPanelCount) lists_[panel].clear();
+    requestRedraw(Redraw::Panels);
 }
 
 void Menus::addMenuButton(int panel, ButtonPtr button) {
-    if (panel >= 0 && panel < kPanelCount) lists[panel].push_back(std::move(button));
-    requestRedraw(3);
+    if (panel >= 0 && panel < kPanelCount) lists_[panel].push_back(std::move(button));
+    requestRedraw(Redraw::Panels);
 }
 
 void Menus::requestSubmenu(bool stay, Orientation orientation) {
-    submenuState = kSubmenuRequestedAtButton;
-    submenuStays = stay;
-    submenuOrientation = orientation;
+    submenuState_ = SubmenuState::RequestedAtButton;
+    submenuStays_ = stay;
+    submenuOrientation_ = orientation;
 }
 
 void Menus::openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, int x, int y) {
     if (orientation == Orientation::FromPanel) orientation = Orientation::Vertical;
-    submenuStays = stay;
-    submenuOrientation = orientation;
-    if (lists[kSubmenu].empty()) {
-        submenuState = kSubmenuClosed;
+    submenuStays_ = stay;
+    submenuOrientation_ = orientation;
+    if (lists_[kSubmenu].empty()) {
+        submenuState_ = SubmenuState::Closed;
         return;
     }
     int windowHeight = runtime.view.v.windowHeight ? runtime.view.v.windowHeight->value : 0;
-    panels[kSubmenu].picture = buildPanel(runtime, lists[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
-    submenuX = x;
-    submenuY = y;
-    submenuState = kSubmenuRequestedFixed;
-    requestRedraw(3);
+    panels[kSubmenu].picture = buildPanel(runtime, lists_[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
+    submenuX_ = x;
+    submenuY_ = y;
+    submenuState_ = SubmenuState::RequestedFixed;
+    requestRedraw(Redraw::Panels);
 }
 
 void Menus::closeSubmenu() {
-    submenuState = kSubmenuClosed;
-    requestRedraw(3);
+    submenuState_ = SubmenuState::Closed;
+    requestRedraw(Redraw::Panels);
+}
+
+void Menus::attachSubmenu(int panel) {
+    submenuState_ = SubmenuState::OpenAtPanel;
+    submenuPanel_ = panel;
+}
+
+void Menus::pressed() {
+    if (submenuState_ == SubmenuState::RequestedFixed) {
+        submenuState_ = SubmenuState::OpenFixed;
+        requestRedraw(Redraw::Panels);
+    } else if (submenuShown() && !submenuStays_) {
+        closeSubmenu();
+    }
 }
 
 namespace {
@@ -80,6 +94,14 @@ struct Placement {
     SurfacePtr picture;
 };
 
+// A list measured into lines, and where each line starts across the panel
+// once the panel is sized.
+struct PanelLines {
+    std::vector<Line> lines = std::vector<Line>(1);
+    std::vector<Placement> placements;
+    std::vector<int> lineStart;
+};
+
 void drawFrame(SDL_Surface* picture, const MenuButton& button, int x, int y, int w, int h) {
     Layer layer = layerOf(picture);
     const uint16_t colour = rgb565(static_cast<uint8_t>(button.frameRed), static_cast<uint8_t>(button.frameGreen),
@@ -87,56 +109,67 @@ void drawFrame(SDL_Surface* picture, const MenuButton& button, int x, int y, int
     forRectOutline(layer, x, y, w - 1, h - 1, [&](int64_t px, int64_t py) { layer.at(px, py) = colour; });
 }
 
-}  // namespace
+// A SEPARATOR adds fixed space for a positive number, a flexible gap for 0,
+// and an overlap that the next icons use up for a negative number.
+void measureSeparator(Line& line, int number) {
+    if (number == 0) ++line.flexibleGaps;
+    if (number < 0) line.overlap = saturatingAdd(line.overlap, -number);
+    if (number > 0) line.along = saturatingAdd(line.along, number);
+}
 
-// Measures every entry into lines (NEWLINE starts a line, SEPARATOR adds
-// space: flexible for 0, overlap for negative numbers), then places the icons
-// line by line; flexible gaps share what is left of the panel's length.
-SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
-                      int maxHeight, bool fit) {
-    const bool horizontal = orientation != Orientation::Vertical;
-    std::vector<Line> lines(1);
-    std::vector<Placement> placements(list.size());
+void measureIcon(Line& line, int along, int across) {
+    line.across = std::max(line.across, across);
+    if (line.overlap > along) {
+        line.overlap -= along;
+    } else {
+        line.along = saturatingAdd(line.along, along - line.overlap);
+        line.overlap = 0;
+    }
+}
+
+void dropEmptyLastLines(std::vector<Line>& lines) {
+    while (lines.size() > 1 && lines.back().along == 0) lines.pop_back();
+}
+
+// Measures every entry into lines and renders the icons. NEWLINE starts a
+// line (its number, when not 0, sets the thickness of the line it ends).
+PanelLines measureLines(Runtime& runtime, const std::vector<ButtonPtr>& list, bool horizontal) {
+    PanelLines measured;
+    std::vector<Line>& lines = measured.lines;
+    measured.placements.resize(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        MenuButton& button = *list[i];
+        const MenuButton& button = *list[i];
         if (!button.icon) continue;
         const std::string& type = button.icon->type;
         const int number = gapOf(button.icon->argument);
         if (type == "NEWLINE" && lines.size() < kMaxPanelLines) {
             // Empty lines at the end collapse into the last one that holds something.
-            while (lines.size() > 1 && lines.back().along == 0) lines.pop_back();
+            dropEmptyLastLines(lines);
             if (number != 0) lines.back().across = number;
             lines.emplace_back();
-            placements[i] = Placement{static_cast<int>(lines.size()) - 1, true, nullptr};
+            measured.placements[i] = Placement{static_cast<int>(lines.size()) - 1, true, nullptr};
             continue;
         }
-        Line& line = lines.back();
-        placements[i].line = static_cast<int>(lines.size()) - 1;
+        measured.placements[i].line = static_cast<int>(lines.size()) - 1;
         if (isSeparator(type)) {
-            if (number == 0) ++line.flexibleGaps;
-            if (number < 0) line.overlap = saturatingAdd(line.overlap, -number);
-            if (number > 0) line.along = saturatingAdd(line.along, number);
+            measureSeparator(lines.back(), number);
             continue;
         }
         SurfacePtr picture = renderIcon(runtime, *button.icon);
-        const int along = horizontal ? picture->w : picture->h;
-        const int across = horizontal ? picture->h : picture->w;
-        line.across = std::max(line.across, across);
-        if (line.overlap > along) {
-            line.overlap -= along;
-        } else {
-            line.along = saturatingAdd(line.along, along - line.overlap);
-            line.overlap = 0;
-        }
-        placements[i].picture = std::move(picture);
+        measureIcon(lines.back(), horizontal ? picture->w : picture->h, horizontal ? picture->h : picture->w);
+        measured.placements[i].picture = std::move(picture);
     }
-    while (lines.size() > 1 && lines.back().along == 0) lines.pop_back();
-    if (lines.back().across == 0 || lines.back().along == 0) return nullptr;
+    dropEmptyLastLines(lines);
+    return measured;
+}
 
+// The picture's size: the longest line by the lines' total thickness, at
+// least the space given unless it should fit its buttons, and within the
+// limits above. Notes where each line starts.
+SDL_Point panelSize(PanelLines& measured, bool horizontal, int maxWidth, int maxHeight, bool fit) {
     int longest = 0, thickness = 0;
-    std::vector<int> lineStart;
-    for (const Line& line : lines) {
-        lineStart.push_back(thickness);
+    for (const Line& line : measured.lines) {
+        measured.lineStart.push_back(thickness);
         longest = std::max(longest, line.along);
         thickness = saturatingAdd(thickness, line.across);
     }
@@ -150,16 +183,19 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
     if (int64_t{width} * height > kMaxPanelPixels) {
         (horizontal ? height : width) = static_cast<int>(kMaxPanelPixels / (horizontal ? width : height));
     }
-    SurfacePtr panel = makeSurface16(width, height);
-    if (!panel) return nullptr;
-    SDL_FillRect(panel.get(), nullptr, runtime.view.backgroundColour);
-    const int panelLength = horizontal ? panel->w : panel->h;
+    return SDL_Point{width, height};
+}
 
+// Places the icons line by line into the panel picture and notes where each
+// button went; flexible gaps share what is left of the panel's length.
+void placeButtons(const std::vector<ButtonPtr>& list, const PanelLines& measured, bool horizontal, SDL_Surface* panel) {
+    const std::vector<Line>& lines = measured.lines;
+    const int panelLength = horizontal ? panel->w : panel->h;
     int along = 0, currentLine = -1;
     for (std::size_t i = 0; i < list.size(); ++i) {
         MenuButton& button = *list[i];
         if (!button.icon) continue;
-        const Placement& placement = placements[i];
+        const Placement& placement = measured.placements[i];
         if (placement.line >= static_cast<int>(lines.size())) break;
         if (placement.line != currentLine) {
             currentLine = placement.line;
@@ -175,17 +211,33 @@ SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientatio
             continue;
         }
         SDL_Surface* picture = placement.picture.get();
-        int x = horizontal ? along : lineStart[currentLine] + (line.across - picture->w) / 2;
-        int y = horizontal ? lineStart[currentLine] : along;
+        const int lineStart = measured.lineStart[currentLine];
+        int x = horizontal ? along : lineStart + (line.across - picture->w) / 2;
+        int y = horizontal ? lineStart : along;
         SDL_Rect target{x, y, 0, 0};
-        SDL_BlitSurface(picture, nullptr, panel.get(), &target);
-        if (button.framed) drawFrame(panel.get(), button, x, y, picture->w, picture->h);
+        SDL_BlitSurface(picture, nullptr, panel, &target);
+        if (button.framed) drawFrame(panel, button, x, y, picture->w, picture->h);
         button.x = x;
         button.y = y;
         button.width = picture->w;
         button.height = picture->h;
         along = saturatingAdd(along, horizontal ? picture->w : picture->h);
     }
+}
+
+}  // namespace
+
+// Measures the entries into lines, sizes the picture, then places the icons.
+SurfacePtr buildPanel(Runtime& runtime, const std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
+                      int maxHeight, bool fit) {
+    const bool horizontal = orientation != Orientation::Vertical;
+    PanelLines measured = measureLines(runtime, list, horizontal);
+    if (measured.lines.back().across == 0 || measured.lines.back().along == 0) return nullptr;
+    const SDL_Point size = panelSize(measured, horizontal, maxWidth, maxHeight, fit);
+    SurfacePtr panel = makeSurface16(size.x, size.y);
+    if (!panel) return nullptr;
+    SDL_FillRect(panel.get(), nullptr, runtime.view.backgroundColour());
+    placeButtons(list, measured, horizontal, panel.get());
     return panel;
 }
 

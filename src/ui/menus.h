@@ -2,7 +2,7 @@
 // The four menu panels around the world view and the floating submenu.
 //
 // Scripts add buttons with MENU; the panels are laid out into one picture
-// each when the redraw level reaches 3, blitted every frame, scrolled with the
+// each at the Panels redraw level, blitted every frame, scrolled with the
 // pointer when they are longer than their space, and hit-tested by the mouse
 // handler, which runs a clicked button's trigger with its parameter frame.
 
@@ -51,48 +51,87 @@ struct PanelState {
     int pointerAlong = 0;  // the pointer's last position along the panel
 };
 
-// Submenu states: closed, requested (next to the clicked button or at a fixed
-// position), open and attached to a panel (0..3), or open at a fixed position.
-constexpr int kSubmenuClosed = -1;
-constexpr int kSubmenuRequestedAtButton = -2;
-constexpr int kSubmenuRequestedFixed = -4;
-constexpr int kSubmenuOpenFixed = 4;
+// How much the next frame repaints. Requests only ever raise the level;
+// composition resets it to Nothing. The order matters: each level includes the
+// work of the ones below it.
+enum class Redraw : int {
+    Nothing = 0,
+    View = 2,    // repaint the background, the frame and the world view
+    Panels = 3,  // also rebuild the panel pictures
+};
 
+// The floating submenu: closed; requested by a button's trigger (to open next
+// to that button once the click is done) or at a fixed position (to open at
+// the next press); open next to a panel's button; or open at a fixed position.
+enum class SubmenuState { Closed, RequestedAtButton, RequestedFixed, OpenAtPanel, OpenFixed };
+
+// Statements change the menus through the members below (buttons, redraw
+// requests, the submenu's requests). The panel pictures and where they were
+// drawn are the ui's working state: composition writes them and the mouse
+// handler reads them and notes the pointer's place along them.
 class Menus {
 public:
-    std::array<std::vector<ButtonPtr>, kPanelCount> lists;
     std::array<PanelState, kPanelCount> panels;
 
-    // 0 nothing extra, 2 repaint background, frame and view, 3 also rebuild
-    // the panel pictures. Composition resets it.
-    int redrawLevel = 3;
-    void requestRedraw(int level) {
-        if (redrawLevel < level) redrawLevel = level;
-    }
-
-    // Every button statement takes the next id when it is parsed.
-    int32_t nextButtonId = 1000;
-
+    const std::vector<ButtonPtr>& list(int panel) const { return lists_[panel]; }
     void clearMenu(int panel);
     void addMenuButton(int panel, ButtonPtr button);
+    // Every button statement takes the next id when it is parsed.
+    int32_t takeButtonId() { return nextButtonId_++; }
 
-    int submenuState = kSubmenuClosed;
-    bool submenuStays = false;
-    Orientation submenuOrientation = Orientation::FromPanel;
-    int submenuX = 0, submenuY = 0;
-    int submenuPanel = kTopPanel;  // the panel it was last attached to
+    Redraw redrawLevel() const { return redrawLevel_; }
+    void requestRedraw(Redraw level) {
+        if (redrawLevel_ < level) redrawLevel_ = level;
+    }
+    void frameComposed() { redrawLevel_ = Redraw::Nothing; }
 
     void requestSubmenu(bool stay, Orientation orientation);
     void openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, int x, int y);
     void closeSubmenu();
-    bool submenuOpen() const { return submenuState >= 0 && panels[kSubmenu].picture != nullptr; }
+    // A requested submenu that cannot open is forgotten.
+    void dropSubmenu() { submenuState_ = SubmenuState::Closed; }
+    // Opens the requested submenu next to a button of `panel`.
+    void attachSubmenu(int panel);
+    // A press that asked for no submenu: one requested at a fixed position
+    // opens, an open one that does not stay closes.
+    void pressed();
+    void placeSubmenu(int x, int y) {
+        submenuX_ = x;
+        submenuY_ = y;
+    }
+
+    SubmenuState submenuState() const { return submenuState_; }
+    Orientation submenuOrientation() const { return submenuOrientation_; }
+    int submenuX() const { return submenuX_; }
+    int submenuY() const { return submenuY_; }
+    // The panel the submenu is or was last attached to.
+    int submenuPanel() const { return submenuPanel_; }
+    bool submenuShown() const {
+        return submenuState_ == SubmenuState::OpenAtPanel || submenuState_ == SubmenuState::OpenFixed;
+    }
+    bool submenuOpen() const { return submenuShown() && panels[kSubmenu].picture != nullptr; }
+    // The panel the open submenu belongs to, or kSubmenu when it is open at a
+    // fixed position.
+    int submenuAttachedTo() const {
+        return submenuState_ == SubmenuState::OpenAtPanel ? submenuPanel_ : int{kSubmenu};
+    }
+
+private:
+    std::array<std::vector<ButtonPtr>, kPanelCount> lists_;
+    Redraw redrawLevel_ = Redraw::Panels;
+    int32_t nextButtonId_ = 1000;
+    SubmenuState submenuState_ = SubmenuState::Closed;
+    bool submenuStays_ = false;
+    Orientation submenuOrientation_ = Orientation::FromPanel;
+    int submenuX_ = 0, submenuY_ = 0;
+    int submenuPanel_ = kTopPanel;
 };
 
 // Lays out a list of buttons into one picture (see the algorithm in menus.cpp).
 // Horizontal panels run along x; `fit` makes the picture exactly as big as the
 // buttons need, otherwise it is at least maxWidth x maxHeight. Null when the
 // list shows nothing.
-SurfacePtr buildPanel(Runtime& runtime, std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
+SurfacePtr buildPanel(Runtime& runtime, const std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
                       int maxHeight, bool fit);
 
 }  // namespace ef2

@@ -94,6 +94,13 @@ SDL_Cursor* makeCursor(const CursorShape& shape) {
 
 }  // namespace
 
+// The only way into a frame's state: composition below changes it, the rest
+// of the program reads it through View's public members.
+struct ViewAccess {
+    static View::Frame& of(View& view) { return view.frame_; }
+    static const View::Frame& of(const View& view) { return view.frame_; }
+};
+
 View::~View() {
     for (SDL_Cursor* cursor : cursors) {
         if (cursor) SDL_FreeCursor(cursor);
@@ -104,15 +111,18 @@ View::~View() {
 // created the first time the view scrolls.
 static void showScroll(Runtime& runtime) {
     View& view = runtime.view;
-    onFirstUse(runtime.variables, view.v.scrollX, "SCROLLX")->value = view.scrollX;
-    onFirstUse(runtime.variables, view.v.scrollY, "SCROLLY")->value = view.scrollY;
+    View::Frame& frame = ViewAccess::of(view);
+    onFirstUse(runtime.variables, view.v.scrollX, "SCROLLX")->value = frame.scrollX;
+    onFirstUse(runtime.variables, view.v.scrollY, "SCROLLY")->value = frame.scrollY;
 }
 
 // The size of the view inside the panels; created by the first layout.
 static void showWindowSize(Runtime& runtime, const SDL_Surface* screen) {
     View& view = runtime.view;
-    onFirstUse(runtime.variables, view.v.windowHeight, "WINDOWHEIGHT")->value = screen->h - view.top - view.bottom - 1;
-    onFirstUse(runtime.variables, view.v.windowWidth, "WINDOWWIDTH")->value = screen->w - view.left - view.right - 1;
+    View::Frame& frame = ViewAccess::of(view);
+    onFirstUse(runtime.variables, view.v.windowHeight, "WINDOWHEIGHT")->value =
+        screen->h - frame.top - frame.bottom - 1;
+    onFirstUse(runtime.variables, view.v.windowWidth, "WINDOWWIDTH")->value = screen->w - frame.left - frame.right - 1;
 }
 
 void setUpPresentation(Runtime& runtime, bool withCursors) {
@@ -162,8 +172,7 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
     v.solidDraw = set("SOLIDDRAW", 1);
     // SCROLLX, SCROLLY, PREVIEW, WINDOWHEIGHT, WINDOWWIDTH, BUTTON and CLICKED
     // are created on first use.
-    runtime.menus.requestRedraw(3);
-    runtime.menus.submenuState = kSubmenuClosed;
+    runtime.menus.closeSubmenu();
     // Slot 0 stays empty: it stands for the system cursor.
     if (withCursors) {
         for (int i = 0; i < 10; ++i) runtime.view.cursors[i + 1] = makeCursor(kCursorShapes[i]);
@@ -173,34 +182,35 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
 // With the colour layer WW cells wide (the frame columns included) and HEIGHT
 // rows high, the scroll position stays where the view still shows the world.
 void clampScroll(Runtime& runtime, const SDL_Surface* screen) {
-    View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(runtime.view);
     const int64_t z = zoomOf(runtime);
     const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
-    int64_t sx = view.scrollX, sy = view.scrollY;
-    sy = std::min<int64_t>(sy, worldHeight * z - screen->h + view.top + view.bottom - z + 3);
-    sx = std::min<int64_t>(sx, worldWidth * z - screen->w + view.left + view.right - 2 * z + 1);
+    int64_t sx = frame.scrollX, sy = frame.scrollY;
+    sy = std::min<int64_t>(sy, worldHeight * z - screen->h + frame.top + frame.bottom - z + 3);
+    sx = std::min<int64_t>(sx, worldWidth * z - screen->w + frame.left + frame.right - 2 * z + 1);
     if (sx < 0) sx = 0;
     if (sy < 1 - z) sy = 1 - z;
-    view.scrollX = static_cast<int>(sx);
-    view.scrollY = static_cast<int>(sy);
+    frame.scrollX = static_cast<int>(sx);
+    frame.scrollY = static_cast<int>(sy);
     showScroll(runtime);
 }
 
 void setScroll(Runtime& runtime, const SDL_Surface* screen, int x, int y) {
-    runtime.view.scrollX = x;
-    runtime.view.scrollY = y;
+    View::Frame& frame = ViewAccess::of(runtime.view);
+    frame.scrollX = x;
+    frame.scrollY = y;
     if (screen) clampScroll(runtime, screen);
 }
 
 Cell cellAt(Runtime& runtime, int x, int y) {
-    const View& view = runtime.view;
+    const View::Frame& frame = ViewAccess::of(runtime.view);
     const int z = zoomOf(runtime);
-    return Cell{floorDivide(int64_t{x} - view.left + view.scrollX - 1, z) + 1,
-                floorDivide(int64_t{y} - view.top + view.scrollY - 2, z) + 2};
+    return Cell{floorDivide(int64_t{x} - frame.left + frame.scrollX - 1, z) + 1,
+                floorDivide(int64_t{y} - frame.top + frame.scrollY - 2, z) + 2};
 }
 
 void layoutWindow(Runtime& runtime, const SDL_Surface* screen) {
-    runtime.menus.requestRedraw(2);
+    runtime.menus.requestRedraw(Redraw::View);
     showWindowSize(runtime, screen);
     runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
 }
@@ -230,23 +240,24 @@ void rectOutline(SDL_Surface* screen, int x, int y, int w, int h, uint16_t colou
     verticalLine(screen, x + w - 1, y, y + h - 1, colour);
 }
 
-// The panel rectangles and their pictures, rebuilt at redraw level 3.
+// The panel rectangles and their pictures, rebuilt at the Panels redraw level.
 void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
     View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(view);
     Menus& menus = runtime.menus;
     const int sw = screen->w, sh = screen->h;
-    const int bottomHeight = view.v.status->value != 0 ? view.bottom - kStatusLineHeight : view.bottom;
+    const int bottomHeight = view.v.status->value != 0 ? frame.bottom - kStatusLineHeight : frame.bottom;
     struct Layout {
         int panel;
         Orientation orientation;
         int extent, width, height, x, y;
     } layouts[4] = {
-        {kTopPanel, Orientation::Horizontal, view.top, sw - view.left - view.right, view.top, view.left, 0},
-        {kLeftPanel, Orientation::Vertical, view.left, view.left, sh - view.top - view.bottom, 0, view.top},
-        {kRightPanel, Orientation::Vertical, view.right, view.right, sh - view.top - view.bottom,
-         sw - view.right + 1, view.top},
-        {kBottomPanel, Orientation::Horizontal, view.bottom, sw - view.left - view.right, bottomHeight, view.left,
-         sh - view.bottom + 1},
+        {kTopPanel, Orientation::Horizontal, frame.top, sw - frame.left - frame.right, frame.top, frame.left, 0},
+        {kLeftPanel, Orientation::Vertical, frame.left, frame.left, sh - frame.top - frame.bottom, 0, frame.top},
+        {kRightPanel, Orientation::Vertical, frame.right, frame.right, sh - frame.top - frame.bottom,
+         sw - frame.right + 1, frame.top},
+        {kBottomPanel, Orientation::Horizontal, frame.bottom, sw - frame.left - frame.right, bottomHeight, frame.left,
+         sh - frame.bottom + 1},
     };
     for (const Layout& layout : layouts) {
         PanelState& panel = menus.panels[layout.panel];
@@ -254,7 +265,7 @@ void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
         if (layout.extent == -1) continue;
         // What lies beyond the screen is never seen: a panel thicker or longer
         // than the screen gets a picture of the screen's size at most.
-        panel.picture = buildPanel(runtime, menus.lists[layout.panel], layout.orientation,
+        panel.picture = buildPanel(runtime, menus.list(layout.panel), layout.orientation,
                                    std::clamp(layout.width, 1, std::max(sw, 1)),
                                    std::clamp(layout.height, 1, std::max(sh, 1)), false);
         panel.rect = SDL_Rect{layout.x, layout.y, 0, 0};
@@ -280,13 +291,13 @@ int scrollOffset(int pictureLength, int visible, int pointerAlong) {
 }
 
 void blitPanels(Runtime& runtime, SDL_Surface* screen) {
-    View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(runtime.view);
     const int sw = screen->w, sh = screen->h;
     for (int index = kTopPanel; index <= kBottomPanel; ++index) {
         PanelState& panel = runtime.menus.panels[index];
         if (!panel.picture || !panelShown(runtime, index)) continue;
         const bool horizontal = index == kTopPanel || index == kBottomPanel;
-        const int visible = horizontal ? sw - view.left - view.right : sh - view.top - view.bottom;
+        const int visible = horizontal ? sw - frame.left - frame.right : sh - frame.top - frame.bottom;
         const int length = horizontal ? panel.picture->w : panel.picture->h;
         panel.scroll = scrollOffset(length, visible, panel.pointerAlong);
         SDL_Rect source = horizontal ? SDL_Rect{panel.scroll, 0, std::min(length, visible), panel.picture->h}
@@ -303,32 +314,47 @@ void blitPanels(Runtime& runtime, SDL_Surface* screen) {
 void drawSubmenu(Runtime& runtime, SDL_Surface* screen) {
     Menus& menus = runtime.menus;
     PanelState& panel = menus.panels[kSubmenu];
-    if (menus.submenuState < 0 || !panel.picture) return;
+    if (!menus.submenuShown() || !panel.picture) return;
     View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(view);
     const int w = panel.picture->w, h = panel.picture->h;
     const int bottomLimit = screen->h - h - (view.v.status->value != 0 ? kStatusLineHeight : 0);
-    menus.submenuX = std::max(0, std::min(menus.submenuX, screen->w - w));
-    menus.submenuY = std::max(0, std::min(menus.submenuY, bottomLimit));
-    const bool alongY = menus.submenuState == kTopPanel || menus.submenuState == kBottomPanel;
-    const int visible = alongY ? screen->h - menus.submenuY : screen->w - menus.submenuX;
+    menus.placeSubmenu(std::max(0, std::min(menus.submenuX(), screen->w - w)),
+                       std::max(0, std::min(menus.submenuY(), bottomLimit)));
+    const int attached = menus.submenuAttachedTo();
+    const bool alongY = attached == kTopPanel || attached == kBottomPanel;
+    const int visible = alongY ? screen->h - menus.submenuY() : screen->w - menus.submenuX();
     const int length = alongY ? h : w;
     panel.scroll = scrollOffset(length, visible, panel.pointerAlong);
     SDL_Rect source = alongY ? SDL_Rect{0, panel.scroll, w, std::min(h, visible)}
                              : SDL_Rect{panel.scroll, 0, std::min(w, visible), h};
-    SDL_Rect target{menus.submenuX, menus.submenuY, 0, 0};
+    SDL_Rect target{menus.submenuX(), menus.submenuY(), 0, 0};
     SDL_BlitSurface(panel.picture.get(), &source, screen, &target);
     panel.rect = target;
     const int x0 = target.x - 1, y0 = target.y - 1, x1 = target.x + target.w, y1 = target.y + target.h;
-    const uint16_t colour = view.borderColour;
-    const int attached = menus.submenuState;
+    const uint16_t colour = frame.borderColour;
     if (attached != kBottomPanel) horizontalLine(screen, x0, x1, y1, colour);
     if (attached != kTopPanel) horizontalLine(screen, x0, x1, y0, colour);
     if (attached != kRightPanel) verticalLine(screen, x1, y0, y1, colour);
     if (attached != kLeftPanel) verticalLine(screen, x0, y0, y1, colour);
 }
 
-// Per-element colours of the property views (1..8) and custom colour views.
-std::vector<uint16_t> propertyColours(Runtime& runtime, int32_t mode) {
+// The element property a heat map shows.
+int64_t propertyValue(const Element& element, ViewMode mode) {
+    switch (mode) {
+        case ViewMode::Weight: return element.weight;
+        case ViewMode::Spray: return element.spray;
+        case ViewMode::Slide: return element.slide;
+        case ViewMode::Viscosity: return element.viscosity;
+        case ViewMode::DeathRate: return element.totalDeathRate;
+        case ViewMode::Red: return element.colour.r;
+        case ViewMode::Green: return element.colour.g;
+        default: return element.colour.b;
+    }
+}
+
+// Per-element colours of the heat maps and the custom colour views.
+std::vector<uint16_t> propertyColours(Runtime& runtime, ViewMode mode) {
     const ViewVariables& v = runtime.view.v;
     const int count = runtime.world.cacheSize();
     std::vector<uint16_t> colours(static_cast<std::size_t>(count), 0);
@@ -340,22 +366,12 @@ std::vector<uint16_t> propertyColours(Runtime& runtime, int32_t mode) {
     for (int id = 0; id < count; ++id) {
         const Element* element = runtime.elements.get(static_cast<uint32_t>(id));
         if (!element) continue;
-        if (mode < 0) {
-            const Rgb& custom = element->customColours[-mode - 1];
+        if (isCustomColours(mode)) {
+            const Rgb& custom = element->customColours[-static_cast<int>(mode) - 1];
             colours[id] = rgb565(custom.r, custom.g, custom.b);
             continue;
         }
-        int64_t value = 0;
-        switch (mode) {
-            case 1: value = element->weight; break;
-            case 2: value = element->spray; break;
-            case 3: value = element->slide; break;
-            case 4: value = element->viscosity; break;
-            case 5: value = element->totalDeathRate; break;
-            case 6: value = element->colour.r; break;
-            case 7: value = element->colour.g; break;
-            default: value = element->colour.b; break;
-        }
+        const int64_t value = propertyValue(*element, mode);
         if (value == 0) {
             colours[id] = rgb565(byte(v.viewR), byte(v.viewG), byte(v.viewB));
         } else if (value > 0) {
@@ -439,52 +455,49 @@ void blitLayer(SDL_Surface* layer, const SDL_Rect& source, SDL_Surface* screen, 
     SDL_BlitSurface(layer, &from, screen, &to);
 }
 
-void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
-    View& view = runtime.view;
-    World& world = runtime.world;
-    const int32_t mode = view.v.view->value;
-    const int z = zoomOf(runtime);
-    const uint16_t* colours = world.colours();
-    const uint16_t* cells = world.cells();
-    if (mode >= 1 && mode <= 8) {
-        std::vector<uint16_t> table = propertyColours(runtime, mode);
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
-            uint16_t id = cells[i];
-            return id < table.size() ? table[id] : uint16_t{0};
-        });
-        return;
-    }
-    if (mode >= -3 && mode <= -1) {
-        std::vector<uint16_t> table = propertyColours(runtime, mode);
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
-            uint16_t id = cells[i];
-            return id < table.size() ? table[id] : uint16_t{0};
-        });
-        return;
-    }
-    if (mode == 10) {
-        const int up = view.v.alpha1->value, down = view.v.alpha2->value;
+// The heat maps and the custom colour views: every cell in its element's colour.
+void paintElementColours(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
+    const uint16_t* cells = runtime.world.cells();
+    std::vector<uint16_t> table = propertyColours(runtime, mode);
+    paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
+        uint16_t id = cells[i];
+        return id < table.size() ? table[id] : uint16_t{0};
+    });
+}
+
+// The blended views mix the world colours into the previous frame.
+void paintBlend(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
+    const uint16_t* colours = runtime.world.colours();
+    if (mode == ViewMode::Fade) {
+        const int up = runtime.view.v.alpha1->value, down = runtime.view.v.alpha2->value;
         paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return fade(p, colours[i], up, down); });
-        return;
-    }
-    if (mode == 11) {
+    } else if (mode == ViewMode::Average) {
         paintPixels(runtime, screen, picture,
                     [&](int i, uint16_t p) { return static_cast<uint16_t>((uint32_t{p} + colours[i]) / 2); });
-        return;
-    }
-    if (mode == 12) {
+    } else {
         paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return glow(p, colours[i]); });
-        return;
     }
-    if (z > 1) {
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t) { return colours[i]; });
-        return;
-    }
-    // Zoom 1: blits, with the picture layers and translucency.
-    Cell origin = cellAt(runtime, picture.screenX, picture.screenY);
-    SDL_Rect source{origin.x, origin.y, picture.width, picture.height};
+}
+
+void blitForeground(const View& view, const SDL_Rect& source, SDL_Surface* screen, const Picture& picture) {
+    SDL_Surface* foreground = view.foregroundLayer.get();
+    const ViewVariables& v = view.v;
+    SDL_SetSurfaceBlendMode(foreground, SDL_BLENDMODE_BLEND);
+    SDL_SetSurfaceAlphaMod(foreground, static_cast<uint8_t>(std::clamp(v.fgAlpha->value, 0, 255)));
+    SDL_SetColorKey(foreground, v.fgTransparent->value != 0 ? SDL_TRUE : SDL_FALSE,
+                    rgb565(byte(v.fgTransparentR), byte(v.fgTransparentG), byte(v.fgTransparentB)));
+    blitLayer(foreground, source, screen, picture);
+}
+
+// At zoom 1 the world is blitted: the background layer, a translucent pass
+// of the colour layer when ALPHA1 asks for trails, the colour layer keyed on
+// empty cells when something lies below it, and the foreground layer.
+void blitLayers(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
+    const View& view = runtime.view;
+    World& world = runtime.world;
+    const Cell origin = cellAt(runtime, picture.screenX, picture.screenY);
+    const SDL_Rect source{origin.x, origin.y, picture.width, picture.height};
     SDL_Surface* layer = world.colourSurface();
-    const uint16_t clearColour = world.displayColour(kClear);
     bool keyed = false;
     if (view.backgroundLayer) {
         blitLayer(view.backgroundLayer.get(), source, screen, picture);
@@ -499,17 +512,23 @@ void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture)
         SDL_SetSurfaceAlphaMod(layer, 255);
         keyed = true;
     }
-    SDL_SetColorKey(layer, keyed ? SDL_TRUE : SDL_FALSE, clearColour);
+    SDL_SetColorKey(layer, keyed ? SDL_TRUE : SDL_FALSE, world.displayColour(kClear));
     blitLayer(layer, source, screen, picture);
     SDL_SetColorKey(layer, SDL_FALSE, 0);
-    if (view.foregroundLayer) {
-        SDL_Surface* foreground = view.foregroundLayer.get();
-        SDL_SetSurfaceBlendMode(foreground, SDL_BLENDMODE_BLEND);
-        SDL_SetSurfaceAlphaMod(foreground, static_cast<uint8_t>(std::clamp(view.v.fgAlpha->value, 0, 255)));
-        const ViewVariables& v = view.v;
-        SDL_SetColorKey(foreground, v.fgTransparent->value != 0 ? SDL_TRUE : SDL_FALSE,
-                        rgb565(byte(v.fgTransparentR), byte(v.fgTransparentG), byte(v.fgTransparentB)));
-        blitLayer(foreground, source, screen, picture);
+    if (view.foregroundLayer) blitForeground(view, source, screen, picture);
+}
+
+void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
+    const ViewMode mode = ViewMode{runtime.view.v.view->value};
+    if (isHeatMap(mode) || isCustomColours(mode)) {
+        paintElementColours(runtime, screen, picture, mode);
+    } else if (mode == ViewMode::Fade || mode == ViewMode::Average || mode == ViewMode::Glow) {
+        paintBlend(runtime, screen, picture, mode);
+    } else if (zoomOf(runtime) > 1) {
+        const uint16_t* colours = runtime.world.colours();
+        paintPixels(runtime, screen, picture, [&](int i, uint16_t) { return colours[i]; });
+    } else {
+        blitLayers(runtime, screen, picture);
     }
 }
 
@@ -517,20 +536,20 @@ void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture)
 // The scroll position is then set so that the mouse handler reports the cells
 // that are shown.
 Picture placeWorld(Runtime& runtime, const SDL_Surface* screen) {
-    View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(runtime.view);
     const int64_t z = zoomOf(runtime);
-    const int viewWidth = screen->w - view.left - view.right - 1, viewHeight = screen->h - view.top - view.bottom - 1;
+    const int viewWidth = screen->w - frame.left - frame.right - 1, viewHeight = screen->h - frame.top - frame.bottom - 1;
     const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
-    Picture picture{view.left + 1, view.top + 1, viewWidth, viewHeight};
+    Picture picture{frame.left + 1, frame.top + 1, viewWidth, viewHeight};
     if (viewWidth + 2 * z > worldWidth * z) {
-        picture.screenX = static_cast<int>(viewWidth / 2 + view.left - (worldWidth / 2) * z + z + 1);
+        picture.screenX = static_cast<int>(viewWidth / 2 + frame.left - (worldWidth / 2) * z + z + 1);
         picture.width = static_cast<int>((worldWidth - 2) * z);
-        view.scrollX = view.left + 1 - picture.screenX;
+        frame.scrollX = frame.left + 1 - picture.screenX;
     }
     if (viewHeight + 2 * z - 1 > worldHeight * z) {
-        picture.screenY = static_cast<int>(viewHeight / 2 - (worldHeight / 2) * z + z + view.top);
+        picture.screenY = static_cast<int>(viewHeight / 2 - (worldHeight / 2) * z + z + frame.top);
         picture.height = static_cast<int>(worldHeight * z);
-        view.scrollY = view.top + 2 - z - picture.screenY;
+        frame.scrollY = frame.top + 2 - z - picture.screenY;
     }
     showScroll(runtime);
     return picture;
@@ -538,11 +557,12 @@ Picture placeWorld(Runtime& runtime, const SDL_Surface* screen) {
 
 void drawConsole(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
     View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(view);
     Console& console = runtime.console;
     const int sw = screen->w;
     if (view.v.console->value == 0) {
         if (!fullRedraw && !console.changed()) return;
-        const uint16_t colour = view.borderColour;
+        const uint16_t colour = frame.borderColour;
         if (!console.changed()) {
             Layer layer = layerOf(screen);
             auto plot = [&](int64_t x, int64_t y) { layer.at(x, y) = colour; };
@@ -567,131 +587,166 @@ void drawConsole(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
     SDL_BlitSurface(console.picture(true), &source, screen, &target);
     const int right = area.x + area.w - 1, bottom = area.y + area.h;
     Layer layer = layerOf(screen);
-    auto plot = [&](int64_t x, int64_t y) { layer.at(x, y) = view.borderColour; };
+    auto plot = [&](int64_t x, int64_t y) { layer.at(x, y) = frame.borderColour; };
     forLine(layer, right - 14, bottom - 8, 7, 7, plot);
     forLine(layer, right, bottom - 8, -7, 7, plot);
-    horizontalLine(screen, area.x, right, bottom, view.borderColour);
+    horizontalLine(screen, area.x, right, bottom, frame.borderColour);
 }
 
 void drawStatusLine(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
     View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(view);
     if (view.v.status->value == 0) return;
     const std::string& text = runtime.status.text();
-    if (!fullRedraw && text == view.lastStatusText) return;
-    view.lastStatusText = text;
+    if (!fullRedraw && text == frame.lastStatusText) return;
+    frame.lastStatusText = text;
     const int sw = screen->w, sh = screen->h;
-    horizontalLine(screen, 0, sw - 1, sh - kStatusLineHeight, view.borderColour);
-    fillRect(screen, 0, sh - 17, sw, 17, view.backgroundColour);
-    drawText(screen, runtime.fonts.status(), text, 2, sh - 2, view.borderColour, false);
+    horizontalLine(screen, 0, sw - 1, sh - kStatusLineHeight, frame.borderColour);
+    fillRect(screen, 0, sh - 17, sw, 17, frame.backgroundColour);
+    drawText(screen, runtime.fonts.status(), text, 2, sh - 2, frame.borderColour, false);
 }
 
 // The preview runs DRAW with PREVIEW set, so that drawing statements paint
 // the colour layer only; the next full repaint removes it.
 void runPreview(Runtime& runtime) {
     View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(view);
     World& world = runtime.world;
-    if (runtime.input.mouseInWorld && view.v.showPreview->value != 0) {
+    if (runtime.input.mouseInWorld() && view.v.showPreview->value != 0) {
         VariableTable& table = runtime.variables;
         Variable* preview = onFirstUse(table, view.v.preview, "PREVIEW");
         preview->value = 1;
         world.markColourLayerStale();
         world.repaintColourLayer();
-        view.v.x->value = runtime.input.lastCellX;
-        view.v.y->value = runtime.input.lastCellY;
+        view.v.x->value = runtime.input.lastCellX();
+        view.v.y->value = runtime.input.lastCellY();
         onFirstUse(table, view.v.button, "BUTTON")->value = 1;
         onFirstUse(table, view.v.clicked, "CLICKED")->value = 1;
         runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("DRAW"));
-        view.previewDirty = true;
+        frame.previewDirty = true;
         preview->value = 0;
-    } else if (view.previewDirty) {
+    } else if (frame.previewDirty) {
         world.markColourLayerStale();
         world.repaintColourLayer();
-        view.previewDirty = false;
+        frame.previewDirty = false;
     }
 }
 
 }  // namespace
 
 SDL_Rect consoleRect(const Runtime& runtime, const SDL_Surface* screen) {
-    const View& view = runtime.view;
-    const int x = std::clamp(view.left + 1, 0, screen->w), y = std::clamp(view.top + 1, 0, screen->h);
-    const int right = std::clamp(screen->w - view.right, x, screen->w);
-    const int bottom = std::clamp(screen->h - view.bottom - 1, y, screen->h);
+    const View::Frame& frame = ViewAccess::of(runtime.view);
+    const int x = std::clamp(frame.left + 1, 0, screen->w), y = std::clamp(frame.top + 1, 0, screen->h);
+    const int right = std::clamp(screen->w - frame.right, x, screen->w);
+    const int bottom = std::clamp(screen->h - frame.bottom - 1, y, screen->h);
     return SDL_Rect{x, y, std::min(right - x, kConsoleWidth), std::min(bottom - y, kConsoleHeight)};
 }
 
-void composeFrame(Runtime& runtime, SDL_Surface* screen) {
+namespace {
+
+// This frame's colours, from the border, background and menu font variables.
+void takeColours(View& view) {
+    View::Frame& frame = ViewAccess::of(view);
+    const ViewVariables& v = view.v;
+    frame.borderColour = rgb565(byte(v.borderR), byte(v.borderG), byte(v.borderB));
+    frame.backgroundColour = rgb565(byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB));
+    frame.labelForeground = SDL_Color{byte(v.menuFontR), byte(v.menuFontG), byte(v.menuFontB), 255};
+    frame.labelBackground = SDL_Color{byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB), 255};
+}
+
+// The panel extents, measured anew when STATUS or a MENU extent changed.
+// The frame of a new layout shows only the background; the next one rebuilds
+// everything.
+bool layoutChanged(Runtime& runtime, SDL_Surface* screen) {
     View& view = runtime.view;
-    Menus& menus = runtime.menus;
-    ViewVariables& v = view.v;
-    World& world = runtime.world;
-    LockGuard guard(world.resizeLock());
-    if (v.console->value != view.lastConsole) {
-        view.lastConsole = v.console->value;
-        menus.requestRedraw(3);
+    View::Frame& frame = ViewAccess::of(view);
+    const ViewVariables& v = view.v;
+    if (v.status->value == frame.lastStatus && v.menuTop->value == frame.lastMenuTop &&
+        v.menuLeft->value == frame.lastMenuLeft && v.menuRight->value == frame.lastMenuRight &&
+        v.menuBottom->value == frame.lastMenuBottom) {
+        return false;
     }
-    view.borderColour = rgb565(byte(v.borderR), byte(v.borderG), byte(v.borderB));
-    view.backgroundColour = rgb565(byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB));
-    view.labelForeground = SDL_Color{byte(v.menuFontR), byte(v.menuFontG), byte(v.menuFontB), 255};
-    view.labelBackground = SDL_Color{byte(v.backgroundR), byte(v.backgroundG), byte(v.backgroundB), 255};
+    frame.lastStatus = v.status->value;
+    frame.lastMenuTop = v.menuTop->value;
+    frame.lastMenuLeft = v.menuLeft->value;
+    frame.lastMenuRight = v.menuRight->value;
+    frame.lastMenuBottom = v.menuBottom->value;
+    frame.top = panelExtent(v.menuTop->value, -1);
+    frame.left = panelExtent(v.menuLeft->value, -1);
+    frame.right = panelExtent(v.menuRight->value, 0);
+    frame.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
+    SDL_FillRect(screen, nullptr, frame.backgroundColour);
+    runtime.menus.requestRedraw(Redraw::Panels);
+    layoutWindow(runtime, screen);
+    return true;
+}
 
-    if (v.status->value != view.lastStatus || v.menuTop->value != view.lastMenuTop ||
-        v.menuLeft->value != view.lastMenuLeft || v.menuRight->value != view.lastMenuRight ||
-        v.menuBottom->value != view.lastMenuBottom) {
-        view.lastStatus = v.status->value;
-        view.lastMenuTop = v.menuTop->value;
-        view.lastMenuLeft = v.menuLeft->value;
-        view.lastMenuRight = v.menuRight->value;
-        view.lastMenuBottom = v.menuBottom->value;
-        view.top = panelExtent(v.menuTop->value, -1);
-        view.left = panelExtent(v.menuLeft->value, -1);
-        view.right = panelExtent(v.menuRight->value, 0);
-        view.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
-        SDL_FillRect(screen, nullptr, view.backgroundColour);
-        menus.requestRedraw(3);
-        showWindowSize(runtime, screen);
-        runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
-        return;
-    }
-    if (v.zoom->value != view.lastZoom) {
-        view.lastZoom = v.zoom->value;
-        menus.requestRedraw(2);
-    }
-    if (menus.redrawLevel >= 3) rebuildPanels(runtime, screen);
-    clampScroll(runtime, screen);
-    Picture picture = placeWorld(runtime, screen);
-    view.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
-
+// A full redraw paints the background and the frame. The translucent and
+// blended views build on the previous frame, so their picture is kept.
+void paintBackground(const View& view, SDL_Surface* screen, const Picture& picture) {
+    const View::Frame& frame = ViewAccess::of(view);
     const int sw = screen->w, sh = screen->h;
-    const bool fullRedraw = menus.redrawLevel >= 2;
-    if (fullRedraw) {
-        const bool keepsPicture = v.view->value == 10 || (v.view->value == 0 && v.alpha1->value <= 255);
-        if (keepsPicture) {
-            // The translucent and blended views build on the previous frame.
-            fillRect(screen, 0, 0, picture.screenX, sh, view.backgroundColour);
-            fillRect(screen, picture.screenX + picture.width, 0, sw - picture.screenX - picture.width, sh,
-                     view.backgroundColour);
-        } else {
-            SDL_FillRect(screen, nullptr, view.backgroundColour);
-        }
-        rectOutline(screen, view.left, view.top, sw - view.right - view.left, sh - view.bottom - view.top,
-                    view.borderColour);
+    const ViewMode mode = ViewMode{view.v.view->value};
+    const bool keepsPicture = mode == ViewMode::Fade || (mode == ViewMode::Normal && view.v.alpha1->value <= 255);
+    if (keepsPicture) {
+        fillRect(screen, 0, 0, picture.screenX, sh, frame.backgroundColour);
+        fillRect(screen, picture.screenX + picture.width, 0, sw - picture.screenX - picture.width, sh,
+                 frame.backgroundColour);
+    } else {
+        SDL_FillRect(screen, nullptr, frame.backgroundColour);
     }
+    rectOutline(screen, frame.left, frame.top, sw - frame.right - frame.left, sh - frame.bottom - frame.top,
+                frame.borderColour);
+}
+
+// Four lines join the world picture to the frame around the view.
+void joinPictureToFrame(const View& view, SDL_Surface* screen, const Picture& picture) {
+    const View::Frame& frame = ViewAccess::of(view);
+    const int sw = screen->w, sh = screen->h;
     const int px0 = picture.screenX, py0 = picture.screenY;
     const int px1 = picture.screenX + picture.width, py1 = picture.screenY + picture.height;
-    verticalLine(screen, px0 - 1, view.top, py1, view.borderColour);
-    verticalLine(screen, px1, py0, sh - view.bottom, view.borderColour);
-    horizontalLine(screen, px0, sw - view.right, py0 - 1, view.borderColour);
-    horizontalLine(screen, view.left, px1, py1, view.borderColour);
+    verticalLine(screen, px0 - 1, frame.top, py1, frame.borderColour);
+    verticalLine(screen, px1, py0, sh - frame.bottom, frame.borderColour);
+    horizontalLine(screen, px0, sw - frame.right, py0 - 1, frame.borderColour);
+    horizontalLine(screen, frame.left, px1, py1, frame.borderColour);
+}
 
+}  // namespace
+
+// Measures the layout, sizes the panels and places the world picture, then
+// draws the frame's parts from the bottom up.
+void composeFrame(Runtime& runtime, SDL_Surface* screen) {
+    View& view = runtime.view;
+    View::Frame& frame = ViewAccess::of(view);
+    Menus& menus = runtime.menus;
+    const ViewVariables& v = view.v;
+    LockGuard guard(runtime.world.resizeLock());
+    if (v.console->value != frame.lastConsole) {
+        frame.lastConsole = v.console->value;
+        menus.requestRedraw(Redraw::Panels);
+    }
+    takeColours(view);
+    if (layoutChanged(runtime, screen)) return;
+    if (v.zoom->value != frame.lastZoom) {
+        frame.lastZoom = v.zoom->value;
+        menus.requestRedraw(Redraw::View);
+    }
+    if (menus.redrawLevel() >= Redraw::Panels) rebuildPanels(runtime, screen);
+    clampScroll(runtime, screen);
+    const Picture picture = placeWorld(runtime, screen);
+    frame.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
+
+    const bool fullRedraw = menus.redrawLevel() >= Redraw::View;
+    if (fullRedraw) paintBackground(view, screen, picture);
+    joinPictureToFrame(view, screen, picture);
     blitPanels(runtime, screen);
     runPreview(runtime);
     worldPicture(runtime, screen, picture);
     drawSubmenu(runtime, screen);
     drawConsole(runtime, screen, fullRedraw);
     drawStatusLine(runtime, screen, fullRedraw);
-    view.pointerOverMenu = false;
-    menus.redrawLevel = 0;
+    frame.pointerOverMenu = false;
+    menus.frameComposed();
 }
 
 }  // namespace ef2

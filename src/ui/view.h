@@ -20,6 +20,33 @@ class Runtime;
 constexpr int kStatusLineHeight = 18;
 constexpr int kCursorCount = 11;  // the system cursor and ten of our own
 
+// What the world view shows, from the VIEW variable. Values without a name
+// show the world's own colours, as Normal does.
+enum class ViewMode : int32_t {
+    CustomColour3 = -3,  // each element's third custom colour
+    CustomColour2 = -2,
+    CustomColour1 = -1,
+    Normal = 0,
+    // Heat maps of an element property, 1..8.
+    Weight = 1,
+    Spray = 2,
+    Slide = 3,
+    Viscosity = 4,
+    DeathRate = 5,
+    Red = 6,
+    Green = 7,
+    Blue = 8,
+    // Blends of the world colours into the previous frame.
+    Fade = 10,
+    Average = 11,
+    Glow = 12,
+};
+
+constexpr bool isHeatMap(ViewMode mode) { return mode >= ViewMode::Weight && mode <= ViewMode::Blue; }
+constexpr bool isCustomColours(ViewMode mode) {
+    return mode >= ViewMode::CustomColour3 && mode <= ViewMode::CustomColour1;
+}
+
 struct ViewVariables {
     Variable *zoom, *menuTop, *menuBottom, *menuLeft, *menuRight, *status, *console, *view;
     Variable *viewMaxPos, *viewMaxNeg, *viewNegR, *viewNegG, *viewNegB, *viewPosR, *viewPosG, *viewPosB;
@@ -30,34 +57,52 @@ struct ViewVariables {
     Variable *scrollX, *scrollY, *preview, *windowWidth, *windowHeight, *button, *clicked;
 };
 
+// Others set the screen, the picture layers and the values of the
+// presentation variables. The layout, the colours and the scroll position of
+// a frame belong to composition (view.cpp): others read them here.
 class View {
 public:
     ViewVariables v{};
     SDL_Surface* screen = nullptr;  // the program's screen, set by the main program
-    // Panel extents: top, left, right, bottom (the bottom one includes the
-    // status line when it is shown).
-    int top = 32, left = 32, right = 32, bottom = 52;
-    int scrollX = 0, scrollY = 0;
-
-    // Where the world picture was drawn in the last frame.
-    SDL_Rect worldRect{0, 0, 0, 0};
-
     SurfacePtr backgroundLayer;
     SurfacePtr foregroundLayer;
-
-    // Colours of this frame.
-    uint16_t borderColour = 0xFFFF, backgroundColour = 0;
-    SDL_Color labelForeground{255, 255, 255, 255}, labelBackground{0, 0, 0, 255};
-
-    // Last-seen values that trigger a new layout or redraw.
-    int32_t lastConsole = 0, lastStatus = -1, lastMenuTop = -1, lastMenuLeft = -1, lastMenuRight = -1,
-            lastMenuBottom = -1, lastZoom = -1;
-    bool previewDirty = false;
-    std::string lastStatusText;
-    bool pointerOverMenu = false;
-
     std::array<SDL_Cursor*, kCursorCount> cursors{};
     ~View();
+
+    // Panel extents: top, left, right, bottom (the bottom one includes the
+    // status line when it is shown).
+    int top() const { return frame_.top; }
+    int left() const { return frame_.left; }
+    int right() const { return frame_.right; }
+    int bottom() const { return frame_.bottom; }
+    int scrollX() const { return frame_.scrollX; }
+    int scrollY() const { return frame_.scrollY; }
+    // Where the world picture was drawn in the last frame.
+    const SDL_Rect& worldRect() const { return frame_.worldRect; }
+    uint16_t backgroundColour() const { return frame_.backgroundColour; }
+    SDL_Color labelForeground() const { return frame_.labelForeground; }
+    SDL_Color labelBackground() const { return frame_.labelBackground; }
+    // The mouse handler found the pointer over a menu in this frame.
+    void notePointerOverMenu() { frame_.pointerOverMenu = true; }
+
+    struct Frame {
+        int top = 32, left = 32, right = 32, bottom = 52;
+        int scrollX = 0, scrollY = 0;
+        SDL_Rect worldRect{0, 0, 0, 0};
+        // Colours of this frame.
+        uint16_t borderColour = 0xFFFF, backgroundColour = 0;
+        SDL_Color labelForeground{255, 255, 255, 255}, labelBackground{0, 0, 0, 255};
+        // Last-seen values that trigger a new layout or redraw.
+        int32_t lastConsole = 0, lastStatus = -1, lastMenuTop = -1, lastMenuLeft = -1, lastMenuRight = -1,
+                lastMenuBottom = -1, lastZoom = -1;
+        bool previewDirty = false;
+        std::string lastStatusText;
+        bool pointerOverMenu = false;
+    };
+
+private:
+    friend struct ViewAccess;  // composition in view.cpp
+    Frame frame_;
 };
 
 // Creates the presentation variables with their defaults, the cursors (when

@@ -20,24 +20,24 @@ protected:
 TEST_F(Mouse, CellsFollowZoomAndScroll) {
     compose();
     const View& view = runtime.view;
-    hold(view.left + 1, view.top + 1, 0);
+    hold(view.left() + 1, view.top() + 1, 0);
     EXPECT_EQ(value("X"), 1);
     EXPECT_EQ(value("Y"), 1);
     run("SCROLL 100 50\n");
-    hold(view.left + 11, view.top + 21, 0);
+    hold(view.left() + 11, view.top() + 21, 0);
     EXPECT_EQ(value("X"), 111);
     EXPECT_EQ(value("Y"), 71);
     run("ZOOM = 3\nSCROLL 30 30\n");
     compose();
-    hold(view.left + 1, view.top + 1, 0);
+    hold(view.left() + 1, view.top() + 1, 0);
     EXPECT_EQ(value("X"), 11);
     EXPECT_EQ(value("Y"), 11);
-    hold(view.left + 7, view.top + 7, 0);  // two cells to the right and below
+    hold(view.left() + 7, view.top() + 7, 0);  // two cells to the right and below
     EXPECT_EQ(value("X"), 13);
     EXPECT_EQ(value("Y"), 13);
     hold(5, 5, 0);  // outside the world
     EXPECT_EQ(value("X"), 0);
-    EXPECT_FALSE(runtime.input.mouseInWorld);
+    EXPECT_FALSE(runtime.input.mouseInWorld());
 }
 
 TEST_F(Mouse, AStillPointerFollowsTheViewWhenItScrollsOrZooms) {
@@ -45,18 +45,18 @@ TEST_F(Mouse, AStillPointerFollowsTheViewWhenItScrollsOrZooms) {
     test::put(runtime, 101, 51, sand);
     compose();
     const View& view = runtime.view;
-    const int x = view.left + 1, y = view.top + 1;
+    const int x = view.left() + 1, y = view.top() + 1;
     sampleInput(runtime, screen.get(), x, y, 0);
     EXPECT_EQ(value("X"), 1);
-    EXPECT_EQ(runtime.input.hoveredName, "Clear");
+    EXPECT_EQ(runtime.input.hoveredName(), "Clear");
     // The pointer does not move; the view does.
     run("SCROLL 100 50\n");
     compose();
     sampleInput(runtime, screen.get(), x, y, 0);
     EXPECT_EQ(value("X"), 101);
     EXPECT_EQ(value("Y"), 51);
-    EXPECT_EQ(runtime.input.hoveredName, "Sand");
-    EXPECT_EQ(runtime.input.lastCellX, 101) << "the preview is drawn at the cell under the pointer";
+    EXPECT_EQ(runtime.input.hoveredName(), "Sand");
+    EXPECT_EQ(runtime.input.lastCellX(), 101) << "the preview is drawn at the cell under the pointer";
     run("ZOOM = 2\n");
     compose();
     sampleInput(runtime, screen.get(), x + 10, y + 10, 0);
@@ -67,7 +67,7 @@ TEST_F(Mouse, AStillPointerFollowsTheViewWhenItScrollsOrZooms) {
 TEST_F(Mouse, StrokesAreInterpolatedWithSolidDraw) {
     run("ON DRAW INC DRAWS\nON MOUSEDOWN INC DOWNS\nON MOUSEUP INC UPS\n");
     compose();
-    const int x0 = runtime.view.left + 20, y0 = runtime.view.top + 20;
+    const int x0 = runtime.view.left() + 20, y0 = runtime.view.top() + 20;
     press(x0, y0);
     EXPECT_EQ(value("DOWNS"), 1);
     EXPECT_EQ(value("DRAWS"), 1);
@@ -88,9 +88,9 @@ TEST_F(Mouse, ButtonsLatchAndDraggableButtonsDrag) {
     run("MENU LEFT ADD TEXT Once HEX " + hex + " <INC ONCE>\nMENU LEFT ADDDRAG TEXT Drag HEX " + hex +
         " <INC DRAGGED>\nON DRAW INC DRAWS\nON MOUSEUP INC UPS\n");
     compose();
-    const MenuButton& once = *runtime.menus.lists[kLeftPanel][0];
-    const MenuButton& drag = *runtime.menus.lists[kLeftPanel][1];
-    const int top = runtime.view.top;
+    const MenuButton& once = *runtime.menus.list(kLeftPanel)[0];
+    const MenuButton& drag = *runtime.menus.list(kLeftPanel)[1];
+    const int top = runtime.view.top();
     press(10, top + once.y + 10);
     EXPECT_EQ(value("ONCE"), 1);
     EXPECT_EQ(value("X"), 9);  // the position inside the button
@@ -99,7 +99,7 @@ TEST_F(Mouse, ButtonsLatchAndDraggableButtonsDrag) {
     EXPECT_EQ(value("ONCE"), 1);
     EXPECT_EQ(value("DRAWS"), 0);
     release(200, 200);
-    EXPECT_EQ(runtime.input.hoveredName, "Clear");
+    EXPECT_EQ(runtime.input.hoveredName(), "Clear");
 
     press(10, top + drag.y + 10);
     hold(11, top + drag.y + 11);
@@ -108,18 +108,18 @@ TEST_F(Mouse, ButtonsLatchAndDraggableButtonsDrag) {
     EXPECT_EQ(value("DRAWS"), 0);
     release(200, 200);
     EXPECT_EQ(value("UPS"), 1);
-    EXPECT_EQ(runtime.input.dragState, 0);
+    EXPECT_EQ(runtime.input.dragState(), 0);
 }
 
 TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     const std::string hex(256, 'F');
     run("MENU SUB ADD TEXT Inside HEX " + hex + " <INC INSIDE>\nMENU TOP ADD TEXT Open HEX " + hex + " <SUBMENU>\n");
     compose();
-    const MenuButton& opener = *runtime.menus.lists[kTopPanel][0];
-    const int openerX = runtime.view.left + opener.x + 5, openerY = opener.y + 5;
+    const MenuButton& opener = *runtime.menus.list(kTopPanel)[0];
+    const int openerX = runtime.view.left() + opener.x + 5, openerY = opener.y + 5;
     press(openerX, openerY);
     release(openerX, openerY);
-    EXPECT_EQ(runtime.menus.submenuState, kTopPanel);
+    EXPECT_EQ(runtime.menus.submenuAttachedTo(), kTopPanel);
     compose();
     const PanelState& sub = runtime.menus.panels[kSubmenu];
     ASSERT_NE(sub.picture, nullptr);
@@ -127,14 +127,14 @@ TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     press(sub.rect.x + 5, sub.rect.y + 5);
     release(sub.rect.x + 5, sub.rect.y + 5);
     EXPECT_EQ(value("INSIDE"), 1);
-    EXPECT_EQ(runtime.menus.submenuState, kSubmenuClosed);  // a click inside closes it too
+    EXPECT_EQ(runtime.menus.submenuState(), SubmenuState::Closed);  // a click inside closes it too
 
     press(openerX, openerY);
     release(openerX, openerY);
     compose();
     press(300, 300);
     release(300, 300);
-    EXPECT_EQ(runtime.menus.submenuState, kSubmenuClosed);
+    EXPECT_EQ(runtime.menus.submenuState(), SubmenuState::Closed);
 
     run("MENU TOP CLEAR\nMENU TOP ADD TEXT Open HEX " + hex + " <SUBMENU STAY>\n");
     compose();
@@ -142,7 +142,33 @@ TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     release(openerX, openerY);
     compose();
     press(runtime.menus.panels[kSubmenu].rect.x + 5, runtime.menus.panels[kSubmenu].rect.y + 5);
-    EXPECT_EQ(runtime.menus.submenuState, kTopPanel);  // STAY keeps it open
+    EXPECT_EQ(runtime.menus.submenuAttachedTo(), kTopPanel);  // STAY keeps it open
+}
+
+// A submenu asked for at a fixed place waits for the next press, is framed
+// on every side (it belongs to no panel), and closes at the press after.
+TEST_F(Mouse, ASubmenuAtAFixedPlaceOpensAtTheNextPress) {
+    const std::string hex(256, 'F');
+    run("MENU SUB ADD TEXT Inside HEX " + hex + " <INC INSIDE>\nSUBMENU 100 120\n");
+    compose();
+    EXPECT_EQ(runtime.menus.submenuState(), SubmenuState::RequestedFixed);
+    EXPECT_NE(pixel(99, 119), 0xFFFF);
+    press(300, 300);
+    release(300, 300);
+    EXPECT_EQ(runtime.menus.submenuState(), SubmenuState::OpenFixed);
+    compose();
+    const PanelState& sub = runtime.menus.panels[kSubmenu];
+    EXPECT_EQ(sub.rect.x, 100);
+    EXPECT_EQ(sub.rect.y, 120);
+    const int right = sub.rect.x + sub.rect.w, bottom = sub.rect.y + sub.rect.h;
+    EXPECT_EQ(pixel(99, 119), 0xFFFF);
+    EXPECT_EQ(pixel(right, bottom), 0xFFFF);
+    EXPECT_EQ(pixel(99, bottom), 0xFFFF);
+    EXPECT_EQ(pixel(right, 119), 0xFFFF);
+    press(sub.rect.x + 5, sub.rect.y + 5);
+    release(sub.rect.x + 5, sub.rect.y + 5);
+    EXPECT_EQ(value("INSIDE"), 1);
+    EXPECT_EQ(runtime.menus.submenuState(), SubmenuState::Closed);
 }
 
 TEST_F(Mouse, KeysRunTheirTriggersWithRepeats) {

@@ -79,9 +79,9 @@ TEST_F(Panels, MenuStatementsBuildPanelsThatShowOnScreen) {
     const PanelState& left = runtime.menus.panels[kLeftPanel];
     ASSERT_NE(left.picture, nullptr);
     EXPECT_EQ(left.rect.x, 0);
-    EXPECT_EQ(left.rect.y, runtime.view.top);
+    EXPECT_EQ(left.rect.y, runtime.view.top());
     // HEX icons of a MENU button have no colour expressions: they are black.
-    EXPECT_EQ(pixel(5, runtime.view.top + 5), 0);
+    EXPECT_EQ(pixel(5, runtime.view.top() + 5), 0);
     run("MENU LEFT CLEAR\n");
     compose();
     EXPECT_EQ(runtime.menus.panels[kLeftPanel].picture, nullptr);
@@ -94,7 +94,7 @@ public:
 
 TEST_F(Frames, SmallWorldsAreCentredAndScrollingIsClamped) {
     compose();
-    const SDL_Rect& rect = runtime.view.worldRect;
+    const SDL_Rect& rect = runtime.view.worldRect();
     EXPECT_EQ(rect.w, 8);
     EXPECT_EQ(rect.h, 6);
     // The mouse reports the cell that is shown under it.
@@ -107,9 +107,9 @@ TEST_F(Frames, SmallWorldsAreCentredAndScrollingIsClamped) {
 
     runtime.world.resize(1000, 1000);
     setScroll(runtime, screen.get(), 100000, -100000);
-    EXPECT_EQ(runtime.view.scrollY, 0);
-    EXPECT_EQ(runtime.view.scrollX, 1002 - 200 + runtime.view.left + runtime.view.right + 1 - 2);
-    EXPECT_EQ(value("SCROLLX"), runtime.view.scrollX);
+    EXPECT_EQ(runtime.view.scrollY(), 0);
+    EXPECT_EQ(runtime.view.scrollX(), 1002 - 200 + runtime.view.left() + runtime.view.right() + 1 - 2);
+    EXPECT_EQ(value("SCROLLX"), runtime.view.scrollX());
 }
 
 TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
@@ -121,7 +121,7 @@ TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
     test::put(runtime, 1, 1, light);
     test::put(runtime, 2, 1, heavy);
     compose();
-    const SDL_Rect rect = runtime.view.worldRect;
+    const SDL_Rect rect = runtime.view.worldRect();
     auto at = [&](int cellX, int cellY) { return pixel(rect.x + cellX - 1, rect.y + cellY - 1); };
     EXPECT_EQ(at(1, 1), rgb565(255, 0, 0));
     EXPECT_EQ(at(2, 1), rgb565(0, 0, 255));
@@ -209,7 +209,7 @@ TEST_F(Panels, HostilePanelSizesAndZoomStillComposeAFrame) {
         compose();
         setScroll(runtime, screen.get(), 2147483647, 2147483647);
         compose();
-        EXPECT_GE(runtime.view.scrollX, 0) << zoom;
+        EXPECT_GE(runtime.view.scrollX(), 0) << zoom;
     }
 }
 
@@ -240,9 +240,9 @@ TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
     EXPECT_FALSE(runtime.console.changed());  // shown: the mark is cleared
     // It is drawn over the world, below the top panel: the menus stay.
     const SDL_Rect area = consoleRect(runtime, screen.get());
-    EXPECT_EQ(area.y, runtime.view.top + 1);
-    EXPECT_EQ(area.x, runtime.view.left + 1);
-    EXPECT_LE(area.x + area.w, screen->w - runtime.view.right);
+    EXPECT_EQ(area.y, runtime.view.top() + 1);
+    EXPECT_EQ(area.x, runtime.view.left() + 1);
+    EXPECT_LE(area.x + area.w, screen->w - runtime.view.right());
 }
 
 TEST_F(Frames, TheConsoleLineRunsWhatIsTypedAndKeepsAHistory) {
@@ -366,7 +366,7 @@ TEST_F(Frames, StringIconsAndLoadedLayersReachTheScreen) {
     std::remove("view_test_layer.bmp");
     ASSERT_NE(runtime.view.backgroundLayer, nullptr);
     compose();
-    const SDL_Rect rect = runtime.view.worldRect;
+    const SDL_Rect rect = runtime.view.worldRect();
     EXPECT_EQ(pixel(rect.x, rect.y), rgb565(255, 0, 0));
     EXPECT_EQ(pixel(rect.x + 2, rect.y), rgb565(0, 255, 0));
 }
