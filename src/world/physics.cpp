@@ -678,8 +678,8 @@ private:
             // its neighbours are still within the grid.)
             const uint16_t* at = row + x;
             const uint16_t* next = at + kDir;
-            if ((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id) & (next[0] == id) &
-                (next[kDir] == id) & (next[entry.fallOffset] == id))
+            if (((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id)) &&
+                ((next[0] == id) & (next[kDir] == id) & (next[entry.fallOffset] == id)))
                 return x;
             movement.move(x, rowStart + x, id, movement.physics[id]);
             x += kDir;
