@@ -554,9 +554,17 @@ private:
                     mixed = true;
                     x += kDir;
                     if (row[x] == id) x += kDir * Scan<kDir>::equalRun(row, x, last, id);
-                } else if (entry.kind == ScanKind::ReactiveStill &&
-                           quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) {
-                    x += kDir * quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride, id, entry);
+                } else if (entry.kind == ScanKind::ReactiveStill) {
+                    if (quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) {
+                        x += kDir * quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride, id, entry);
+                    } else if (!physics_[id].plainRules) {
+                        break;
+                    } else {
+                        // Without death and movement, plain rules are all a
+                        // still reactive cell does (processCell in short).
+                        if (marks_[x] != row_) applyPlainRules(random_, id, rowStart_ + x, movement_.edgeRow);
+                        x += kDir;
+                    }
                 } else if (entry.kind == ScanKind::ReactiveMover &&
                            quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry)) {
                     x += kDir * quietRun<kDir, ScanKind::ReactiveMover>(row, x, last, stride, id, entry);
