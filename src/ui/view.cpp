@@ -385,21 +385,24 @@ std::vector<uint16_t> propertyColours(Runtime& runtime, ViewMode mode) {
     return colours;
 }
 
-// Blending a new world colour q into the previous screen pixel p.
+// Blending a new world colour q into the previous screen pixel p: each
+// channel moves toward q's by at most `up` upward, then by at most `down`
+// downward (with negative limits the two overlap).
 uint16_t fade(uint16_t p, uint16_t q, int up, int down) {
-    uint16_t result = 0;
-    struct Channel {
-        int shift, mask;
-    } channels[3] = {{11, 0x1F}, {5, 0x3F}, {0, 0x1F}};
-    for (const Channel& channel : channels) {
-        int from = (p >> channel.shift) & channel.mask, to = (q >> channel.shift) & channel.mask;
-        // Upward first, then downward: with negative limits the two overlap.
-        int64_t step = to - from;
-        if (step > up) step = up;
-        else if (step < -int64_t{down}) step = -int64_t{down};
-        result |= static_cast<uint16_t>(((from + step) & channel.mask) << channel.shift);
-    }
-    return result;
+    // A channel's step lies within -63..63, so limits beyond it compare like
+    // 64 or -64, and what a limit adds only counts modulo 64 (every channel's
+    // range divides it): the sums stay in int and need no branch.
+    const int64_t lower = -int64_t{down};
+    const int upTest = static_cast<int>(std::clamp<int64_t>(up, -64, 64));
+    const int downTest = static_cast<int>(std::clamp<int64_t>(lower, -64, 64));
+    const int upAdd = up & 63, downAdd = static_cast<int>(lower & 63);
+    auto channel = [=](int shift, int mask) {
+        const int from = (p >> shift) & mask, to = (q >> shift) & mask;
+        const int step = to - from;
+        const int limited = step > upTest ? upAdd : step < downTest ? downAdd : step;
+        return ((from + limited) & mask) << shift;
+    };
+    return static_cast<uint16_t>(channel(11, 0x1F) | channel(5, 0x3F) | channel(0, 0x1F));
 }
 
 // The world colour q plus half of three times the previous pixel p less q,

@@ -66,6 +66,21 @@ inline void writeCell(World& world, int index, uint16_t id) {
     CellWriter(world).write(index, id);
 }
 
+// Several draws of the generator side by side: the state after k draws is
+// the state now times kDrawJumps[k].multiplier plus its increment.
+struct DrawJump {
+    uint32_t multiplier, increment;
+};
+constexpr DrawJump drawJump(int draws) {
+    DrawJump jump{1u, 0u};
+    for (int k = 0; k < draws; ++k) jump = {jump.multiplier * 214013u, jump.increment * 214013u + 2531011u};
+    return jump;
+}
+constexpr DrawJump kDrawJumps[5] = {drawJump(0), drawJump(1), drawJump(2), drawJump(3), drawJump(4)};
+
+// What the draw that leaves the generator in `state` returns.
+inline uint32_t drawnValue(uint32_t state) { return (state >> 16) & 0x7FFFu; }
+
 // An ordinary rule without trigger of an element without the no-bias flag:
 // when a neighbour holds the partner, four attempts at -h, +h, +v, -v; the
 // first roll below the chance on a partner applies the rule. Nothing can
@@ -78,19 +93,36 @@ inline void writeCell(World& world, int index, uint16_t id) {
     const bool left = at[-horizontal] == partner, right = at[horizontal] == partner;
     const bool ahead = at[vertical] == partner, behind = at[-vertical] == partner;
     // The +v neighbour does not count in an edge row, but it is still tried.
-    if (!(left | right | (ahead & !edgeRow) | behind)) return false;
-    const uint32_t chance = rule.chance;
-    int offset;
-    if (static_cast<uint32_t>(random.next()) < chance && left) {
-        offset = -horizontal;
-    } else if (static_cast<uint32_t>(random.next()) < chance && right) {
-        offset = horizontal;
-    } else if (static_cast<uint32_t>(random.next()) < chance && ahead) {
-        offset = vertical;
-    } else if (static_cast<uint32_t>(random.next()) < chance && behind) {
-        offset = -vertical;
-    } else {
+    const bool near = left | right | (ahead & !edgeRow) | behind;
+    // Whether a partner is near goes either way from cell to cell, and the
+    // four rolls follow one another in the generator: the rolls are computed
+    // side by side from its state, and the generator moves on by four draws
+    // only when a partner is near, without a branch.
+    const uint32_t state = random.state(), chance = rule.chance;
+    auto after = [state](int draws) { return state * kDrawJumps[draws].multiplier + kDrawJumps[draws].increment; };
+    const uint32_t first = after(1), second = after(2), third = after(3), fourth = after(4);
+    auto below = [chance](uint32_t drawn) { return drawnValue(drawn) < chance; };
+    const bool hitLeft = below(first) & left, hitRight = below(second) & right;
+    const bool hitAhead = below(third) & ahead & near, hitBehind = below(fourth) & behind;
+    if (!(hitLeft | hitRight | hitAhead | hitBehind)) {
+        const uint32_t moved = 0u - static_cast<uint32_t>(near);
+        random.seed((fourth & moved) | (state & ~moved));
         return false;
+    }
+    // seed() sets the generator to the state of the last roll made.
+    int offset;
+    if (hitLeft) {
+        offset = -horizontal;
+        random.seed(first);
+    } else if (hitRight) {
+        offset = horizontal;
+        random.seed(second);
+    } else if (hitAhead) {
+        offset = vertical;
+        random.seed(third);
+    } else {
+        offset = -vertical;
+        random.seed(fourth);
     }
     grid.write(index + offset, rule.partnerResult);
     grid.write(index, rule.ownerResult);

@@ -190,6 +190,77 @@ int quietRun(const uint16_t* row, int x, int last, int stride, uint16_t id, cons
     return n;
 }
 
+// One look at the columns d cells away on both sides during a slide: whether
+// the cell in the particle's row and the one in the row it falls toward hold
+// something lighter, on the higher and on the lower side. Returns the choice
+// (None: look one column further) and updates the open flags, which carry
+// from particle to particle.
+constexpr Slide slideLook(bool higherRow, bool higherBelow, bool lowerRow, bool lowerBelow, bool evenR,
+                          bool& higherOpen, bool& lowerOpen) {
+    Slide choice = Slide::None;
+    if (!higherRow) {
+        higherOpen = false;
+    } else if (higherBelow) {
+        if (!lowerBelow || evenR) {
+            choice = Slide::Higher;
+        } else {
+            higherOpen = false;
+        }
+    }
+    if (choice != Slide::Higher) {
+        if (!lowerRow) {
+            lowerOpen = false;
+        } else if (lowerBelow) {
+            if (higherBelow && evenR) {
+                choice = Slide::Higher;
+            } else {
+                higherOpen = false;
+                choice = lowerOpen ? Slide::Lower : Slide::Fail;
+            }
+        }
+    }
+    if (choice == Slide::None && !(higherOpen && lowerOpen)) {
+        choice = lowerOpen ? Slide::Lower : higherOpen ? Slide::Higher : Slide::Fail;
+    }
+    return choice;
+}
+
+// What a chosen slide comes to: a step toward higher columns needs that side
+// still open and closes the other; a failed slide opens both again.
+constexpr Slide slideEnd(Slide choice, bool& higherOpen, bool& lowerOpen) {
+    if (choice == Slide::Higher) {
+        lowerOpen = false;
+        if (!higherOpen) choice = Slide::Fail;
+    }
+    if (choice == Slide::Fail) higherOpen = lowerOpen = true;
+    return choice;
+}
+
+// A slide's outcome as one byte: the choice in bits 0-1 (None when the slide
+// looks further), the open flags after it in bits 2 and 3.
+constexpr uint8_t slideOutcome(Slide choice, bool higherOpen, bool lowerOpen) {
+    return static_cast<uint8_t>(static_cast<unsigned>(choice) | (higherOpen ? 4u : 0u) | (lowerOpen ? 8u : 0u));
+}
+
+// The first look (one column away, always inside the framed row) for every
+// combination of what it sees, R's parity and the open flags: in a mixed
+// world each of them goes either way at random, so the slide looks its
+// outcome up instead of branching on each. Index: higher row, higher below,
+// lower row, lower below, even R, higher open, lower open (bits 0-6).
+struct SlideTable {
+    uint8_t outcome[128] = {};
+    constexpr SlideTable() {
+        for (unsigned key = 0; key < 128; ++key) {
+            bool higherOpen = (key >> 5) & 1, lowerOpen = (key >> 6) & 1;
+            Slide choice = slideLook(key & 1, (key >> 1) & 1, (key >> 2) & 1, (key >> 3) & 1, (key >> 4) & 1,
+                                     higherOpen, lowerOpen);
+            if (choice != Slide::None) choice = slideEnd(choice, higherOpen, lowerOpen);
+            outcome[key] = slideOutcome(choice, higherOpen, lowerOpen);
+        }
+    }
+};
+constexpr SlideTable kSlideTable;
+
 // The movement of particles within one row: falling, sinking through lighter
 // material and sliding sideways. It holds copies of everything it reads, so
 // that a run of moving particles keeps it all in registers (see
@@ -198,6 +269,7 @@ struct Movement {
     uint16_t* cells;
     uint16_t* colours;
     const ElementPhysics* physics;
+    const int32_t* magnitudes;  // fall magnitudes by element
     int32_t* marks;
     int row;
     int markedRow;  // what a no-bias particle writes into its column's mark
@@ -213,11 +285,7 @@ struct Movement {
         const int toward = particle.fallOffset;
         const int target = index + toward;
         const uint16_t below = cells[target];
-        if (below == element) {
-            slide(x, index, element, particle, toward);
-            return;
-        }
-        if (below == kClear) {
+        if (below == kClear && below != element) {
             if (edgeRow) return fallInto(x, index, target, particle);
             // Any R is a multiple of 1: skip the division for the usual spray.
             if (particle.spray != 1 && static_cast<int32_t>(r) % particle.spray != 0 &&
@@ -228,17 +296,28 @@ struct Movement {
             if (static_cast<int32_t>(r) < fall && marks[x] != row)
                 return fallInto(x, index, target, particle);
         }
+        // A particle may sink into what is below when that is lighter (its own
+        // kind never is). Whether it is goes either way at random in a mixed
+        // world, so the draw and the test are made without a branch: the
+        // particle sinks when the draw is below lead / viscosity, which for a
+        // positive lead is (draw + 1) * viscosity <= lead, and never for a
+        // negative viscosity.
         const ElementPhysics& other = physics[below];
-        if ((particle.signedFall <= other.signedFall) | (marks[x] == row)) {
-            slide(x, index, element, particle, toward);
-            return;
-        }
-        r = advanceMovement(r);
+        const bool heavier = (particle.signedFall > other.signedFall) & (marks[x] != row);
+        const uint32_t drawn = advanceMovement(r);
         int64_t viscosity = int64_t{other.viscosity} + particle.viscosity;
-        if (viscosity == 0) viscosity = 1;
-        int64_t chance = (int64_t{particle.signedFall} - other.signedFall) / viscosity;
-        if (static_cast<int64_t>(r) < chance) return fallInto(x, index, target, particle);
+        viscosity += viscosity == 0;
+        const int64_t lead = int64_t{particle.signedFall} - other.signedFall;
+        const bool sinks = heavier & (viscosity > 0) & ((int64_t{drawn} + 1) * viscosity <= lead);
+        r = pick(heavier, drawn, r);
+        if (sinks) return fallInto(x, index, target, particle);
         slide(x, index, element, particle, toward);
+    }
+
+    // a when `condition` holds, else b, without a branch.
+    static uint32_t pick(bool condition, uint32_t a, uint32_t b) {
+        const uint32_t mask = 0u - static_cast<uint32_t>(condition);
+        return (a & mask) | (b & ~mask);
     }
 
     void fallInto(int x, int index, int target, const ElementPhysics& particle) {
@@ -256,73 +335,61 @@ struct Movement {
     [[gnu::always_inline]] void slide(int x, int index, uint16_t element, const ElementPhysics& particle,
                                       int toward) {
         const uint16_t* here = cells + index;
-        if ((here[1] == element) & (here[-1] == element)) return;
+        // A particle between two of its own kind does not slide, nor does one
+        // whose R is a multiple of the span; R only advances past the first
+        // test. Both go either way at random in a mixed world, so they are
+        // folded into the outcome below instead of branched on.
+        const bool enclosed = (here[1] == element) & (here[-1] == element);
         const uint32_t previousR = r;
-        r = (previousR + 1) & 0xFFFFu;
-        // Any R is a multiple of 1: skip the division for the usual span.
-        if (particle.slideSpan == 1 || static_cast<int32_t>(previousR) % particle.slideSpan == 0) return;
-        const bool evenR = (r & 1) == 0;
+        r = pick(enclosed, previousR, (previousR + 1) & 0xFFFFu);
+        const bool stays = enclosed | (previousR * particle.slideMultiple <= particle.slideMultiple - 1);
+        const unsigned evenR = ~r & 1u;
         const int32_t fall = particle.fallMagnitude;
         const uint16_t* below = here + toward;
-        const ElementPhysics* elements = physics;
+        const int32_t* weights = magnitudes;
         // A cell is passable when it holds something lighter.
-        auto passable = [elements, fall](const uint16_t* at, int d) {
-            return elements[at[d]].fallMagnitude < fall;
-        };
-
-        Slide choice = Slide::None;
-        int d = 1;
-        while (true) {
-            // Columns outside the framed row count as walls; one column away is
-            // always inside it.
-            const bool higherInside = d == 1 || x + d <= width + 1, lowerInside = d == 1 || x - d >= 0;
-            const bool higherRow = higherInside && passable(here, d);
-            const bool higherBelow = higherInside && passable(below, d);
-            const bool lowerRow = lowerInside && passable(here, -d);
-            const bool lowerBelow = lowerInside && passable(below, -d);
-            if (!higherRow) {
-                higherOpen = false;
-            } else if (higherBelow) {
-                if (!lowerBelow || evenR) {
-                    choice = Slide::Higher;
-                } else {
-                    higherOpen = false;
-                }
-            }
-            if (choice != Slide::Higher) {
-                if (!lowerRow) {
-                    lowerOpen = false;
-                } else if (lowerBelow) {
-                    if (higherBelow && evenR) {
-                        choice = Slide::Higher;
-                    } else {
-                        higherOpen = false;
-                        choice = lowerOpen ? Slide::Lower : Slide::Fail;
-                    }
-                }
-            }
-            if (choice == Slide::None) {
-                if (higherOpen && lowerOpen) {
-                    ++d;
-                    continue;
-                }
-                choice = lowerOpen ? Slide::Lower : higherOpen ? Slide::Higher : Slide::Fail;
-            }
-            break;
+        auto passable = [weights, fall](const uint16_t* at, int d) -> unsigned { return weights[at[d]] < fall; };
+        const unsigned open = unsigned{higherOpen} | unsigned{lowerOpen} << 1;
+        const unsigned key = passable(here, 1) | passable(below, 1) << 1 | passable(here, -1) << 2 |
+                             passable(below, -1) << 3 | evenR << 4 | open << 5;
+        // Staying keeps the open flags as they are.
+        unsigned outcome = pick(stays, static_cast<unsigned>(Slide::Fail) | open << 2, kSlideTable.outcome[key]);
+        int reach = 1;
+        if ((outcome & 3u) == 0) {
+            outcome = slideFurther(magnitudes, x - width - 1, x, here, below, fall, evenR != 0);
+            reach = 2;
         }
-
-        const int reach = std::min(d, 2);
+        higherOpen = (outcome & 4u) != 0;
+        lowerOpen = (outcome & 8u) != 0;
+        // The next particle reads the cells this one moves into, so the move
+        // stays a branch: predicted, it lets the next particle start early.
+        const Slide choice = static_cast<Slide>(outcome & 3u);
         if (choice == Slide::Higher) {
-            lowerOpen = false;
-            if (!higherOpen) {
-                choice = Slide::Fail;
-            } else if (static_cast<int64_t>(r) < higherThreshold) {
-                swapCells(index, index + reach);
-            }
+            if (static_cast<int64_t>(r) < higherThreshold) swapCells(index, index + reach);
         } else if (choice == Slide::Lower) {
             if (static_cast<int64_t>(r) < lowerThreshold) swapCells(index, index - reach);
         }
-        if (choice == Slide::Fail) higherOpen = lowerOpen = true;
+    }
+
+    // The slide's search beyond the first column on either side, which it
+    // only reaches with both sides open; returns the outcome as slideOutcome.
+    // Static, so that the movement's copy in a run stays in registers.
+    // `beforeEnd` is x - (WIDTH + 1), the column relative to the last one.
+    [[gnu::noinline]] static uint8_t slideFurther(const int32_t* weights, int beforeEnd, int x,
+                                                  const uint16_t* here, const uint16_t* below, int32_t fall,
+                                                  bool evenR) {
+        auto passable = [weights, fall](const uint16_t* at, int d) { return weights[at[d]] < fall; };
+        bool higher = true, lower = true;
+        Slide choice = Slide::None;
+        for (int d = 2; choice == Slide::None; ++d) {
+            // Columns outside the framed row count as walls.
+            const bool higherInside = beforeEnd + d <= 0, lowerInside = x - d >= 0;
+            choice = slideLook(higherInside && passable(here, d), higherInside && passable(below, d),
+                               lowerInside && passable(here, -d), lowerInside && passable(below, -d), evenR,
+                               higher, lower);
+        }
+        choice = slideEnd(choice, higher, lower);
+        return slideOutcome(choice, higher, lower);
     }
 };
 
@@ -423,6 +490,7 @@ private:
         movement_.cells = cells_;
         movement_.colours = colours_;
         movement_.physics = physics_;
+        movement_.magnitudes = caches.fallMagnitude.data();
         movement_.marks = marks_;
         movement_.width = width_;
     }
@@ -486,9 +554,17 @@ private:
                     mixed = true;
                     x += kDir;
                     if (row[x] == id) x += kDir * Scan<kDir>::equalRun(row, x, last, id);
-                } else if (entry.kind == ScanKind::ReactiveStill &&
-                           quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) {
-                    x += kDir * quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride, id, entry);
+                } else if (entry.kind == ScanKind::ReactiveStill) {
+                    if (quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) {
+                        x += kDir * quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride, id, entry);
+                    } else if (!physics_[id].plainRules) {
+                        break;
+                    } else {
+                        // Without death and movement, plain rules are all a
+                        // still reactive cell does (processCell in short).
+                        if (marks_[x] != row_) applyPlainRules(random_, id, rowStart_ + x, movement_.edgeRow);
+                        x += kDir;
+                    }
                 } else if (entry.kind == ScanKind::ReactiveMover &&
                            quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry)) {
                     x += kDir * quietRun<kDir, ScanKind::ReactiveMover>(row, x, last, stride, id, entry);
@@ -597,12 +673,21 @@ private:
     template <int kDir, bool kSparse>
     [[gnu::always_inline]] int moveLoop(Movement& movement, const uint16_t* row, int x) const {
         const ScanEntry* scan = scan_;
-        const int stride = stride_, rowStart = rowStart_, last = width_ + 1;
+        const int rowStart = rowStart_, last = width_ + 1;
         while (true) {
             if (kSparse) x += kDir * Scan<kDir>::emptyCells(row, x, last);
             const uint16_t id = row[x];
             const ScanEntry& entry = scan[id];
-            if (entry.kind != ScanKind::Mover || quietCell<ScanKind::Mover>(row + x, id, stride, entry))
+            if (entry.kind != ScanKind::Mover) return x;
+            // A quiet particle does nothing in move() either: in a mixed world
+            // the loop only hands over to the quiet runs of scanRow when the
+            // next particle is quiet too, which keeps this test predictable.
+            // (The cell after the next is the row's end cell at worst, and
+            // its neighbours are still within the grid.)
+            const uint16_t* at = row + x;
+            const uint16_t* next = at + kDir;
+            if (((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id)) &&
+                ((next[0] == id) & (next[kDir] == id) & (next[entry.fallOffset] == id)))
                 return x;
             movement.move(x, rowStart + x, id, movement.physics[id]);
             x += kDir;

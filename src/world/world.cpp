@@ -10,6 +10,7 @@ World::World(VariableTable& variables, ElementTable& elements, RebuildRequest& r
     : variables_(variables), elements_(elements), rebuildRequest_(rebuildRequest) {
     caches_.elements.assign(kCacheEntries, ElementPhysics{});
     caches_.scan.assign(kCacheEntries, ScanEntry{});
+    caches_.fallMagnitude.assign(kCacheEntries, ElementPhysics{}.fallMagnitude);
     caches_.displayColour.assign(kCacheEntries, 0);
     caches_.deathTables.assign(kCacheEntries, {});
     caches_.ruleTables.assign(kCacheEntries, {});
@@ -139,6 +140,7 @@ void World::compileElement(uint16_t id) {
     physics.fallStep = sign == state_.direction ? 1 : -1;
     physics.spray = element->spray != 0 ? element->spray : 1;
     physics.slideSpan = static_cast<int32_t>(std::clamp<int64_t>(int64_t{element->slide} * 2 + 1, -65537, 65537));
+    physics.slideMultiple = ~uint64_t{0} / static_cast<uint64_t>(std::abs(physics.slideSpan)) + 1;
     physics.viscosity = element->viscosity;
     physics.totalDeathRate = state_.cachedDeath != 0 ? element->totalDeathRate : 0;
     physics.noBias = element->noBias;
@@ -153,6 +155,7 @@ void World::compileElement(uint16_t id) {
     physics.plainMover = !physics.hasRules && physics.totalDeathRate == 0 && !staysInPlace(physics.fallMagnitude);
 
     caches_.elements[id] = physics;
+    caches_.fallMagnitude[id] = physics.fallMagnitude;
     bool inert = !physics.hasRules && physics.signedFall == kImmovable && physics.totalDeathRate == 0;
     compileScanEntry(id, physics, id == kClear || (id != kNothing && inert));
     caches_.displayColour[id] = rgb565(element->colour.r, element->colour.g, element->colour.b);

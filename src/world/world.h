@@ -57,6 +57,9 @@ struct ElementPhysics {
     int32_t fallMagnitude = kImmovable;
     int32_t spray = 1;
     int32_t slideSpan = 1;  // 2 * slide + 1, kept within +-65537 (same remainders for 16-bit R)
+    // 2^64 / |slideSpan|, rounded up (0 for a span of 1): a 32-bit n is a
+    // multiple of the span when n * slideMultiple <= slideMultiple - 1.
+    uint64_t slideMultiple = 0;
     int32_t viscosity = 1;
     int32_t fallStep = 1;   // +1 row (down) or -1 row (up)
     int32_t fallOffset = 0; // fallStep rows, in cells of the current grid
@@ -122,6 +125,7 @@ struct ScanEntry {
 struct PhysicsCaches {
     std::vector<ElementPhysics> elements;
     std::vector<ScanEntry> scan;
+    std::vector<int32_t> fallMagnitude;  // as in ElementPhysics, packed for the slide's looks
     std::vector<uint16_t> displayColour;   // RGB565
     std::vector<std::vector<DeathEntry>> deathTables;
     std::vector<std::vector<CachedRule>> ruleTables;
