@@ -19,7 +19,7 @@
 
 namespace ef2 {
 
-class Runtime;
+class ScriptContext;
 
 // One timer pass, one event or one top-level statement may run at most this
 // many statements and trigger calls, for at most this long. A script that
@@ -51,7 +51,7 @@ struct RunawayScript {
 
 class Interpreter {
 public:
-    explicit Interpreter(Runtime& runtime) : runtime_(runtime) {}
+    explicit Interpreter(ScriptContext& context) : context_(context) {}
     Interpreter(const Interpreter&) = delete;
     Interpreter& operator=(const Interpreter&) = delete;
 
@@ -159,7 +159,7 @@ private:
     void traceAction(const Action& action) const;
     void traceFrame(const char* label, const ParameterFrame& frame) const;
 
-    Runtime& runtime_;
+    ScriptContext& context_;
     TriggerRegistry triggers_;
     bool returnFlag_ = false;
     int32_t returnValue_ = 0;
