@@ -9,14 +9,14 @@
 #include <ctime>
 
 #include "app/exit_request.h"
+#include "app/file_loading.h"
 #include "io/network.h"
 #include "io/png_file.h"
-#include "io/script_file.h"
 #include "io/world_files.h"
-#include "ui/input.h"
-#include "ui/view.h"
 #include "platform/paths.h"
 #include "script/variables.h"
+#include "ui/input.h"
+#include "ui/view.h"
 #include "world/physics.h"
 
 namespace ef2 {

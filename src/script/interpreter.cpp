@@ -55,6 +55,13 @@ void Interpreter::checkClock() {
     }
 }
 
+Interpreter::TextNestingScope::TextNestingScope(Interpreter& interpreter) : interpreter_(interpreter) {
+    if (interpreter_.textNesting_ >= kMaxTextNesting) {
+        throw RunawayScript{"files and message lines nested more than " + std::to_string(kMaxTextNesting) + " deep"};
+    }
+    ++interpreter_.textNesting_;
+}
+
 Interpreter::UntimedWait::UntimedWait(Interpreter& interpreter)
     : interpreter_(interpreter), started_(coarseMilliseconds()) {}
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "app/file_loading.h"
 #include "io/pictures.h"
-#include "io/script_file.h"
 #include "io/world_files.h"
 #include "platform/confined_files.h"
 #include "platform/desktop.h"
@@ -368,7 +368,7 @@ private:
             if (handleLink(runtime.links(), *text, LinkRules::Lenient, messageId)) loadScriptFile(runtime, *text, messageId);
             return;
         }
-        TextNestingScope nesting(runtime);
+        Interpreter::TextNestingScope nesting(runtime.interpreter);
         runtime.parser.parseText(*text, messageId, "CLIPBOARD");
     }
 

@@ -134,7 +134,7 @@ private:
         const std::string line = runtime.message.text();
         const int32_t target = origin(runtime);
         if (!runtime.peerMayReach(messageId, target)) return;
-        TextNestingScope nesting(runtime);
+        Interpreter::TextNestingScope nesting(runtime.interpreter);
         runtime.parser.parseLine(line, 1, target, "MESSAGE");
     }
 

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/file_loading.h"
 #include "app/runtime.h"
-#include "io/script_file.h"
 #include "io/world_files.h"
 #include "support/scratch_folder.h"
 

@@ -12,8 +12,10 @@
 #include <random>
 #include <sstream>
 
+#include "app/file_loading.h"
 #include "io/pictures.h"
 #include "io/png_file.h"
+#include "io/world_cells.h"
 #include "io/world_files.h"
 #include "support/test_runtime.h"
 
