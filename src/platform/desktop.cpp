@@ -27,7 +27,7 @@ enum class DialogKind { Open, Save };
 
 // zenity exits with 1 when cancelled; only a program that could not be
 // started at all (-1) sends us on to the next one.
-std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters) {
+std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters, DialogShown* shown) {
     std::vector<std::string> zenity{"zenity", "--file-selection"};
     if (kind == DialogKind::Save) zenity.push_back("--save");
     for (const FileFilter& filter : filters) zenity.push_back("--file-filter=" + filter.description + " | " + filter.pattern);
@@ -43,6 +43,7 @@ std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters) {
                                          ".", patterns};
         status = runProgramWithOutput(kdialog, chosen);
     }
+    if (shown) *shown = status != -1;
     if (status != 0) return {};
     while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
     return chosen;
@@ -81,16 +82,18 @@ void showMessage(const DesktopSettings& desktop, const std::string& text, const 
     }
 }
 
-std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters) {
+std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters,
+                           DialogShown* shown) {
     if (desktop.headless) return {};
-    std::string chosen = runDialog(DialogKind::Open, filters);
+    std::string chosen = runDialog(DialogKind::Open, filters, shown);
     afterModal(desktop);
     return chosen;
 }
 
-std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters) {
+std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters,
+                           DialogShown* shown) {
     if (desktop.headless) return {};
-    std::string chosen = runDialog(DialogKind::Save, filters);
+    std::string chosen = runDialog(DialogKind::Save, filters, shown);
     afterModal(desktop);
     return chosen;
 }

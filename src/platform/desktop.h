@@ -39,10 +39,16 @@ bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std
               Asker asker = Asker::LocalScript);
 void showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
 
+// Set, when asked for, to false when no dialog could be shown because
+// neither program exists (they are optional).
+using DialogShown = bool;
+
 // The chosen path, through zenity or else kdialog. Empty when the dialog was
 // cancelled, when neither program exists and when headless.
-std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters);
-std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters);
+std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters,
+                           DialogShown* shown = nullptr);
+std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters,
+                           DialogShown* shown = nullptr);
 
 // The window system's part of releasing stuck input: the keyboard state is
 // reset and pending key and mouse events are dropped.

@@ -33,7 +33,11 @@ enum class Dialog { Open, Save };
 std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog, const std::vector<FileFilter>& filters) {
     if (runtime.refusedForPeer(messageId, "a file dialog")) return {};
     Interpreter::UntimedWait waiting(runtime.interpreter);
-    return dialog == Dialog::Open ? openFileDialog(runtime.desktop, filters) : saveFileDialog(runtime.desktop, filters);
+    DialogShown shown = true;
+    std::string chosen = dialog == Dialog::Open ? openFileDialog(runtime.desktop, filters, &shown)
+                                                : saveFileDialog(runtime.desktop, filters, &shown);
+    if (!shown) runtime.printLine("No file dialog could be shown: install zenity or kdialog", 0);
+    return chosen;
 }
 
 // The link check for a name that may be empty: an empty name passes, and the

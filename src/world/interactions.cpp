@@ -25,7 +25,8 @@ public:
         for (std::size_t ruleIndex = 0; ruleIndex < table.size(); ++ruleIndex) {
             const CachedRule rule = table[ruleIndex];
             if (!rule.trigger && !noBiasElement && rule.partner != kNothing) {
-                if (plainRule(world_, c_.random, rule, c_.index, c_.horizontal, c_.vertical, c_.edgeRow)) {
+                if (plainRule(CellWriter(world_), c_.random, rule, c_.index, c_.horizontal, c_.vertical,
+                              c_.edgeRow)) {
                     return InteractionOutcome::Applied;
                 }
                 continue;

@@ -4,6 +4,7 @@
 // or runs the rule's trigger.
 
 #include <cstdint>
+#include <vector>
 
 #include "world/physics.h"
 #include "world/random.h"
@@ -40,24 +41,39 @@ enum class InteractionOutcome {
 // Runs the phase for a cell that passed the quick tests of `mayInteract`.
 InteractionOutcome interactionPhase(InteractionContext& context, uint16_t element);
 
-// The phase for an element whose rules are all plain (see ElementPhysics):
-// for each rule, when a neighbour holds the partner, four attempts at -h, +h,
-// +v, -v; the first roll below the chance on a partner applies the rule.
-// Nothing can change the neighbours between attempts, so this needs none of
-// the bookkeeping of triggers. Returns true when a rule applied.
-inline bool applyPlainRules(World& world, Random& random, uint16_t element, int index, int horizontal,
-                            int vertical, bool edgeRow);
+// Where rules write: the grid, the colour layer and the presence flags, as
+// plain pointers so that the step's loops keep them in registers.
+struct CellWriter {
+    explicit CellWriter(World& world)
+        : cells(world.cells()),
+          colours(world.colours()),
+          displayColours(world.caches().displayColour.data()),
+          presence(world.presence().data()) {}
+
+    void write(int index, uint16_t id) const {
+        cells[index] = id;
+        colours[index] = displayColours[id];
+        presence[id] = 1;
+    }
+
+    uint16_t* cells;
+    uint16_t* colours;
+    const uint16_t* displayColours;
+    uint8_t* presence;
+};
 
 inline void writeCell(World& world, int index, uint16_t id) {
-    world.cells()[index] = id;
-    world.colours()[index] = world.displayColour(id);
-    world.markPresent(id);
+    CellWriter(world).write(index, id);
 }
 
-// An ordinary rule without trigger of an element without the no-bias flag.
-inline bool plainRule(World& world, Random& random, const CachedRule& rule, int index, int horizontal,
-                      int vertical, bool edgeRow) {
-    const uint16_t* at = world.cells() + index;
+// An ordinary rule without trigger of an element without the no-bias flag:
+// when a neighbour holds the partner, four attempts at -h, +h, +v, -v; the
+// first roll below the chance on a partner applies the rule. Nothing can
+// change the neighbours between attempts, so this needs none of the
+// bookkeeping of triggers. Returns true when the rule applied.
+[[gnu::always_inline]] inline bool plainRule(const CellWriter& grid, Random& random, const CachedRule& rule,
+                                             int index, int horizontal, int vertical, bool edgeRow) {
+    const uint16_t* at = grid.cells + index;
     const uint16_t partner = rule.partner;
     const bool left = at[-horizontal] == partner, right = at[horizontal] == partner;
     const bool ahead = at[vertical] == partner, behind = at[-vertical] == partner;
@@ -76,15 +92,18 @@ inline bool plainRule(World& world, Random& random, const CachedRule& rule, int 
     } else {
         return false;
     }
-    writeCell(world, index + offset, rule.partnerResult);
-    writeCell(world, index, rule.ownerResult);
+    grid.write(index + offset, rule.partnerResult);
+    grid.write(index, rule.ownerResult);
     return true;
 }
 
-inline bool applyPlainRules(World& world, Random& random, uint16_t element, int index, int horizontal,
-                            int vertical, bool edgeRow) {
-    for (const CachedRule& rule : world.caches().ruleTables[element]) {
-        if (plainRule(world, random, rule, index, horizontal, vertical, edgeRow)) return true;
+// The rules of an element whose rules are all plain (see ElementPhysics), in
+// order; true when one applied.
+[[gnu::always_inline]] inline bool applyPlainRules(const CellWriter& grid, Random& random,
+                                                   const std::vector<CachedRule>& rules, int index,
+                                                   int horizontal, int vertical, bool edgeRow) {
+    for (const CachedRule& rule : rules) {
+        if (plainRule(grid, random, rule, index, horizontal, vertical, edgeRow)) return true;
     }
     return false;
 }

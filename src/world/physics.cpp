@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "world/interactions.h"
 #include "world/random.h"
@@ -16,10 +19,318 @@ constexpr int32_t kNoMark = -1000000;
 
 enum class Slide { None, Higher, Lower, Fail };
 
+// Eight cells side by side. Every x86-64 processor has SSE2; elsewhere a plain
+// loop stands in.
+#if defined(__SSE2__)
+struct Lanes {
+    __m128i v;
+    static Lanes load(const uint16_t* at) { return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))}; }
+    static Lanes all(uint16_t id) { return {_mm_set1_epi16(static_cast<short>(id))}; }
+    static Lanes none() { return {_mm_setzero_si128()}; }
+    friend Lanes equal(Lanes a, Lanes b) { return {_mm_cmpeq_epi16(a.v, b.v)}; }
+    friend Lanes operator&(Lanes a, Lanes b) { return {_mm_and_si128(a.v, b.v)}; }
+    friend Lanes operator|(Lanes a, Lanes b) { return {_mm_or_si128(a.v, b.v)}; }
+    // a and not b
+    friend Lanes butNot(Lanes a, Lanes b) { return {_mm_andnot_si128(b.v, a.v)}; }
+    // Bit k is set when lane k is.
+    unsigned bits() const { return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(v, v))) & 0xFFu; }
+    bool allSet() const { return _mm_movemask_epi8(v) == 0xFFFF; }
+};
+#else
+struct Lanes {
+    uint16_t v[8];
+    static Lanes load(const uint16_t* at) {
+        Lanes lanes;
+        std::memcpy(lanes.v, at, sizeof lanes.v);
+        return lanes;
+    }
+    static Lanes all(uint16_t id) {
+        Lanes lanes;
+        std::fill(lanes.v, lanes.v + 8, id);
+        return lanes;
+    }
+    static Lanes none() { return all(0); }
+    template <typename Operation>
+    static Lanes combine(Lanes a, Lanes b, Operation operation) {
+        Lanes lanes;
+        for (int k = 0; k < 8; ++k) lanes.v[k] = static_cast<uint16_t>(operation(a.v[k], b.v[k]));
+        return lanes;
+    }
+    friend Lanes equal(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p == q ? 0xFFFF : 0; });
+    }
+    friend Lanes operator&(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p & q; });
+    }
+    friend Lanes operator|(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p | q; });
+    }
+    friend Lanes butNot(Lanes a, Lanes b) {
+        return combine(a, b, [](uint16_t p, uint16_t q) { return p & ~q; });
+    }
+    unsigned bits() const {
+        unsigned result = 0;
+        for (int k = 0; k < 8; ++k) result |= (v[k] != 0 ? 1u : 0u) << k;
+        return result;
+    }
+    bool allSet() const { return bits() == 0xFFu; }
+};
+#endif
+
+// The scan walks a row toward higher columns (kDir = 1) or lower ones (-1).
+// A window is the eight cells the scan meets next from column x: x..x+7, or
+// x-7..x. Columns 0 and WIDTH+1 bound what may be read, so a window is only
+// used when it and its neighbours on both sides lie within them.
+template <int kDir>
+struct Scan {
+    static const uint16_t* window(const uint16_t* row, int x) { return kDir > 0 ? row + x : row + x - 7; }
+    static bool fits(int x, int cells, int last) {
+        return kDir > 0 ? x + cells - 1 <= last : x - cells + 1 >= 0;
+    }
+    // How many cells the scan meets, in a window's mask, before a clear bit.
+    static int leading(unsigned bits) {
+        return kDir > 0 ? __builtin_ctz(~bits) : __builtin_clz(~(bits << 24));
+    }
+
+    // How many empty cells the scan meets from column x on before one that is
+    // not, without a branch per cell: falling particles come with empty space
+    // between them at random.
+    static int emptyCells(const uint16_t* row, int x, int last) {
+        int n = 0;
+        while (fits(x + kDir * n, 8, last)) {
+            unsigned empty = equal(Lanes::load(window(row, x + kDir * n)), Lanes::none()).bits();
+            if (empty != 0xFFu) return n + leading(empty);
+            n += 8;
+        }
+        while (row[x + kDir * n] == kClear) ++n;
+        return n;
+    }
+
+    // The run of cells equal to `id` from column x on. Runs of empty space are
+    // compared 32 cells at a time.
+    static int equalRun(const uint16_t* row, int x, int last, uint16_t id) {
+        const Lanes target = Lanes::all(id);
+        int n = 0;
+        while (fits(x + kDir * n, 32, last)) {
+            const uint16_t* at = kDir > 0 ? row + x + n : row + x - n - 31;
+            Lanes same = equal(Lanes::load(at), target) & equal(Lanes::load(at + 8), target) &
+                         equal(Lanes::load(at + 16), target) & equal(Lanes::load(at + 24), target);
+            if (!same.allSet()) break;
+            n += 32;
+        }
+        while (fits(x + kDir * n, 8, last)) {
+            unsigned bits = equal(Lanes::load(window(row, x + kDir * n)), target).bits();
+            if (bits != 0xFFu) return n + leading(bits);
+            n += 8;
+        }
+        while (row[x + kDir * n] == id) ++n;
+        return n;
+    }
+};
+
+// A neighbour (left, right, above or below) of each lane holds one of the
+// element's partners.
+inline Lanes partnersNear(const uint16_t* window, int stride, const ScanEntry& entry) {
+    const Lanes left = Lanes::load(window - 1), right = Lanes::load(window + 1);
+    const Lanes above = Lanes::load(window - stride), below = Lanes::load(window + stride);
+    Lanes near = Lanes::none();
+    for (int k = 0; k < entry.partnerCount; ++k) {
+        const Lanes partner = Lanes::all(entry.partners[k]);
+        near = near | equal(left, partner) | equal(right, partner) | equal(above, partner) |
+               equal(below, partner);
+    }
+    return near;
+}
+
+// Compared all at once: next to a partner or not is often a coin toss.
+inline bool partnerNear(const uint16_t* at, int stride, const ScanEntry& entry) {
+    const uint16_t left = at[-1], right = at[1], above = at[-stride], below = at[stride];
+    auto touches = [=](uint16_t partner) {
+        return (left == partner) | (right == partner) | (above == partner) | (below == partner);
+    };
+    bool near = touches(entry.partners[0]);
+    for (int k = 1; k < entry.partnerCount; ++k) near |= touches(entry.partners[k]);
+    return near;
+}
+
+// A cell that provably does nothing in this step, for the scan kinds that
+// allow it (see ScanKind): a particle with its own kind below and on both sides
+// can neither fall nor slide, and rules need a partner next to the cell.
+template <ScanKind kKind>
+bool quietCell(const uint16_t* at, uint16_t id, int stride, const ScanEntry& entry) {
+    if (at[0] != id) return false;
+    // Compared all at once: in a mixed world each comparison goes either way.
+    if (kKind != ScanKind::ReactiveStill &&
+        !((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id))) {
+        return false;
+    }
+    return kKind == ScanKind::Mover || !partnerNear(at, stride, entry);
+}
+
+// The run of quiet cells of `id` from column x on, eight at a time.
+template <int kDir, ScanKind kKind>
+int quietRun(const uint16_t* row, int x, int last, int stride, uint16_t id, const ScanEntry& entry) {
+    using Walk = Scan<kDir>;
+    const Lanes self = Lanes::all(id);
+    int n = 0;
+    // The window's neighbours reach one column further on either side.
+    while (Walk::fits(x + kDir * n, 9, last)) {
+        const uint16_t* window = Walk::window(row, x + kDir * n);
+        Lanes quiet = equal(Lanes::load(window), self);
+        if (kKind != ScanKind::ReactiveStill) {
+            quiet = quiet & equal(Lanes::load(window - 1), self) & equal(Lanes::load(window + 1), self) &
+                    equal(Lanes::load(window + entry.fallOffset), self);
+        }
+        if (kKind != ScanKind::Mover) quiet = butNot(quiet, partnersNear(window, stride, entry));
+        unsigned bits = quiet.bits();
+        if (bits != 0xFFu) return n + Walk::leading(bits);
+        n += 8;
+    }
+    while (quietCell<kKind>(row + x + kDir * n, id, stride, entry)) ++n;
+    return n;
+}
+
+// The movement of particles within one row: falling, sinking through lighter
+// material and sliding sideways. It holds copies of everything it reads, so
+// that a run of moving particles keeps it all in registers (see
+// Stepper::moveRun); R and the open flags carry from particle to particle.
+struct Movement {
+    uint16_t* cells;
+    uint16_t* colours;
+    const ElementPhysics* physics;
+    int32_t* marks;
+    int row;
+    int markedRow;  // what a no-bias particle writes into its column's mark
+    int width;
+    bool edgeRow;
+    int64_t higherThreshold, lowerThreshold;
+    uint32_t r;  // the row's random value; a 16-bit quantity
+    bool higherOpen, lowerOpen;
+
+    [[gnu::always_inline]] void move(int x, int index, uint16_t element, const ElementPhysics& particle) {
+        const int32_t fall = particle.fallMagnitude;
+        if (staysInPlace(fall)) return;
+        const int toward = particle.fallOffset;
+        const int target = index + toward;
+        const uint16_t below = cells[target];
+        if (below == element) {
+            slide(x, index, element, particle, toward);
+            return;
+        }
+        if (below == kClear) {
+            if (edgeRow) return fallInto(x, index, target, particle);
+            // Any R is a multiple of 1: skip the division for the usual spray.
+            if (particle.spray != 1 && static_cast<int32_t>(r) % particle.spray != 0 &&
+                cells[target + toward] == element) {
+                return fallInto(x, index, target, particle);
+            }
+            r = advanceMovement(r);
+            if (static_cast<int32_t>(r) < fall && marks[x] != row)
+                return fallInto(x, index, target, particle);
+        }
+        const ElementPhysics& other = physics[below];
+        if ((particle.signedFall <= other.signedFall) | (marks[x] == row)) {
+            slide(x, index, element, particle, toward);
+            return;
+        }
+        r = advanceMovement(r);
+        int64_t viscosity = int64_t{other.viscosity} + particle.viscosity;
+        if (viscosity == 0) viscosity = 1;
+        int64_t chance = (int64_t{particle.signedFall} - other.signedFall) / viscosity;
+        if (static_cast<int64_t>(r) < chance) return fallInto(x, index, target, particle);
+        slide(x, index, element, particle, toward);
+    }
+
+    void fallInto(int x, int index, int target, const ElementPhysics& particle) {
+        if (particle.noBias) marks[x] = markedRow;
+        swapCells(index, target);
+    }
+
+    void swapCells(int a, int b) {
+        std::swap(cells[a], cells[b]);
+        std::swap(colours[a], colours[b]);
+    }
+
+    // Slides sideways: looks for the nearest column, on either side, where the
+    // particle could sink, and takes one or two steps toward it.
+    [[gnu::always_inline]] void slide(int x, int index, uint16_t element, const ElementPhysics& particle,
+                                      int toward) {
+        const uint16_t* here = cells + index;
+        if ((here[1] == element) & (here[-1] == element)) return;
+        const uint32_t previousR = r;
+        r = (previousR + 1) & 0xFFFFu;
+        // Any R is a multiple of 1: skip the division for the usual span.
+        if (particle.slideSpan == 1 || static_cast<int32_t>(previousR) % particle.slideSpan == 0) return;
+        const bool evenR = (r & 1) == 0;
+        const int32_t fall = particle.fallMagnitude;
+        const uint16_t* below = here + toward;
+        const ElementPhysics* elements = physics;
+        // A cell is passable when it holds something lighter.
+        auto passable = [elements, fall](const uint16_t* at, int d) {
+            return elements[at[d]].fallMagnitude < fall;
+        };
+
+        Slide choice = Slide::None;
+        int d = 1;
+        while (true) {
+            // Columns outside the framed row count as walls; one column away is
+            // always inside it.
+            const bool higherInside = d == 1 || x + d <= width + 1, lowerInside = d == 1 || x - d >= 0;
+            const bool higherRow = higherInside && passable(here, d);
+            const bool higherBelow = higherInside && passable(below, d);
+            const bool lowerRow = lowerInside && passable(here, -d);
+            const bool lowerBelow = lowerInside && passable(below, -d);
+            if (!higherRow) {
+                higherOpen = false;
+            } else if (higherBelow) {
+                if (!lowerBelow || evenR) {
+                    choice = Slide::Higher;
+                } else {
+                    higherOpen = false;
+                }
+            }
+            if (choice != Slide::Higher) {
+                if (!lowerRow) {
+                    lowerOpen = false;
+                } else if (lowerBelow) {
+                    if (higherBelow && evenR) {
+                        choice = Slide::Higher;
+                    } else {
+                        higherOpen = false;
+                        choice = lowerOpen ? Slide::Lower : Slide::Fail;
+                    }
+                }
+            }
+            if (choice == Slide::None) {
+                if (higherOpen && lowerOpen) {
+                    ++d;
+                    continue;
+                }
+                choice = lowerOpen ? Slide::Lower : higherOpen ? Slide::Higher : Slide::Fail;
+            }
+            break;
+        }
+
+        const int reach = std::min(d, 2);
+        if (choice == Slide::Higher) {
+            lowerOpen = false;
+            if (!higherOpen) {
+                choice = Slide::Fail;
+            } else if (static_cast<int64_t>(r) < higherThreshold) {
+                swapCells(index, index + reach);
+            }
+        } else if (choice == Slide::Lower) {
+            if (static_cast<int64_t>(r) < lowerThreshold) swapCells(index, index - reach);
+        }
+        if (choice == Slide::Fail) higherOpen = lowerOpen = true;
+    }
+};
+
 // One step over the world. This is the program's hottest loop: per-element
-// values come from flat tables indexed by element id, the scan skips empty
-// cells four at a time, and the per-cell random numbers come from the 15-bit
-// generators so that the program's generator is drawn once per row.
+// values come from flat tables indexed by element id, the scan passes over
+// runs of cells that do nothing several at a time, and the per-cell random
+// numbers come from the 15-bit generators so that the program's generator is
+// drawn once per row.
 class Stepper {
 public:
     Stepper(World& world, Random& random, const InteractionTriggerRunner& runTrigger)
@@ -37,6 +348,8 @@ public:
         } else {
             for (int row = 0; row < height_ && !worldReplaced_; ++row) processRow(row);
         }
+        state_.higherOpen = movement_.higherOpen;
+        state_.lowerOpen = movement_.lowerOpen;
         // A trigger that resized the world ends the step where it stands.
         if (!worldReplaced_) epilogue();
     }
@@ -61,8 +374,9 @@ private:
         state_.higherOpen = state_.lowerOpen = true;
         state_.scanBit = !state_.scanBit;
         WindThresholds wind = windThresholds(options_.wind->value);
-        higherThreshold_ = wind.higher;
-        lowerThreshold_ = wind.lower;
+        movement_.higherThreshold = wind.higher;
+        movement_.lowerThreshold = wind.lower;
+        movement_.higherOpen = movement_.lowerOpen = true;
     }
 
     void detectOptionChanges() {
@@ -101,77 +415,197 @@ private:
         height_ = world_.height();
         const PhysicsCaches& caches = world_.caches();
         physics_ = caches.elements.data();
-        inert_ = caches.inert.data();
+        scan_ = caches.scan.data();
         filters_ = caches.neighbourFilters.data();
+        ruleTables_ = caches.ruleTables.data();
+        writer_ = CellWriter(world_);
         marks_ = state_.columnMarks.data();
+        movement_.cells = cells_;
+        movement_.colours = colours_;
+        movement_.physics = physics_;
+        movement_.marks = marks_;
+        movement_.width = width_;
     }
 
     void processRow(int row) {
         row_ = row;
-        edgeRow_ = row == 0 || row == height_ - 1;
         rowStart_ = (row + 1) * stride_;
-        r_ = static_cast<uint32_t>(random_.next());
-        int sign = (r_ & 1) ? 1 : -1;
+        const uint32_t r = static_cast<uint32_t>(random_.next());
+        const int sign = (r & 1) ? 1 : -1;
         horizontal_ = sign;
         vertical_ = sign * stride_;
+        movement_.r = r;
+        movement_.row = row;
+        movement_.markedRow = row - state_.direction;
+        movement_.edgeRow = row == 0 || row == height_ - 1;
 
-        int step = state_.scanBit ? -1 : 1;
-        int x = state_.scanBit ? width_ : 1;
         endColumn_ = state_.scanBit ? 0 : width_ + 1;
         uint16_t* cells = cells_ + rowStart_;
         cells[endColumn_] = kNothing;
+        bool finished = state_.scanBit ? scanRow<-1>(cells, width_) : scanRow<1>(cells, 1);
+        if (!finished) worldReplaced_ = true;
+    }
 
-        const ElementPhysics* physics = physics_;
-        while (true) {
-            const uint16_t element = cells[x];
-            const ElementPhysics& cell = physics[element];
-            if (!cell.plainMover || !surroundedByItsKind(cells + x, element, cell.fallOffset)) {
-                switch (processCell(x)) {
-                    case CellEnd::Next: break;
-                    case CellEnd::SkipNext:
-                        if (cells[x + step] != kNothing) x += step;
-                        break;
-                    case CellEnd::StopStep: worldReplaced_ = true; return;
+    // Processes the row's cells in scan order; false when a trigger replaced
+    // the world. The first cell is always processed, whatever it holds. After
+    // it, the scan passes over runs of cells that do nothing in this step
+    // (see ScanKind) and stops at the end cell, which holds element 1.
+    template <int kDir>
+    bool scanRow(const uint16_t* row, int x) {
+        const ScanEntry* scan = scan_;
+        const int last = width_ + 1;
+        const int stride = stride_;
+        bool mixed = false;
+        CellEnd end = processCell(x);
+        while (end != CellEnd::StopStep) {
+            x += kDir;
+            if (end == CellEnd::SkipNext && row[x] != kNothing) x += kDir;
+            while (true) {
+                // Skipped cells mixed at random with others would make the
+                // test of each cell's kind a coin toss for the branch
+                // predictor. Once the row has shown a skipped cell, the next
+                // four cells' kinds are looked up at once and the scan jumps to
+                // the first that is not skipped.
+                if (mixed && Scan<kDir>::fits(x, 4, last)) {
+                    const unsigned skipped = skippedCells<kDir>(scan, row + x);
+                    if (skipped == 0xFu) {
+                        x += kDir * Scan<kDir>::equalRun(row, x, last, row[x]);
+                        continue;
+                    }
+                    x += kDir * __builtin_ctz(~skipped);
+                }
+                const uint16_t id = row[x];
+                const ScanEntry& entry = scan[id];
+                if (entry.kind == ScanKind::Mover) {
+                    if (quietCell<ScanKind::Mover>(row + x, id, stride, entry)) {
+                        x += kDir * quietRun<kDir, ScanKind::Mover>(row, x, last, stride, id, entry);
+                    } else {
+                        x = moveRun<kDir>(row, x);
+                    }
+                } else if (entry.kind == ScanKind::Skip) {
+                    mixed = true;
+                    x += kDir;
+                    if (row[x] == id) x += kDir * Scan<kDir>::equalRun(row, x, last, id);
+                } else if (entry.kind == ScanKind::ReactiveStill &&
+                           quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) {
+                    x += kDir * quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride, id, entry);
+                } else if (entry.kind == ScanKind::ReactiveMover &&
+                           quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry)) {
+                    x += kDir * quietRun<kDir, ScanKind::ReactiveMover>(row, x, last, stride, id, entry);
+                } else if (x == endColumn_) {
+                    return true;
+                } else if (!mixed || (physics_[id].hasRules && !physics_[id].plainRules)) {
+                    break;
+                } else {
+                    // Among skipped cells, the cells to process come in long
+                    // runs broken only by skipped ones.
+                    x = plainRun<kDir>(row, x);
                 }
             }
-            x = step > 0 ? nextForward(cells, x + 1) : nextBackward(cells, x - 1);
-            if (x == endColumn_) break;
+            end = processCell(x);
         }
+        return false;
     }
 
-    // In packed material most particles have their own kind below and on both
-    // sides: they can neither fall nor slide, so the step has nothing to do.
-    static bool surroundedByItsKind(const uint16_t* at, uint16_t element, int fallOffset) {
-        return at[fallOffset] == element && at[1] == element && at[-1] == element;
+    // Bit k: the k-th cell the scan meets from `at` on is skipped.
+    template <int kDir>
+    static unsigned skippedCells(const ScanEntry* scan, const uint16_t* at) {
+        auto skipped = [scan, at](int k) -> unsigned { return scan[at[kDir * k]].kind == ScanKind::Skip; };
+        return skipped(0) | skipped(1) << 1 | skipped(2) << 2 | skipped(3) << 3;
     }
 
-    // The next column at or after x whose element is not inert. The end cell
-    // holds element 1, which is never inert, so the search always stops there.
-    // Runs of empty cells are skipped four at a time: a zero word cannot hold
-    // the end cell.
-    int nextForward(const uint16_t* cells, int x) const {
+    // Moves plain movers from column x on, passing over empty space between
+    // them, until a cell that is neither or a quiet mover; returns that cell's
+    // column. Plain movers have no rules and no
+    // death: only the movement is left. The movement lives in a local copy
+    // here, so that the whole run stays in registers.
+    template <int kDir>
+    [[gnu::noinline]] int moveRun(const uint16_t* row, int x) {
+        Movement movement = movement_;
+        x = moveLoop<kDir, false>(movement, row, x);
+        if (row[x] == kClear) x = moveLoop<kDir, true>(movement, row, x);
+        movement_ = movement;
+        return x;
+    }
+
+    // Processes cells with plain rules or none, with their death and
+    // movement, from column x on and passes over skipped cells between them,
+    // until the end cell, a plain mover, a quiet reactive cell or rules that
+    // need the interaction phase; returns that cell's column. Like moveRun, it
+    // works on local copies of the movement and the generator.
+    template <int kDir>
+    [[gnu::noinline]] int plainRun(const uint16_t* row, int x) {
+        Movement movement = movement_;
+        Random random = random_;
+        const ScanEntry* scan = scan_;
+        const ElementPhysics* physics = physics_;
+        const int32_t* marks = marks_;
+        const int last = width_ + 1, stride = stride_, rowStart = rowStart_, endColumn = endColumn_;
+        const int rowNumber = row_;
+        bool mixed = false;  // as in scanRow
         while (true) {
-            uint64_t four;
-            std::memcpy(&four, cells + x, sizeof four);
-            while (four == 0) {
-                x += 4;
-                std::memcpy(&four, cells + x, sizeof four);
+            if (mixed && Scan<kDir>::fits(x, 4, last)) {
+                const unsigned skipped = skippedCells<kDir>(scan, row + x);
+                if (skipped == 0xFu) {
+                    x += kDir * Scan<kDir>::equalRun(row, x, last, row[x]);
+                    continue;
+                }
+                x += kDir * __builtin_ctz(~skipped);
+            } else if (scan[row[x]].kind == ScanKind::Skip) {
+                mixed = true;
+                x += kDir;
+                continue;
             }
-            if (!inert_[cells[x]]) return x;
-            ++x;
+            const uint16_t id = row[x];
+            const ScanEntry& entry = scan[id];
+            if (x == endColumn || entry.kind == ScanKind::Mover) break;
+            if (entry.kind == ScanKind::ReactiveStill &&
+                quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry))
+                break;
+            if (entry.kind == ScanKind::ReactiveMover &&
+                quietCell<ScanKind::ReactiveMover>(row + x, id, stride, entry))
+                break;
+            const ElementPhysics& particle = physics[id];
+            const int index = rowStart + x;
+            if (particle.hasRules && marks[x] != rowNumber) {
+                if (!particle.plainRules) break;
+                if ((entry.directRules || touchesPartner(id, index)) &&
+                    applyPlainRules(random, id, index, movement.edgeRow)) {
+                    x += kDir;
+                    continue;
+                }
+            }
+            if (particle.totalDeathRate != 0) {
+                movement.r = advanceDeath(movement.r);
+                if (particle.totalDeathRate >= movement.r) {
+                    die(random, index, id);
+                    x += kDir;
+                    continue;
+                }
+            }
+            movement.move(x, index, id, particle);
+            x += kDir;
         }
+        movement_ = movement;
+        random_ = random;
+        return x;
     }
 
-    int nextBackward(const uint16_t* cells, int x) const {
+    // The loop of moveRun. Packed particles come side by side; falling ones
+    // with empty space between them at random, which is passed over without a
+    // branch per cell. The packed loop stops at empty space.
+    template <int kDir, bool kSparse>
+    [[gnu::always_inline]] int moveLoop(Movement& movement, const uint16_t* row, int x) const {
+        const ScanEntry* scan = scan_;
+        const int stride = stride_, rowStart = rowStart_, last = width_ + 1;
         while (true) {
-            uint64_t four;
-            std::memcpy(&four, cells + x - 3, sizeof four);
-            while (four == 0) {
-                x -= 4;
-                std::memcpy(&four, cells + x - 3, sizeof four);
-            }
-            if (!inert_[cells[x]]) return x;
-            --x;
+            if (kSparse) x += kDir * Scan<kDir>::emptyCells(row, x, last);
+            const uint16_t id = row[x];
+            const ScanEntry& entry = scan[id];
+            if (entry.kind != ScanKind::Mover || quietCell<ScanKind::Mover>(row + x, id, stride, entry))
+                return x;
+            movement.move(x, rowStart + x, id, movement.physics[id]);
+            x += kDir;
         }
     }
 
@@ -182,16 +616,14 @@ private:
         const uint16_t element = cells_[index];
         const ElementPhysics& physics = physics_[element];
 
+        // Rules without a partner next to the cell do nothing at all, so the
+        // partner test only saves time.
         if (physics.hasRules && marks_[x] != row_ &&
-            anyNeighbourFlagged(filters_[element], cells_, index, horizontal_, vertical_)) {
+            (scan_[element].directRules || touchesPartner(element, index))) {
             if (physics.plainRules) {
-                if (applyPlainRules(world_, random_, element, index, horizontal_, vertical_, edgeRow_)) {
-                    return CellEnd::Next;
-                }
+                if (applyPlainRules(random_, element, index, movement_.edgeRow)) return CellEnd::Next;
             } else {
-                InteractionContext context{world_, random_, runTrigger_, state_, x, row_, index,
-                                           horizontal_, vertical_, edgeRow_, rowStart_ + endColumn_};
-                switch (interactionPhase(context, element)) {
+                switch (interact(x, index, element)) {
                     case InteractionOutcome::None: break;
                     case InteractionOutcome::Applied: return CellEnd::Next;
                     case InteractionOutcome::AppliedSkipNext: return CellEnd::SkipNext;
@@ -200,135 +632,48 @@ private:
             }
         }
         if (physics.totalDeathRate != 0) {
-            r_ = advanceDeath(r_);
-            if (physics.totalDeathRate >= r_) {
-                die(index, element);
+            movement_.r = advanceDeath(movement_.r);
+            if (physics.totalDeathRate >= movement_.r) {
+                die(random_, index, element);
                 return CellEnd::Next;
             }
         }
-        move(x, index, element, physics);
+        movement_.move(x, index, element, physics);
         return CellEnd::Next;
     }
 
-    void die(int index, uint16_t element) {
+    // Rules with triggers, wildcards or the no-bias flag.
+    [[gnu::noinline]] InteractionOutcome interact(int x, int index, uint16_t element) {
+        InteractionContext context{
+            world_,    random_,           runTrigger_,           state_, x, row_, index, horizontal_,
+            vertical_, movement_.edgeRow, rowStart_ + endColumn_};
+        return interactionPhase(context, element);
+    }
+
+    // `random` may be a local copy of the generator.
+    [[gnu::always_inline]] bool applyPlainRules(Random& random, uint16_t element, int index, bool edgeRow) {
+        return ef2::applyPlainRules(writer_, random, ruleTables_[element], index, horizontal_, vertical_,
+                                    edgeRow);
+    }
+
+    // Some neighbour may hold a partner of one of the element's rules; this
+    // only has to err on the side of yes.
+    bool touchesPartner(uint16_t element, int index) const {
+        const ScanEntry& entry = scan_[element];
+        if (entry.partnerCount == kManyPartners) {
+            return anyNeighbourFlagged(filters_[element], cells_, index, horizontal_, vertical_);
+        }
+        return partnerNear(cells_ + index, stride_, entry);
+    }
+
+    void die(Random& random, int index, uint16_t element) {
         const std::vector<DeathEntry>& table = world_.caches().deathTables[element];
         for (std::size_t k = 0; k < table.size(); ++k) {
-            if (static_cast<uint32_t>(random_.next()) <= table[k].chance) {
-                uint16_t target = table[k].target;
-                cells_[index] = target;
-                colours_[index] = world_.displayColour(target);
-                world_.markPresent(target);
+            if (static_cast<uint32_t>(random.next()) <= table[k].chance) {
+                writer_.write(index, table[k].target);
                 return;
             }
         }
-    }
-
-    void move(int x, int index, uint16_t element, const ElementPhysics& physics) {
-        const int32_t fall = physics.fallMagnitude;
-        if (staysInPlace(fall)) return;
-        const int toward = physics.fallStep * stride_;
-        const int target = index + toward;
-        const uint16_t below = cells_[target];
-        if (below == element) {
-            slide(x, index, element, physics, toward);
-            return;
-        }
-        if (below == kClear) {
-            if (edgeRow_) return fallInto(x, index, target, physics);
-            if (static_cast<int32_t>(r_) % physics.spray != 0 && cells_[target + toward] == element) {
-                return fallInto(x, index, target, physics);
-            }
-            r_ = advanceMovement(r_);
-            if (static_cast<int32_t>(r_) < fall && marks_[x] != row_) return fallInto(x, index, target, physics);
-        }
-        const ElementPhysics& other = physics_[below];
-        if (physics.signedFall <= other.signedFall || marks_[x] == row_) {
-            slide(x, index, element, physics, toward);
-            return;
-        }
-        r_ = advanceMovement(r_);
-        int64_t viscosity = int64_t{other.viscosity} + physics.viscosity;
-        if (viscosity == 0) viscosity = 1;
-        int64_t chance = (int64_t{physics.signedFall} - other.signedFall) / viscosity;
-        if (static_cast<int64_t>(r_) < chance) return fallInto(x, index, target, physics);
-        slide(x, index, element, physics, toward);
-    }
-
-    void fallInto(int x, int index, int target, const ElementPhysics& physics) {
-        if (physics.noBias) marks_[x] = row_ - state_.direction;
-        swapCells(index, target);
-    }
-
-    void swapCells(int a, int b) {
-        std::swap(cells_[a], cells_[b]);
-        std::swap(colours_[a], colours_[b]);
-    }
-
-    // A cell d columns away is passable when it holds something lighter.
-    // Columns outside the framed row count as walls.
-    bool passable(int x, int at, int d, int32_t fall) const {
-        int column = x + d;
-        if (column < 0 || column > width_ + 1) return false;
-        return physics_[cells_[at + d]].fallMagnitude < fall;
-    }
-
-    void slide(int x, int index, uint16_t element, const ElementPhysics& physics, int toward) {
-        if (cells_[index + 1] == element && cells_[index - 1] == element) return;
-        uint32_t previousR = r_;
-        r_ = (r_ + 1) & 0xFFFFu;
-        if (static_cast<int32_t>(previousR) % physics.slideSpan == 0) return;
-        const bool evenR = (r_ & 1) == 0;
-        const int32_t fall = physics.fallMagnitude;
-        const int below = index + toward;
-        bool& higherOpen = state_.higherOpen;
-        bool& lowerOpen = state_.lowerOpen;
-
-        Slide choice = Slide::None;
-        int d = 1;
-        while (true) {
-            if (!passable(x, index, d, fall)) {
-                higherOpen = false;
-            } else if (passable(x, below, d, fall)) {
-                if (!passable(x, below, -d, fall) || evenR) {
-                    choice = Slide::Higher;
-                } else {
-                    higherOpen = false;
-                }
-            }
-            if (choice != Slide::Higher) {
-                if (!passable(x, index, -d, fall)) {
-                    lowerOpen = false;
-                } else if (passable(x, below, -d, fall)) {
-                    if (passable(x, below, d, fall) && evenR) {
-                        choice = Slide::Higher;
-                    } else {
-                        higherOpen = false;
-                        choice = lowerOpen ? Slide::Lower : Slide::Fail;
-                    }
-                }
-            }
-            if (choice == Slide::None) {
-                if (higherOpen && lowerOpen) {
-                    ++d;
-                    continue;
-                }
-                choice = lowerOpen ? Slide::Lower : higherOpen ? Slide::Higher : Slide::Fail;
-            }
-            break;
-        }
-
-        const int reach = std::min(d, 2);
-        if (choice == Slide::Higher) {
-            lowerOpen = false;
-            if (!higherOpen) {
-                choice = Slide::Fail;
-            } else if (static_cast<int64_t>(r_) < higherThreshold_) {
-                swapCells(index, index + reach);
-            }
-        } else if (choice == Slide::Lower) {
-            if (static_cast<int64_t>(r_) < lowerThreshold_) swapCells(index, index - reach);
-        }
-        if (choice == Slide::Fail) higherOpen = lowerOpen = true;
     }
 
     void epilogue() {
@@ -387,19 +732,19 @@ private:
     uint16_t* cells_ = nullptr;
     uint16_t* colours_ = nullptr;
     const ElementPhysics* physics_ = nullptr;
-    const uint8_t* inert_ = nullptr;
+    const ScanEntry* scan_ = nullptr;
     const NeighbourFilter* filters_ = nullptr;
+    const std::vector<CachedRule>* ruleTables_ = nullptr;
+    CellWriter writer_{world_};
     int32_t* marks_ = nullptr;
     int stride_ = 0, width_ = 0, height_ = 0;
-    int64_t higherThreshold_ = 32768, lowerThreshold_ = 32768;
 
     int row_ = 0;
     int rowStart_ = 0;
     int endColumn_ = 0;
-    bool edgeRow_ = false;
     int horizontal_ = 1;
     int vertical_ = 0;
-    uint32_t r_ = 0;  // the row's random value; a 16-bit quantity
+    Movement movement_{};
     bool worldReplaced_ = false;
 };
 

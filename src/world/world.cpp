@@ -9,7 +9,7 @@ namespace ef2 {
 World::World(VariableTable& variables, ElementTable& elements, RebuildRequest& rebuildRequest)
     : variables_(variables), elements_(elements), rebuildRequest_(rebuildRequest) {
     caches_.elements.assign(kCacheEntries, ElementPhysics{});
-    caches_.inert.assign(kCacheEntries, 1);
+    caches_.scan.assign(kCacheEntries, ScanEntry{});
     caches_.displayColour.assign(kCacheEntries, 0);
     caches_.deathTables.assign(kCacheEntries, {});
     caches_.ruleTables.assign(kCacheEntries, {});
@@ -154,7 +154,7 @@ void World::compileElement(uint16_t id) {
 
     caches_.elements[id] = physics;
     bool inert = !physics.hasRules && physics.signedFall == kImmovable && physics.totalDeathRate == 0;
-    caches_.inert[id] = id == kClear ? 1 : id == kNothing ? 0 : inert;
+    compileScanEntry(id, physics, id == kClear || (id != kNothing && inert));
     caches_.displayColour[id] = rgb565(element->colour.r, element->colour.g, element->colour.b);
 }
 
@@ -176,6 +176,46 @@ void World::compileRules(uint16_t id, const Element& element) {
             filter[(rule.partner & 0xFF) >> 6] |= uint64_t{1} << (rule.partner & 63);
         }
     }
+}
+
+// Empty space is skipped whatever its rules say; walls (element 1) end every
+// row's scan, so they are always met.
+void World::compileScanEntry(uint16_t id, const ElementPhysics& physics, bool skipped) {
+    ScanEntry scan;
+    scan.fallOffset = physics.fallOffset;
+    for (const CachedRule& rule : caches_.ruleTables[id]) {
+        if (scan.partnerCount == kManyPartners) break;
+        if (rule.partner == kNothing) {
+            scan.partnerCount = kManyPartners;
+        } else if (std::find(scan.partners, scan.partners + scan.partnerCount, rule.partner) ==
+                   scan.partners + scan.partnerCount) {
+            if (scan.partnerCount == kScanPartners) {
+                scan.partnerCount = kManyPartners;
+            } else {
+                scan.partners[scan.partnerCount++] = rule.partner;
+            }
+        }
+    }
+    if (scan.partnerCount != kManyPartners) {
+        for (int k = std::max<int>(scan.partnerCount, 1); k < kScanPartners; ++k)
+            scan.partners[k] = scan.partners[0];
+    }
+    const bool fewPartners = scan.partnerCount != kManyPartners;
+    scan.directRules = physics.plainRules && caches_.ruleTables[id].size() <= kScanPartners;
+    if (skipped) {
+        scan.kind = ScanKind::Skip;
+    } else if (id == kNothing) {
+        scan.kind = ScanKind::Busy;
+    } else if (physics.plainMover) {
+        scan.kind = ScanKind::Mover;
+    } else if (physics.hasRules && fewPartners && physics.totalDeathRate == 0) {
+        // Only the exact mark is certainly immovable; an element that might
+        // move is only passed over with its own kind around it.
+        scan.kind = physics.fallMagnitude == kImmovable ? ScanKind::ReactiveStill : ScanKind::ReactiveMover;
+    } else {
+        scan.kind = ScanKind::Busy;
+    }
+    caches_.scan[id] = scan;
 }
 
 void World::compileDeathTable(uint16_t id, const Element& element) {

@@ -91,9 +91,37 @@ struct CachedRule {
 // 256 flags indexed by the low 8 bits of an element id.
 using NeighbourFilter = std::array<uint64_t, 4>;
 
+// How the step's scan treats a cell of an element. The scan passes over whole
+// runs of cells that provably do nothing in this step, several at a time; the
+// kinds say what "nothing" takes.
+enum class ScanKind : uint8_t {
+    Skip,           // never processed: empty space, inert elements, ids without an element
+    Mover,          // a plain mover: quiet with its own kind below and on both sides
+    ReactiveStill,  // rules with few partners, no death, immovable: quiet without a partner next to it
+    ReactiveMover,  // the same, movable: also needs its own kind below and on both sides
+    Busy,           // processed whenever the scan meets it (death, wildcard rules, many partners, walls)
+};
+
+// Elements with more distinct partners than this (or a wildcard rule) use the
+// neighbour filter instead of comparing neighbours with each partner.
+constexpr int kScanPartners = 4;
+constexpr uint8_t kManyPartners = 255;
+
+struct ScanEntry {
+    ScanKind kind = ScanKind::Skip;
+    // Distinct partners of the cached rules, or kManyPartners. Unused slots
+    // repeat the first partner, so that comparing with all of them is exact.
+    uint8_t partnerCount = 0;
+    uint16_t partners[kScanPartners] = {};
+    // Plain rules (see ElementPhysics), at most kScanPartners of them: cheaper
+    // to try one by one than to test the partners first.
+    uint8_t directRules = 0;
+    int32_t fallOffset = 0;  // as in ElementPhysics
+};
+
 struct PhysicsCaches {
     std::vector<ElementPhysics> elements;
-    std::vector<uint8_t> inert;            // skipped by the scan
+    std::vector<ScanEntry> scan;
     std::vector<uint16_t> displayColour;   // RGB565
     std::vector<std::vector<DeathEntry>> deathTables;
     std::vector<std::vector<CachedRule>> ruleTables;
@@ -207,6 +235,7 @@ private:
     void compileElement(uint16_t id);
     void compileRules(uint16_t id, const Element& element);
     void compileDeathTable(uint16_t id, const Element& element);
+    void compileScanEntry(uint16_t id, const ElementPhysics& physics, bool skipped);
     void repaintAll();
 
     VariableTable& variables_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <vector>
@@ -75,10 +76,39 @@ void addRules(Runtime& runtime, ScenarioRandom& random, const std::vector<uint16
     }
 }
 
+// How a scenario fills its world: cells scattered at random, or blocks and
+// layers of one element each (long runs of alike cells, which the step passes
+// over several at a time, with their edges at every column).
+enum class Fill { Scattered, Blocks };
+
+void fillBlocks(Runtime& runtime, ScenarioRandom& random, const std::vector<uint16_t>& ids,
+                const Scenario& scenario) {
+    std::vector<uint16_t> choices = ids;
+    choices.push_back(kClear);
+    choices.push_back(kClear);
+    choices.push_back(kNothing);
+    for (int top = 1; top <= scenario.height;) {
+        int bottom = std::min(scenario.height, top + random.below(12));
+        for (int left = 1; left <= scenario.width;) {
+            int right = std::min(scenario.width, left + random.below(random.chance(30) ? 4 : 40));
+            uint16_t id = random.pick(choices);
+            for (int y = top; y <= bottom; ++y) {
+                for (int x = left; x <= right; ++x) {
+                    // A few strays inside the blocks.
+                    runtime.world.setCell(x, y, random.chance(3) ? random.pick(choices) : id);
+                }
+            }
+            left = right + 1;
+        }
+        top = bottom + 1;
+    }
+}
+
 // Builds the same random world in `runtime` for the same scenario number.
-Scenario buildScenario(Runtime& runtime, int number, bool withRules) {
+Scenario buildScenario(Runtime& runtime, int number, bool withRules, Fill fill = Fill::Scattered) {
     ScenarioRandom random(static_cast<uint64_t>(number) + 17);
     Scenario scenario{8 + random.below(50), 6 + random.below(40)};
+    if (fill == Fill::Blocks) scenario = {1 + random.below(150), 1 + random.below(30)};
     runtime.world.create(scenario.width, scenario.height);
     ElementTable& elements = runtime.elements;
 
@@ -117,6 +147,10 @@ Scenario buildScenario(Runtime& runtime, int number, bool withRules) {
     variables.obtain("SEED", 0, true)->value = static_cast<int32_t>(random.next());
 
     runtime.world.rebuild(kRebuildElements);
+    if (fill == Fill::Blocks) {
+        fillBlocks(runtime, random, ids, scenario);
+        return scenario;
+    }
     int density = 10 + random.below(85);
     for (int y = 1; y <= scenario.height; ++y) {
         for (int x = 1; x <= scenario.width; ++x) {
@@ -159,15 +193,13 @@ std::string firstDifference(World& real, World& reference) {
     return {};
 }
 
-void compareOnRandomWorlds(bool withRules) {
-    constexpr int kScenarios = 60;
-    constexpr int kSteps = 200;
-    for (int number = 0; number < kScenarios; ++number) {
+void compareOnRandomWorlds(bool withRules, Fill fill = Fill::Scattered, int scenarios = 60, int steps = 200) {
+    for (int number = 0; number < scenarios; ++number) {
         Runtime real, reference;
-        Scenario scenario = buildScenario(real, number, withRules);
-        buildScenario(reference, number, withRules);
-        for (int stepNumber = 0; stepNumber < kSteps; ++stepNumber) {
-            if (stepNumber == kSteps / 2) {
+        Scenario scenario = buildScenario(real, number, withRules, fill);
+        buildScenario(reference, number, withRules, fill);
+        for (int stepNumber = 0; stepNumber < steps; ++stepNumber) {
+            if (stepNumber == steps / 2) {
                 changeOptions(real, number);
                 changeOptions(reference, number);
             }
@@ -184,6 +216,14 @@ void compareOnRandomWorlds(bool withRules) {
 TEST(PhysicsOracle, RealStepMatchesReferenceOnRandomWorlds) { compareOnRandomWorlds(false); }
 
 TEST(PhysicsOracle, RealStepMatchesReferenceWithRandomRulesAndTriggers) { compareOnRandomWorlds(true); }
+
+// Blocks and layers of one element: settled runs, runs of inert elements and
+// of empty space, reactive blocks next to their partners, rows from 1 to 150
+// cells wide.
+TEST(PhysicsOracle, RealStepMatchesReferenceOnWorldsOfBlocks) {
+    compareOnRandomWorlds(false, Fill::Blocks, 50, 120);
+    compareOnRandomWorlds(true, Fill::Blocks, 50, 120);
+}
 
 }  // namespace
 }  // namespace ef2
