@@ -78,7 +78,7 @@ std::string replaced(std::string_view text, std::string_view pattern, char repla
     out.reserve(text.size());
     for (char c : text) {
         out += c;
-        while (out.size() >= pattern.size() && std::string_view(out).substr(out.size() - pattern.size()) == pattern) {
+        while (std::string_view(out).ends_with(pattern)) {
             out.resize(out.size() - pattern.size());
             out += replacement;
         }

@@ -368,7 +368,7 @@ private:
         if (runtime.refusedForPeer(messageId, "the clipboard")) return;
         std::optional<std::string> text = clipboardGetText();
         if (!text) return;
-        if (text->rfind("http://", 0) == 0) {
+        if (text->starts_with("http://")) {
             if (handleLink(runtime.links(), *text, LinkRules::Lenient, messageId)) loadScriptFile(runtime, *text, messageId);
             return;
         }

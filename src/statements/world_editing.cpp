@@ -91,14 +91,14 @@ private:
 // "GROUP:name" (group 0 for an unknown name), else the named element.
 std::vector<uint16_t> elementsOf(ElementTable& elements, const std::string& token, bool create) {
     constexpr std::string_view kGroupPrefix = "GROUP:";
-    if (token.rfind(kGroupPrefix, 0) == 0) {
+    if (token.starts_with(kGroupPrefix)) {
         const ElementGroup* group = elements.group(elements.findGroup(token.substr(kGroupPrefix.size()), false));
         return group ? group->members : std::vector<uint16_t>{};
     }
     return {elements.idOfName(token, create)};
 }
 
-bool isGroupToken(const std::string& token) { return token.rfind("GROUP:", 0) == 0; }
+bool isGroupToken(const std::string& token) { return token.starts_with("GROUP:"); }
 
 // INTERACTION[AT] and INTERACTIONTRIGGER[AT]
 class ActionInteraction : public Statement {
@@ -178,15 +178,16 @@ public:
     }
 
 private:
-    // Chances written as shares of 32768 become the conditional chances that
-    // the step tries in turn: 16384 and 16384 are stored as 16384 and 32768.
+    // Chances written as shares of kChanceScale become the conditional chances
+    // that the step tries in turn: 16384 and 16384 are stored as 16384 and
+    // 32768.
     std::vector<uint32_t> normalisedChances(Runtime& runtime) const {
         std::vector<uint32_t> stored;
-        int64_t remaining = 32768;
+        int64_t remaining = kChanceScale;
         auto add = [&](const std::unique_ptr<Expression>& expression) {
             int64_t share = expression->evaluate(runtime);
-            int64_t chance = remaining > 0 ? share * 32768 / remaining : 0;
-            stored.push_back(static_cast<uint32_t>(std::clamp<int64_t>(chance, 0, 32768)));
+            int64_t chance = remaining > 0 ? share * kChanceScale / remaining : 0;
+            stored.push_back(static_cast<uint32_t>(std::clamp<int64_t>(chance, 0, kChanceScale)));
             remaining -= share;
         };
         for (const ResultGroup& group : f_.results) add(group.chance);
