@@ -8,10 +8,13 @@
 
 namespace ef2 {
 
-void loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId, Confinement confinement) {
+void loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId,
+                    Confinement confinement) {
     switch (worldFileForm(fileName)) {
         case WorldFileForm::Bmp:
-        case WorldFileForm::Png: loadWorldPicture(runtime.world, runtime.elements, fileName, confinement); break;
+        case WorldFileForm::Png:
+            loadWorldPicture(runtime.world, runtime.elements, fileName, confinement);
+            break;
         case WorldFileForm::Script:
         case WorldFileForm::None: loadScriptText(runtime, fileName, messageId, confinement); break;
     }

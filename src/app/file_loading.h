@@ -25,6 +25,7 @@ void loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messa
 // A world file by its form (io/world_files.h): a picture replaces the world
 // (false, with the world unchanged, when it cannot be read), a script world
 // runs as a script of origin 0 (true), and other names do nothing (false).
-bool loadWorldFile(Runtime& runtime, const std::string& name, Confinement confinement = Confinement::WorkingFolder);
+bool loadWorldFile(Runtime& runtime, const std::string& name,
+                   Confinement confinement = Confinement::WorkingFolder);
 
 }  // namespace ef2

@@ -78,7 +78,8 @@ bool saveWorldBmp(const World& world, const ElementTable& elements, const std::s
     return saveBmp(picture.get(), name, confinement);
 }
 
-bool loadWorldBmp(World& world, const ElementTable& elements, const std::string& name, Confinement confinement) {
+bool loadWorldBmp(World& world, const ElementTable& elements, const std::string& name,
+                  Confinement confinement) {
     SurfacePtr picture = loadBmp(name, SDL_PIXELFORMAT_RGB24, worldPictureSizeAllowed, confinement);
     if (!picture) return false;
     const int width = picture->w, height = picture->h;

@@ -16,6 +16,7 @@ bool saveWorldBmp(const World& world, const ElementTable& elements, const std::s
                   Confinement confinement);
 // The whole file is read before the world is touched: false, with the world
 // unchanged, when it cannot be read or declares a size no world may have.
-bool loadWorldBmp(World& world, const ElementTable& elements, const std::string& name, Confinement confinement);
+bool loadWorldBmp(World& world, const ElementTable& elements, const std::string& name,
+                  Confinement confinement);
 
 }  // namespace ef2

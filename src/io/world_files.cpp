@@ -32,7 +32,8 @@ bool saveWorldFile(const World& world, const ElementTable& elements, const std::
     return false;
 }
 
-bool loadWorldPicture(World& world, const ElementTable& elements, const std::string& name, Confinement confinement) {
+bool loadWorldPicture(World& world, const ElementTable& elements, const std::string& name,
+                      Confinement confinement) {
     try {
         switch (worldFileForm(name)) {
             case WorldFileForm::Bmp: return loadWorldBmp(world, elements, name, confinement);

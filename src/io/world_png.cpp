@@ -47,7 +47,8 @@ bool saveWorldPng(const World& world, const ElementTable& elements, const std::s
 // pictures of every depth; a picture the program saved gives back exact ids,
 // and other pictures seldom form a defined id, so most of their cells keep
 // what the resize left.
-bool loadWorldPng(World& world, const ElementTable& elements, const std::string& name, Confinement confinement) {
+bool loadWorldPng(World& world, const ElementTable& elements, const std::string& name,
+                  Confinement confinement) {
     const uint32_t defined = static_cast<uint32_t>(definedElementCount(elements));
     uint32_t width = 0, height = 0;
     std::vector<uint16_t> ids;

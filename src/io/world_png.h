@@ -18,6 +18,7 @@ bool saveWorldPng(const World& world, const ElementTable& elements, const std::s
                   Confinement confinement);
 // The whole file is read before the world is touched: false, with the world
 // unchanged, when it cannot be read or declares a size no world may have.
-bool loadWorldPng(World& world, const ElementTable& elements, const std::string& name, Confinement confinement);
+bool loadWorldPng(World& world, const ElementTable& elements, const std::string& name,
+                  Confinement confinement);
 
 }  // namespace ef2

@@ -207,8 +207,8 @@ TEST(WorldFiles, ForeignPngTakesTheLastDefinedIdAndNotTheFirstUndefinedOne) {
     Grid expected = gridOf(runtime.world);
     const uint16_t kept22 = expected.cells[2 * 6 + 2], kept52 = expected.cells[2 * 6 + 5];
     ASSERT_NE(kept22, 0);
-    std::copy_n(std::vector<uint16_t>{kClear, static_cast<uint16_t>(defined - 1), kept22, 2, kClear, kept52}.begin(),
-                6, expected.cells.begin() + 2 * 6);
+    const std::vector<uint16_t> row2{kClear, static_cast<uint16_t>(defined - 1), kept22, 2, kClear, kept52};
+    std::copy(row2.begin(), row2.end(), expected.cells.begin() + 2 * 6);
     ASSERT_TRUE(loadWorldFile(runtime, path));
     EXPECT_EQ(describe(gridOf(runtime.world)), describe(expected));
     EXPECT_TRUE(gridOf(runtime.world) == expected) << test::picture(runtime);
