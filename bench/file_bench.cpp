@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/file_loading.h"
 #include "io/world_files.h"
 #include "support/test_runtime.h"
 

@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/runtime.h"
+#include "app/version.h"
 #include "platform/link_schemes.h"
 #include "platform/paths.h"
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (commandLine.showVersion) {
-        std::printf("Emberfall 2 %s (Alpha11, script version 1901100)\n", EF2_VERSION_TEXT);
+        std::puts(ef2::versionLine().c_str());
         return 0;
     }
     if (commandLine.registerLinks) return ef2::registerLinkSchemes(ef2::programPath());

@@ -9,25 +9,25 @@
 #include <ctime>
 
 #include "app/exit_request.h"
+#include "app/file_loading.h"
+#include "app/version.h"
 #include "io/network.h"
 #include "io/png_file.h"
-#include "io/script_file.h"
 #include "io/world_files.h"
-#include "ui/input.h"
-#include "ui/view.h"
 #include "platform/paths.h"
 #include "script/variables.h"
+#include "ui/input.h"
+#include "ui/view.h"
 #include "world/physics.h"
 
 namespace ef2 {
 
 namespace {
 
+// The window's size at the start and when it leaves a full screen.
 constexpr int kStartWindowWidth = 486;
 constexpr int kStartWindowHeight = 504;
 constexpr int kDefaultWorldSize = 420;
-constexpr int32_t kVersionNumber = 1901100;
-constexpr const char* kWelcomeLine = "Welcome to Emberfall 2";
 constexpr const char* kAddonScheme = "ef2addon://";
 // Console lines a wheel notch scrolls.
 constexpr int kWheelLines = 3;
@@ -65,7 +65,7 @@ int Program::run() {
     return status;
 }
 
-static bool isAddonLink(const std::string& argument) { return argument.rfind(kAddonScheme, 0) == 0; }
+static bool isAddonLink(const std::string& argument) { return argument.starts_with(kAddonScheme); }
 
 // Listening comes before the window: an instance started with an add-on link
 // while another one holds the port only hands the link over and ends, without
@@ -140,7 +140,7 @@ bool Program::startUp() {
 
     std::string startFile = fileReadable("myconfig.ef2") ? "myconfig.ef2" : "config.ef2";
     setUpPresentation(runtime_, !headless);
-    display_->setCaption("Emberfall 2 Alpha11 - a falling-sand toy driven by scripts");
+    display_->setCaption(windowCaption());
     setWindowIcon();
     createBuiltInVariables();
     bindInputVariables(runtime_);
@@ -151,7 +151,7 @@ bool Program::startUp() {
         runtime_.parser.parseText(line, 0, std::nullopt);
     }
 
-    runtime_.printLine(kWelcomeLine, 0);
+    runtime_.printLine(welcomeLine(), 0);
     runtime_.console.clearChanged();
     loadStartFiles(startFile);
 
@@ -165,12 +165,11 @@ bool Program::startUp() {
     timerResolution_ = changed - lastTick_;
     lastScreenUpdate_ = 0;
 
-    for (const char* name : {"LASTACTIONMSEC", "LASTACTIONFRAME", "FRAME", "MSEC"}) variables.obtain(name, 0, true);
+    for (const char* name : {"LASTACTIONMSEC", "LASTACTIONFRAME", "FRAME"}) variables.obtain(name, 0, true);
     msec_ = variables.obtain("MSEC", 0, true);
     fullscreen_ = variables.obtain("FULLSCREEN", 0, true);
     fullscreenX_ = variables.obtain("FULLSCREENX", 0, true);
     fullscreenY_ = variables.obtain("FULLSCREENY", 0, true);
-    fps_ = variables.obtain("FPS", 0, true);
     redrawsPerSecond_ = variables.obtain("REDRAWSPERSECOND", 0, true);
     phases_.second = runtime_.interpreter.triggers().obtain("SECOND");
     return true;
@@ -215,7 +214,7 @@ void Program::loadStartFiles(const std::string& startFile) {
             throw ExitRequest{1};
         }
         // Add-on links arrive here already rewritten to web addresses.
-        if (argument.rfind("ef2mod://", 0) == 0 || addonLinks_.count(argument)) loadStart();
+        if (argument.starts_with("ef2mod://") || addonLinks_.count(argument)) loadStart();
         // Files named on the command line are the user's choice and may lie
         // anywhere; what a link downloads stays in the working folder.
         const Confinement confinement =
@@ -230,7 +229,7 @@ void Program::loadStartFiles(const std::string& startFile) {
 
 void Program::createBuiltInVariables() {
     VariableTable& variables = runtime_.variables;
-    variables.obtain("EFVERSION", kVersionNumber, true);
+    variables.obtain("EFVERSION", kScriptVersion, true);
     variables.obtain("DEFAULTWIDTH", kDefaultWorldSize, true);
     variables.obtain("DEFAULTHEIGHT", kDefaultWorldSize, true);
     variables.obtain("DEFAULTMENUWIDTH", 33, true);
@@ -460,7 +459,7 @@ void Program::applyVideoMode() {
     previousFullscreen_[1] = fullscreenX_->value;
     previousFullscreen_[2] = fullscreenY_->value;
     if (fullscreen_->value == 0) {
-        display_->setMode(483, 505, false);
+        display_->setMode(kStartWindowWidth, kStartWindowHeight, false);
     } else {
         display_->setMode(fullscreenX_->value, fullscreenY_->value, true);
     }

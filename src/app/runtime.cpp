@@ -1,16 +1,16 @@
 #include "app/runtime.h"
 
 #include "script/variables.h"
+#include "statements/keyword_table.h"
+#include "world/element_variables.h"
 #include "world/physics.h"
 
 namespace ef2 {
 
 Runtime::Runtime()
-    : elements(rebuildRequest, *this),
+    : ScriptContext(keywordTable()),
+      elements(rebuildRequest, *this),
       world(variables, elements, rebuildRequest),
-      interpreter(*this),
-      parser(*this),
-      timers(*this),
       network(*this) {
     interactionRunner_ = [this](Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,
                                 int y2) { runInteractionTrigger(trigger, acting, neighbour, x1, y1, x2, y2); };
@@ -110,5 +110,24 @@ std::optional<int32_t> Runtime::evaluateNumber(std::string_view text) {
 }
 
 void Runtime::report(std::string_view line) { printLine(line, 0); }
+
+bool Runtime::inGroup(int32_t elementId, int32_t group) {
+    const ElementGroup* members = elements.group(group);
+    if (!members) return false;
+    for (uint16_t member : members->members) {
+        if (member == static_cast<uint32_t>(elementId)) return true;
+    }
+    return false;
+}
+
+bool Runtime::isWorldName(std::string_view name) { return isElementVariableName(name); }
+
+std::optional<LookupResult> Runtime::readWorldName(std::string_view name) {
+    return readElementVariable(*this, elements, name);
+}
+
+bool Runtime::writeWorldName(std::string_view name, int32_t value, bool overwrite) {
+    return writeElementVariable(*this, elements, name, value, overwrite);
+}
 
 }  // namespace ef2

@@ -4,7 +4,10 @@
 //
 // A `Runtime` owns everything that lives for the whole run. The main program
 // makes one; a test makes as many fresh ones as it likes. Nothing that belongs
-// to a run is kept in hidden static state.
+// to a run is kept in hidden static state. It is the script engine's context:
+// the engine's parts (variables, parameter frames, the message buffer, the
+// interpreter, the parser, the timers) are the ScriptContext it derives from,
+// built before everything else here.
 
 #include <cstdint>
 #include <functional>
@@ -17,13 +20,8 @@
 #include "io/network.h"
 #include "platform/desktop.h"
 #include "platform/links.h"
-#include "script/interpreter.h"
-#include "script/message_buffer.h"
-#include "script/parameter_stack.h"
-#include "script/parser.h"
+#include "script/script_context.h"
 #include "script/string_table.h"
-#include "script/timer_queue.h"
-#include "script/variable_table.h"
 #include "ui/console.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
@@ -40,7 +38,10 @@
 
 namespace ef2 {
 
-class Runtime : private ElementNameContext, private NetworkContext, private LinkContext {
+class Runtime final : public ScriptContext,
+                      private ElementNameContext,
+                      private NetworkContext,
+                      private LinkContext {
 public:
     Runtime();
     ~Runtime() override;
@@ -48,17 +49,11 @@ public:
     Runtime& operator=(const Runtime&) = delete;
 
     // Declaration order is construction order: the world needs the tables.
-    VariableTable variables;
     RebuildRequest rebuildRequest;
     Random random;
     ElementTable elements;
     World world;
-    ParameterStack parameters;
     Console console;
-    MessageBuffer message;
-    Interpreter interpreter;
-    Parser parser;
-    TimerQueue timers;
     KeyNames keyNames;
     StampTable stamps;
     Fonts fonts;
@@ -79,7 +74,7 @@ public:
 
     // The one way to report a line: to the console for origin 0, otherwise
     // back to the network connection the text came from.
-    void printLine(std::string_view text, int32_t messageId);
+    void printLine(std::string_view text, int32_t messageId) override;
 
     // What handleLink reports to, asks and shows progress on.
     LinkContext& links() { return *this; }
@@ -126,6 +121,13 @@ private:
     std::string messageText() override;
     std::optional<int32_t> evaluateNumber(std::string_view text) override;
     void report(std::string_view line) override;
+
+    int32_t randomNumber() override { return random.next(); }
+    int32_t worldCell(int32_t x, int32_t y) override { return world.interiorCell(x, y); }
+    bool inGroup(int32_t elementId, int32_t group) override;
+    bool isWorldName(std::string_view name) override;
+    std::optional<LookupResult> readWorldName(std::string_view name) override;
+    bool writeWorldName(std::string_view name, int32_t value, bool overwrite) override;
 };
 
 }  // namespace ef2

@@ -37,15 +37,10 @@ std::optional<PictureSize> declaredSize(std::FILE* file) {
     return PictureSize{width, std::llabs(height)};
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 }  // namespace
 
 std::optional<PictureSize> bmpDeclaredSize(const std::string& path, Confinement confinement) {
-    FilePtr file(openForReading(path, confinement).intoStream("rb"));
+    StreamPtr file = openForReading(path, confinement).intoStream("rb");
     if (!file) return std::nullopt;
     return declaredSize(file.get());
 }
@@ -57,15 +52,15 @@ bool pictureSizeAllowed(int64_t width, int64_t height) {
 
 SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureSizeCheck& sizeAllowed,
                    Confinement confinement) {
-    FilePtr file(openForReading(path, confinement).intoStream("rb"));
+    StreamPtr file = openForReading(path, confinement).intoStream("rb");
     if (!file) return nullptr;
     std::optional<PictureSize> declared = declaredSize(file.get());
     if (!declared || !sizeAllowed(declared->width, declared->height) || std::fseek(file.get(), 0, SEEK_SET) != 0) {
         return nullptr;
     }
-    // The stream is SDL's from here on and closed with it.
-    SDL_RWops* stream = SDL_RWFromFP(file.release(), SDL_TRUE);
+    SDL_RWops* stream = SDL_RWFromFP(file.get(), SDL_TRUE);
     if (!stream) return nullptr;
+    file.release();  // SDL's from here on, and closed with it
     SurfacePtr loaded(SDL_LoadBMP_RW(stream, 1));
     if (!loaded || !sizeAllowed(loaded->w, loaded->h)) return nullptr;
     return SurfacePtr(SDL_ConvertSurfaceFormat(loaded.get(), pixelFormat, 0));
@@ -73,13 +68,11 @@ SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureS
 
 bool saveBmp(SDL_Surface* surface, const std::string& path, Confinement confinement) {
     if (!surface) return false;
-    std::FILE* file = openForWriting(path, WriteMode::Replace, confinement).intoStream("wb");
+    StreamPtr file = openForWriting(path, WriteMode::Replace, confinement).intoStream("wb");
     if (!file) return false;
-    SDL_RWops* stream = SDL_RWFromFP(file, SDL_TRUE);
-    if (!stream) {
-        std::fclose(file);
-        return false;
-    }
+    SDL_RWops* stream = SDL_RWFromFP(file.get(), SDL_TRUE);
+    if (!stream) return false;
+    file.release();  // SDL's from here on, and closed with it
     return SDL_SaveBMP_RW(surface, stream, 1) == 0;
 }
 

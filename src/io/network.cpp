@@ -146,7 +146,7 @@ bool looksLikeHttpRequest(std::string_view line) {
     while (at < line.size() && line[at] != ' ' && line[at] != '\t' && line[at] != '\r' && line[at] != '\n') ++at;
     if (at == target || at >= line.size() || line[at] != ' ') return false;
     std::string_view rest = line.substr(at + 1);
-    return rest.size() >= 6 && rest.substr(0, 5) == "HTTP/" && rest[5] >= '0' && rest[5] <= '9';
+    return rest.size() >= 6 && rest.starts_with("HTTP/") && rest[5] >= '0' && rest[5] <= '9';
 }
 
 Network::Network(NetworkContext& context) : context_(context) {}

@@ -12,11 +12,6 @@ namespace ef2 {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // No picture the program reads or writes is wider or higher than this: the
 // largest world side plus its frame.
 constexpr uint32_t kMaxPngSide = 16386;
@@ -124,7 +119,7 @@ bool writePng(const std::string& path, int width, int height, PngSamples samples
         static_cast<uint32_t>(height) > kMaxPngSide) {
         return false;
     }
-    FilePtr file(openForWriting(path, WriteMode::Replace, confinement).intoStream("wb"));
+    StreamPtr file = openForWriting(path, WriteMode::Replace, confinement).intoStream("wb");
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (!png) return false;
@@ -132,13 +127,13 @@ bool writePng(const std::string& path, int width, int height, PngSamples samples
     std::vector<uint8_t> row(static_cast<std::size_t>(width) * (samples == PngSamples::Rgb16 ? 6 : 3));
     bool written = info && encodeRows(png, info, file.get(), Encoding{width, height, samples, effort}, fillRow, row);
     png_destroy_write_struct(&png, info ? &info : nullptr);
-    written = std::fclose(file.release()) == 0 && written;
+    written = closeStream(std::move(file)) && written;
     return written;
 }
 
 bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const PngRowTaker& takeRow,
                  Confinement confinement) {
-    FilePtr file(openForReading(path, confinement).intoStream("rb"));
+    StreamPtr file = openForReading(path, confinement).intoStream("rb");
     if (!file) return false;
     png_byte signature[8];
     if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||

@@ -3,25 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/runtime.h"
 #include "io/web_page.h"
-#include "io/world_files.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "script/script_context.h"
 
 namespace ef2 {
 
 namespace {
-
-bool endsWith(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && text.substr(text.size() - ending.size()) == ending;
-}
-
-// Names of more than four characters ending in exactly one of these forms.
-bool isPictureName(std::string_view name) {
-    if (name.size() <= 4) return false;
-    return endsWith(name, ".png") || endsWith(name, ".PNG") || endsWith(name, ".bmp") || endsWith(name, ".BMP");
-}
 
 // The text ends at its first NUL byte, as a C string would.
 bool readScriptText(const std::string& name, std::string& contents, Confinement confinement) {
@@ -33,61 +22,50 @@ bool readScriptText(const std::string& name, std::string& contents, Confinement 
 
 // XML goes through the converter beside the program, when there is one:
 // `node xml2ef2.js` reads xml2ef2.xml and writes xml2ef2.ef2.
-int loadXml(Runtime& runtime, const std::string& text, int32_t messageId) {
-    if (std::FILE* out = openForWriting("xml2ef2.xml", WriteMode::Replace, Confinement::WorkingFolder).intoStream("wb")) {
-        std::fwrite(text.data(), 1, text.size(), out);
-        std::fclose(out);
+void loadXml(ScriptContext& context, const std::string& text, int32_t messageId) {
+    if (StreamPtr out = openForWriting("xml2ef2.xml", WriteMode::Replace, Confinement::WorkingFolder).intoStream("wb")) {
+        std::fwrite(text.data(), 1, text.size(), out.get());
     }
     std::string converter = programFolder() + "/xml2ef2.js";
     if (fileReadable(converter)) {
-        Interpreter::UntimedWait waiting(runtime.interpreter);
+        Interpreter::UntimedWait waiting(context.interpreter);
         runProgram({"node", converter}, true);
     }
-    return loadScriptFile(runtime, "xml2ef2.ef2", messageId);
+    loadScriptText(context, "xml2ef2.ef2", messageId);
 }
 
 }  // namespace
 
-void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, const std::string& sourceName) {
+void parseLinesOf(ScriptContext& context, std::string_view text, int32_t messageId, const std::string& sourceName) {
     int lineNumber = 1;
     while (!text.empty()) {
         std::size_t end = text.find('\n');
-        runtime.parser.parseLine(text.substr(0, end), lineNumber++, messageId, sourceName);
+        context.parser.parseLine(text.substr(0, end), lineNumber++, messageId, sourceName);
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
 }
 
-int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId, Confinement confinement) {
-    if (isPictureName(fileName)) {
-        loadWorldFile(runtime, fileName, confinement);
-        return 0;
-    }
-    TextNestingScope nesting(runtime);
+void loadScriptText(ScriptContext& context, const std::string& fileName, int32_t messageId,
+                    Confinement confinement) {
+    Interpreter::TextNestingScope nesting(context.interpreter);
     std::string text;
     if (!readScriptText(fileName, text, confinement)) {
-        runtime.printLine("Error opening file \"" + fileName + "\"", messageId);
-        return 0;
+        context.printLine("Error opening file \"" + fileName + "\"", messageId);
+        return;
     }
     if (!text.empty() && text[0] == '<') {
-        if (text.find("<ef2>") != std::string::npos) return loadXml(runtime, text, messageId);
+        if (text.find("<ef2>") != std::string::npos) {
+            loadXml(context, text, messageId);
+            return;
+        }
         forEachCodeBlock(std::move(text), [&](std::string_view content) {
-            parseLinesOf(runtime, content, messageId, fileName);
+            parseLinesOf(context, content, messageId, fileName);
         });
-        return 0;
+        return;
     }
-    parseLinesOf(runtime, text, messageId, fileName);
-    return 0;
+    parseLinesOf(context, text, messageId, fileName);
 }
-
-TextNestingScope::TextNestingScope(Runtime& runtime) : runtime_(runtime) {
-    if (runtime_.files.textNesting >= kMaxTextNesting) {
-        throw RunawayScript{"files and message lines nested more than " + std::to_string(kMaxTextNesting) + " deep"};
-    }
-    ++runtime_.files.textNesting;
-}
-
-TextNestingScope::~TextNestingScope() { --runtime_.files.textNesting; }
 
 namespace {
 
@@ -100,7 +78,7 @@ std::string replaced(std::string_view text, std::string_view pattern, char repla
     out.reserve(text.size());
     for (char c : text) {
         out += c;
-        while (out.size() >= pattern.size() && std::string_view(out).substr(out.size() - pattern.size()) == pattern) {
+        while (std::string_view(out).ends_with(pattern)) {
             out.resize(out.size() - pattern.size());
             out += replacement;
         }

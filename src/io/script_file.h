@@ -1,11 +1,10 @@
 #pragma once
-// Loading script files: the one road by which a file's contents become
-// statements.
+// Reading script files: a file's text becomes statements.
 //
-// The file name and the first byte decide what a file is: a world picture
-// (handed to the world-file loader), an XML document (converted by an outside
-// script and loaded again), a web page (script taken from its code blocks) or
-// plain script text.
+// The first byte decides what a text is: an XML document (converted by an
+// outside script and loaded again), a web page (script taken from its code
+// blocks) or plain script text. Which files are scripts and which are world
+// pictures is for the program's file loader to choose (app/file_loading.h).
 
 #include <cstdint>
 #include <string>
@@ -15,32 +14,15 @@
 
 namespace ef2 {
 
-class Runtime;
+class ScriptContext;
 
 // Names from scripts stay confined to the working folder; the start files,
 // command-line arguments and dropped files are the user's choice. A file
 // that is no regular file, cannot be read or holds more than kMaxTextBytes
-// is reported as one that cannot be opened.
-int loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId,
-                   Confinement confinement = Confinement::WorkingFolder);
-
-// Texts that run texts (INCLUDE, the script form of a world, MESSAGE EXEC,
-// clipboard text) nest on the machine stack. A text nested deeper than this
-// is a runaway, such as a file that includes itself: the pass that began it
-// is stopped like any runaway script.
-constexpr int kMaxTextNesting = 200;
-
-class TextNestingScope {
-public:
-    // Throws RunawayScript when the limit is passed.
-    explicit TextNestingScope(Runtime& runtime);
-    ~TextNestingScope();
-    TextNestingScope(const TextNestingScope&) = delete;
-    TextNestingScope& operator=(const TextNestingScope&) = delete;
-
-private:
-    Runtime& runtime_;
-};
+// is reported as one that cannot be opened. Texts within texts are counted
+// (Interpreter::TextNestingScope).
+void loadScriptText(ScriptContext& context, const std::string& fileName, int32_t messageId,
+                    Confinement confinement = Confinement::WorkingFolder);
 
 // Replaces every occurrence of `pattern` in the text (up to its first NUL) by
 // `replacement`, leftmost first and from the start again after each one, so
@@ -56,6 +38,6 @@ void decodeHtmlEntities(std::string& text);
 bool decodeHtmlEntitiesShrinking(std::string& text);
 
 // Hands every line of `text` to the parser, numbering from 1.
-void parseLinesOf(Runtime& runtime, std::string_view text, int32_t messageId, const std::string& sourceName);
+void parseLinesOf(ScriptContext& context, std::string_view text, int32_t messageId, const std::string& sourceName);
 
 }  // namespace ef2

@@ -9,14 +9,13 @@ bool ScriptOutputFile::open(const std::string& name, Confinement confinement) {
 }
 
 void ScriptOutputFile::close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    file_.reset();
 }
 
 void ScriptOutputFile::write(std::string_view text) {
     if (!file_) return;
-    std::fwrite(text.data(), 1, text.size(), file_);
-    std::fflush(file_);
+    std::fwrite(text.data(), 1, text.size(), file_.get());
+    std::fflush(file_.get());
 }
 
 }  // namespace ef2

@@ -29,7 +29,7 @@ public:
     void write(std::string_view text);
 
 private:
-    std::FILE* file_ = nullptr;
+    StreamPtr file_;
 };
 
 }  // namespace ef2

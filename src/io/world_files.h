@@ -1,28 +1,22 @@
 #pragma once
 // World files: the world grid written to disk and read back, in the form that
-// the file name's ending selects, and the in-memory quick saves.
+// the file name's ending selects.
 //
-// ".ef2"/".EF2" is a script that redraws the world; ".png"/".PNG" a 16-bit RGB
-// picture whose low bytes carry each cell's exact element id beside its
-// colour; ".bmp"/".BMP" a colour picture that is mapped back to elements by
-// nearest colour. Every form covers the full grid, frame included, so a file
-// of W x H pixels is a world of (W - 2) x (H - 2) cells.
-//
-// Loading a picture decodes the whole file before the world is touched: a
-// file that cannot be read, is corrupt or declares a size no world may have
-// leaves the world exactly as it was.
+// ".ef2"/".EF2" is a script that redraws the world (world_script.h),
+// ".png"/".PNG" a 16-bit RGB picture that keeps each cell's exact element id
+// (world_png.h), ".bmp"/".BMP" a colour picture mapped back to elements by
+// nearest colour (world_bmp.h). Every form covers the full grid, frame
+// included. Loading a script world is running a script, which the program's
+// file loader above this layer does (app/file_loading.h); the pictures are
+// loaded here.
 
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/confined_files.h"
 
 namespace ef2 {
 
-class Runtime;
 class World;
 class ElementTable;
 
@@ -37,36 +31,11 @@ WorldFileForm worldFileForm(std::string_view name);
 bool saveWorldFile(const World& world, const ElementTable& elements, const std::string& name,
                    Confinement confinement = Confinement::WorkingFolder);
 
-// Replaces the world with the file's contents; a script world runs as a
-// script of origin 0. False when a picture left the world unchanged.
-bool loadWorldFile(Runtime& runtime, const std::string& name, Confinement confinement = Confinement::WorkingFolder);
-
-// A picture of W x H pixels may become a world when its interior
-// (W - 2) x (H - 2) is a size the world accepts.
-bool worldPictureSizeAllowed(int64_t width, int64_t height);
-
-// The defined elements: ids from 0 up to the first record without a name.
-int definedElementCount(const ElementTable& elements);
-
-// Copies of the whole grid in numbered slots, kept in memory.
-class QuickSaveSlots {
-public:
-    // Slots 0 to 10,000.
-    static constexpr int64_t kSlotCount = 10001;
-
-    // Other slots are ignored.
-    void save(const World& world, int64_t slot);
-    // Resizes the world to the snapshot's size when it differs. False for an
-    // empty or invalid slot.
-    bool load(World& world, int64_t slot);
-
-private:
-    struct Snapshot {
-        int gridWidth = 0;
-        int gridHeight = 0;
-        std::vector<uint16_t> cells;
-    };
-    std::vector<std::unique_ptr<Snapshot>> slots_;
-};
+// Replaces the world with a picture's contents (the Png and Bmp forms). A
+// file that cannot be read, is corrupt or declares a size no world may have
+// leaves the world exactly as it was, and so does a name of another form:
+// false then.
+bool loadWorldPicture(World& world, const ElementTable& elements, const std::string& name,
+                      Confinement confinement = Confinement::WorkingFolder);
 
 }  // namespace ef2

@@ -189,12 +189,14 @@ int FileHandle::release() {
     return descriptor;
 }
 
-std::FILE* FileHandle::intoStream(const char* mode) && {
+StreamPtr FileHandle::intoStream(const char* mode) && {
     if (descriptor_ < 0) return nullptr;
-    std::FILE* stream = fdopen(descriptor_, mode);
+    StreamPtr stream(fdopen(descriptor_, mode));
     if (stream) descriptor_ = -1;
     return stream;  // on failure the destructor closes the descriptor
 }
+
+bool closeStream(StreamPtr stream) { return stream && std::fclose(stream.release()) == 0; }
 
 FileHandle openForReading(std::string_view name, Confinement confinement, FileError* error) {
     return openWith(name, O_RDONLY, confinement, error);

@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,17 @@ enum class FileError {
 // Script files and GETFILE text are read whole into memory up to this size.
 constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
 
+// A stdio stream, closed when the pointer goes. A writer that must know
+// whether its buffered data reached the file closes it with closeStream.
+struct StreamCloser {
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using StreamPtr = std::unique_ptr<std::FILE, StreamCloser>;
+
+// Closes the stream; false when it was null or its buffered data could not
+// be written.
+bool closeStream(StreamPtr stream);
+
 // An open file descriptor, closed when the handle goes.
 class FileHandle {
 public:
@@ -68,7 +80,7 @@ public:
 
     // A stdio stream on the descriptor ("rb", "wb", "ab"), which then belongs
     // to the stream; null (and the descriptor closed) when that fails.
-    std::FILE* intoStream(const char* mode) &&;
+    StreamPtr intoStream(const char* mode) &&;
 
 private:
     int descriptor_ = -1;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -20,11 +21,6 @@ std::string applicationsFolder() {
     if (data && data[0] == '/') return std::string(data) + "/applications";
     const char* home = std::getenv("HOME");
     return std::string(home && home[0] ? home : ".") + "/.local/share/applications";
-}
-
-bool endsWith(const std::string& text, const char* ending) {
-    const std::string tail(ending);
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace
@@ -95,7 +91,9 @@ int registerLinkSchemes(const std::string& programPath) {
 }
 
 bool screenSaverCheck(int argc, const char* const* argv) {
-    if (argc < 1 || !(endsWith(argv[0], ".scr") || endsWith(argv[0], ".SCR"))) return false;
+    if (argc < 1) return false;
+    const std::string_view program = argv[0];
+    if (!program.ends_with(".scr") && !program.ends_with(".SCR")) return false;
     for (int index = 1; index < argc; ++index) {
         const std::string argument = argv[index];
         if (!isScreenSaverSwitch(argument)) continue;

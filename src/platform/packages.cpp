@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/beneath.h"
+#include "platform/confined_files.h"
 
 namespace ef2 {
 
@@ -245,15 +246,10 @@ bool unpackPackage(const std::string& archivePath, std::string& error, const Pac
     }
     zip_error_t zipError;
     zip_error_init(&zipError);
-    std::FILE* file = fdopen(descriptor, "rb");
-    zip_source_t* source = file ? zip_source_filep_create(file, 0, -1, &zipError) : nullptr;
-    if (!source) {
-        if (file) {
-            std::fclose(file);
-        } else {
-            close(descriptor);
-        }
-    }
+    StreamPtr file(fdopen(descriptor, "rb"));
+    if (!file) close(descriptor);
+    zip_source_t* source = file ? zip_source_filep_create(file.get(), 0, -1, &zipError) : nullptr;
+    if (source) file.release();  // libzip's from here on, and closed with the source
     Archive archive(source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &zipError) : nullptr);
     if (!archive) {
         if (source) zip_source_free(source);

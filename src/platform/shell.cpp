@@ -79,10 +79,10 @@ int runProgramWithOutput(const std::vector<std::string>& arguments, std::string&
 
 int runCommandFile(const std::string& commands) {
     if (!programsAllowed) return -1;
-    std::FILE* file = openForWriting(kCommandFileName, WriteMode::Replace, Confinement::WorkingFolder).intoStream("w");
+    StreamPtr file = openForWriting(kCommandFileName, WriteMode::Replace, Confinement::WorkingFolder).intoStream("w");
     if (!file) return -1;
-    bool written = std::fwrite(commands.data(), 1, commands.size(), file) == commands.size();
-    written = std::fclose(file) == 0 && written;
+    bool written = std::fwrite(commands.data(), 1, commands.size(), file.get()) == commands.size();
+    written = closeStream(std::move(file)) && written;
     int status = written ? runProgram({"/bin/sh", kCommandFileName}, true) : -1;
     removeFile(kCommandFileName);
     return status;

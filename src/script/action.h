@@ -12,7 +12,7 @@
 
 namespace ef2 {
 
-class Runtime;
+class ScriptContext;
 
 class Action {
 public:
@@ -21,7 +21,7 @@ public:
     Action(const Action&) = delete;
     Action& operator=(const Action&) = delete;
 
-    virtual void execute(Runtime&) {}
+    virtual void execute(ScriptContext&) {}
     // The canonical one-line form, as listings and traces print it.
     virtual std::string text() const { return "NO ACTION"; }
 

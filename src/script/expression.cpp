@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "app/runtime.h"
 #include "script/number_text.h"
+#include "script/script_context.h"
 #include "script/tokenizer.h"
 #include "script/variables.h"
 
@@ -117,7 +117,7 @@ std::optional<Expression::Op> operatorOf(std::string_view token) {
 // for a quoted token whose escapes had to be resolved, a copy of the token).
 class Expression::Parser {
 public:
-    explicit Parser(Runtime& runtime) : runtime_(runtime) {}
+    explicit Parser(ScriptContext& context) : context_(context) {}
 
     // Fills `node` from `text`, which lies in `owner`.
     void parse(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase, int depth);
@@ -147,13 +147,13 @@ private:
     void parseShort(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase, int depth);
     void parseLeaf(Expression& node, const SharedText& owner, std::string_view token, int32_t percentBase, int depth);
 
-    Runtime& runtime_;
+    ScriptContext& context_;
     int tokens_ = 0;
 };
 
-Expression::Expression(Runtime& runtime, std::string_view text, int32_t percentBase) {
+Expression::Expression(ScriptContext& context, std::string_view text, int32_t percentBase) {
     auto owner = std::make_shared<const std::string>(text);
-    Parser(runtime).parse(*this, owner, *owner, percentBase, 0);
+    Parser(context).parse(*this, owner, *owner, percentBase, 0);
 }
 
 Expression::~Expression() = default;
@@ -221,8 +221,8 @@ void Expression::Parser::parseFunction(Expression& node, const SharedText& owner
 // "*" trigger parameters: run the trigger with the parameters; its RETURN is
 // the value.
 void Expression::Parser::parseTriggerCall(Expression& node, Tokenizer& tokens, std::string_view first) {
-    node.trigger_ = runtime_.interpreter.findTrigger(first.substr(1), 0);
-    node.parameters_ = parseParameterList(runtime_, tokens);
+    node.trigger_ = context_.interpreter.findTrigger(first.substr(1), 0);
+    node.parameters_ = parseParameterList(context_, tokens);
     node.op_ = Op::TriggerCall;
 }
 
@@ -365,8 +365,7 @@ void Expression::Parser::parseLeaf(Expression& node, const SharedText& owner, st
         node.constant_ = *value;
         return;
     }
-    if (token.starts_with("ELEMENT") || token.starts_with("GROUP:") || token.starts_with("COUNT:GROUP:") ||
-        token.starts_with("COUNT:GROUPS")) {
+    if (context_.isWorldName(token)) {
         node.op_ = Op::Lookup;
         node.token_ = std::string(token);
         return;
@@ -381,28 +380,28 @@ void Expression::Parser::parseLeaf(Expression& node, const SharedText& owner, st
         return;
     }
     node.op_ = Op::Variable;
-    node.variable_ = runtime_.variables.obtain(token, 0, false);
+    node.variable_ = context_.variables.obtain(token, 0, false);
 }
 
-int32_t Expression::evaluate(Runtime& runtime) const {
+int32_t Expression::evaluate(ScriptContext& context) const {
     // Long chains go round a loop; short ones recurse, which is quicker.
-    if (isChainOperator(op_) && chainLength_ > kRecursiveChain) return evaluateChain(runtime);
-    const Variable* debug = runtime.interpreter.debugVar();
+    if (isChainOperator(op_) && chainLength_ > kRecursiveChain) return evaluateChain(context);
+    const Variable* debug = context.interpreter.debugVar();
     if (debug && debug->value != 0 && hasSource_ && !announcing_) {
         std::printf("calculating var: %.*s\n", static_cast<int>(source_.size()), source_.data());
         announcing_ = true;
-        int32_t value = compute(runtime);
+        int32_t value = compute(context);
         announcing_ = false;
         std::printf("calculated  var: %.*s = %i\n", static_cast<int>(source_.size()), source_.data(), value);
         return value;
     }
-    return compute(runtime);
+    return compute(context);
 }
 
-int32_t Expression::compute(Runtime& runtime) const {
-    if (!isChainOperator(op_)) return computeLeaf(runtime);
-    const int32_t drawn = op_ == Op::Rand ? runtime.random.next() : 0;  // drawn before the operands
-    return applyOperator(runtime, left_->evaluate(runtime), drawn);
+int32_t Expression::compute(ScriptContext& context) const {
+    if (!isChainOperator(op_)) return computeLeaf(context);
+    const int32_t drawn = op_ == Op::Rand ? context.randomNumber() : 0;  // drawn before the operands
+    return applyOperator(context, left_->evaluate(context), drawn);
 }
 
 namespace {
@@ -443,8 +442,8 @@ private:
 // A chain grows to the left: the operators are met from the last to the
 // first on the way down, and applied from the first to the last on the way
 // back up, in the order a recursive evaluation would take.
-int32_t Expression::evaluateChain(Runtime& runtime) const {
-    const Variable* debug = runtime.interpreter.debugVar();
+int32_t Expression::evaluateChain(ScriptContext& context) const {
+    const Variable* debug = context.interpreter.debugVar();
     const bool tracing = debug && debug->value != 0;
     ChainLevels levels;
     const Expression* node = this;
@@ -455,13 +454,13 @@ int32_t Expression::evaluateChain(Runtime& runtime) const {
             node->announcing_ = true;
             level.announced = true;
         }
-        if (node->op_ == Op::Rand) level.drawn = runtime.random.next();
+        if (node->op_ == Op::Rand) level.drawn = context.randomNumber();
         levels.push(level);
     }
-    int32_t value = node->evaluate(runtime);
+    int32_t value = node->evaluate(context);
     for (std::size_t index = levels.size(); index-- > 0;) {
         const ChainLevel& level = levels[index];
-        value = level.node->applyOperator(runtime, value, level.drawn);
+        value = level.node->applyOperator(context, value, level.drawn);
         if (level.announced) {
             const std::string_view source = level.node->source_;
             std::printf("calculated  var: %.*s = %i\n", static_cast<int>(source.size()), source.data(), value);
@@ -473,13 +472,13 @@ int32_t Expression::evaluateChain(Runtime& runtime) const {
 
 // The operator of a chain with its left operand's value `a`; the right
 // operand is evaluated here unless the left one decides.
-int32_t Expression::applyOperator(Runtime& runtime, int32_t a, int32_t drawn) const {
+int32_t Expression::applyOperator(ScriptContext& context, int32_t a, int32_t drawn) const {
     switch (op_) {
-        case Op::LogicalAnd: return a == 0 ? 0 : (right_->evaluate(runtime) != 0 ? 1 : 0);
-        case Op::LogicalOr: return a != 0 ? 1 : (right_->evaluate(runtime) != 0 ? 1 : 0);
+        case Op::LogicalAnd: return a == 0 ? 0 : (right_->evaluate(context) != 0 ? 1 : 0);
+        case Op::LogicalOr: return a != 0 ? 1 : (right_->evaluate(context) != 0 ? 1 : 0);
         default: break;
     }
-    const int32_t b = right_->evaluate(runtime);
+    const int32_t b = right_->evaluate(context);
     switch (op_) {
         case Op::Add: return wrapAdd(a, b);
         case Op::Subtract: return wrapSubtract(a, b);
@@ -497,16 +496,9 @@ int32_t Expression::applyOperator(Runtime& runtime, int32_t a, int32_t drawn) co
         case Op::LessEqual: return a <= b;
         case Op::Greater: return a > b;
         case Op::GreaterEqual: return a >= b;
-        case Op::Rand: return wrapAdd(a, wrapMultiply(drawn, wrapSubtract(b, a)) / 32768);
-        case Op::Pixel: return runtime.world.interiorCell(a, b);
-        case Op::InGroup: {
-            const ElementGroup* group = runtime.elements.group(b);
-            if (!group) return 0;
-            for (uint16_t member : group->members) {
-                if (member == static_cast<uint32_t>(a)) return 1;
-            }
-            return 0;
-        }
+        case Op::Rand: return wrapAdd(a, wrapMultiply(drawn, wrapSubtract(b, a)) / kChanceScale);
+        case Op::Pixel: return context.worldCell(a, b);
+        case Op::InGroup: return context.inGroup(a, b) ? 1 : 0;
         case Op::Min: return a < b ? a : b;
         case Op::Max: return a > b ? a : b;
         case Op::Power: return wrapPower(a, b);
@@ -514,45 +506,45 @@ int32_t Expression::applyOperator(Runtime& runtime, int32_t a, int32_t drawn) co
     }
 }
 
-int32_t Expression::computeLeaf(Runtime& runtime) const {
+int32_t Expression::computeLeaf(ScriptContext& context) const {
     switch (op_) {
         case Op::Constant: return constant_;
         case Op::Variable: return variable_->value;
         case Op::Lookup: {
-            LookupResult result = lookupValue(runtime, token_);
+            LookupResult result = lookupValue(context, token_);
             return result.kind == ValueKind::Number ? result.value : 0;
         }
         case Op::Parameter: {
-            const ParameterFrame* frame = runtime.parameters.top();
+            const ParameterFrame* frame = context.parameters.top();
             return frame ? (*frame)[constant_] : 0;
         }
         case Op::Array: {
-            std::string name = std::string(left_->source_) + std::to_string(right_->evaluate(runtime));
-            LookupResult result = lookupValue(runtime, name);
+            std::string name = std::string(left_->source_) + std::to_string(right_->evaluate(context));
+            LookupResult result = lookupValue(context, name);
             return result.kind == ValueKind::Number ? result.value : 0;
         }
-        case Op::TriggerCall: return callTrigger(runtime);
-        case Op::Grouping: return left_->evaluate(runtime);
+        case Op::TriggerCall: return callTrigger(context);
+        case Op::Grouping: return left_->evaluate(context);
         case Op::Sin: case Op::Cos: case Op::Tan: case Op::ArcSin: case Op::ArcCos: case Op::ArcTan:
         case Op::Sqrt:
-            return applyFunction(op_, left_->evaluate(runtime));
+            return applyFunction(op_, left_->evaluate(context));
         default: return 0;  // invalid
     }
 }
 
-int32_t Expression::callTrigger(Runtime& runtime) const {
-    Interpreter& interpreter = runtime.interpreter;
+int32_t Expression::callTrigger(ScriptContext& context) const {
+    Interpreter& interpreter = context.interpreter;
     int32_t value = interpreter.runWithParameters(trigger_.trigger, parameters_.get());
     interpreter.clearReturn();
     return value;
 }
 
-std::unique_ptr<ParameterList> parseParameterList(Runtime& runtime, Tokenizer& tokens) {
+std::unique_ptr<ParameterList> parseParameterList(ScriptContext& context, Tokenizer& tokens) {
     bool unused = false;
-    return parseParameterList(runtime, tokens, {}, unused);
+    return parseParameterList(context, tokens, {}, unused);
 }
 
-std::unique_ptr<ParameterList> parseParameterList(Runtime& runtime, Tokenizer& tokens,
+std::unique_ptr<ParameterList> parseParameterList(ScriptContext& context, Tokenizer& tokens,
                                                   std::string_view terminator, bool& terminatorFound) {
     terminatorFound = false;
     auto list = std::make_unique<ParameterList>();
@@ -566,7 +558,7 @@ std::unique_ptr<ParameterList> parseParameterList(Runtime& runtime, Tokenizer& t
             return nullptr;
         }
         first = false;
-        auto parameter = std::make_unique<Expression>(runtime, *token);
+        auto parameter = std::make_unique<Expression>(context, *token);
         if (!parameter->isValid()) {
             tokens.setCursor(before);
             break;

@@ -20,12 +20,13 @@
 #include <string_view>
 #include <vector>
 
+#include "script/chance.h"
 #include "script/trigger.h"
 #include "script/variable_table.h"
 
 namespace ef2 {
 
-class Runtime;
+class ScriptContext;
 class Tokenizer;
 class Expression;
 
@@ -33,8 +34,8 @@ class Expression;
 using ParameterList = std::vector<std::unique_ptr<Expression>>;
 constexpr int kMaxParameters = 10;
 
-// Percentages refer to this base unless a statement says otherwise.
-constexpr int32_t kDefaultPercentBase = 32768;
+// Percentages are chances unless a statement gives them another base.
+constexpr int32_t kDefaultPercentBase = kChanceScale;
 
 class Expression {
 public:
@@ -47,13 +48,13 @@ public:
         Sin, Cos, Tan, ArcSin, ArcCos, ArcTan, Sqrt,
     };
 
-    Expression(Runtime& runtime, std::string_view text, int32_t percentBase = kDefaultPercentBase);
+    Expression(ScriptContext& context, std::string_view text, int32_t percentBase = kDefaultPercentBase);
     ~Expression();
     Expression(const Expression&) = delete;
     Expression& operator=(const Expression&) = delete;
 
     bool isValid() const { return op_ != Op::Invalid; }
-    int32_t evaluate(Runtime& runtime) const;
+    int32_t evaluate(ScriptContext& context) const;
     // The text the expression was parsed from, as statements print it.
     std::string text() const { return std::string(source_); }
 
@@ -63,13 +64,13 @@ private:
 
     Expression() = default;
     static bool isChainOperator(Op op) { return op >= Op::Add && op <= Op::Power; }
-    int32_t compute(Runtime& runtime) const;
-    int32_t evaluateChain(Runtime& runtime) const;
+    int32_t compute(ScriptContext& context) const;
+    int32_t evaluateChain(ScriptContext& context) const;
     // Counts the operators down the left side, this one included.
     void measureChain() { chainLength_ = isChainOperator(op_) ? 1 + (left_ ? left_->chainLength_ : 0) : 0; }
-    int32_t applyOperator(Runtime& runtime, int32_t left, int32_t drawn) const;
-    int32_t computeLeaf(Runtime& runtime) const;
-    int32_t callTrigger(Runtime& runtime) const;
+    int32_t applyOperator(ScriptContext& context, int32_t left, int32_t drawn) const;
+    int32_t computeLeaf(ScriptContext& context) const;
+    int32_t callTrigger(ScriptContext& context) const;
 
     Op op_ = Op::Invalid;
     int32_t constant_ = 0;
@@ -89,11 +90,11 @@ private:
 // Reads the rest of the line as up to ten single-token expressions. Stops at
 // the end, at a token that is not a valid expression (left unread) or after
 // the tenth. Null when nothing was read.
-std::unique_ptr<ParameterList> parseParameterList(Runtime& runtime, Tokenizer& tokens);
+std::unique_ptr<ParameterList> parseParameterList(ScriptContext& context, Tokenizer& tokens);
 
 // As above; when the very first remaining token equals `terminator` it is
 // consumed and `terminatorFound` is set instead.
-std::unique_ptr<ParameterList> parseParameterList(Runtime& runtime, Tokenizer& tokens,
+std::unique_ptr<ParameterList> parseParameterList(ScriptContext& context, Tokenizer& tokens,
                                                   std::string_view terminator, bool& terminatorFound);
 
 // The operator of a token, or nothing when the token is not an operator.

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/runtime.h"
 #include "script/coarse_clock.h"
+#include "script/script_context.h"
 #include "script/tokenizer.h"
 
 namespace ef2 {
@@ -41,7 +41,7 @@ Interpreter::GuardScope::GuardScope(Interpreter& interpreter) : interpreter(inte
     interpreter.budget_ = interpreter.limits_.statements;
     interpreter.untilClockCheck_ = kClockCheckInterval;
     interpreter.passStarted_ = coarseMilliseconds();
-    interpreter.guardFrames_ = interpreter.runtime_.parameters.depth();
+    interpreter.guardFrames_ = interpreter.context_.parameters.depth();
 }
 
 void Interpreter::statementsSpent() const {
@@ -55,6 +55,13 @@ void Interpreter::checkClock() {
     }
 }
 
+Interpreter::TextNestingScope::TextNestingScope(Interpreter& interpreter) : interpreter_(interpreter) {
+    if (interpreter_.textNesting_ >= kMaxTextNesting) {
+        throw RunawayScript{"files and message lines nested more than " + std::to_string(kMaxTextNesting) + " deep"};
+    }
+    ++interpreter_.textNesting_;
+}
+
 Interpreter::UntimedWait::UntimedWait(Interpreter& interpreter)
     : interpreter_(interpreter), started_(coarseMilliseconds()) {}
 
@@ -66,27 +73,27 @@ Interpreter::GuardScope::~GuardScope() {
 }
 
 void Interpreter::abandon(const RunawayScript& runaway) {
-    ParameterStack& parameters = runtime_.parameters;
+    ParameterStack& parameters = context_.parameters;
     while (parameters.depth() > guardFrames_) parameters.pop();
     returnFlag_ = false;
-    runtime_.printLine("Script stopped: " + runaway.reason + " (a runaway loop?)", 0);
+    context_.printLine("Script stopped: " + runaway.reason + " (a runaway loop?)", 0);
 }
 
 void Interpreter::bindDebugVariables() {
-    debugParameter_ = runtime_.variables.obtain("DEBUGPARAMETER", 0, false);
-    debugVar_ = runtime_.variables.obtain("DEBUGVAR", 0, false);
-    debugFrame_ = runtime_.variables.obtain("DEBUGFRAME", 0, false);
+    debugParameter_ = context_.variables.obtain("DEBUGPARAMETER", 0, false);
+    debugVar_ = context_.variables.obtain("DEBUGVAR", 0, false);
+    debugFrame_ = context_.variables.obtain("DEBUGFRAME", 0, false);
 }
 
 void Interpreter::noteOrigin(int32_t messageId) {
-    if (!messageIdVariable_) messageIdVariable_ = runtime_.variables.obtain("MESSAGEID", 0, true);
+    if (!messageIdVariable_) messageIdVariable_ = context_.variables.obtain("MESSAGEID", 0, true);
     messageIdVariable_->value = messageId;
 }
 
 const Interpreter::ScanPosition& Interpreter::scanPosition() {
     if (!scanPosition_.x) {
-        scanPosition_.x = runtime_.variables.obtain("FOREACHX", 0, true);
-        scanPosition_.y = runtime_.variables.obtain("FOREACHY", 0, true);
+        scanPosition_.x = context_.variables.obtain("FOREACHX", 0, true);
+        scanPosition_.y = context_.variables.obtain("FOREACHY", 0, true);
     }
     return scanPosition_;
 }
@@ -94,7 +101,7 @@ const Interpreter::ScanPosition& Interpreter::scanPosition() {
 TriggerRef Interpreter::findTrigger(std::string_view name, int32_t messageId) {
     std::string message;
     if (name == "MESSAGE") {
-        message = runtime_.message.text();
+        message = context_.message.text();
         name = message;
     }
     if (!name.empty() && name[0] == '<') {
@@ -102,7 +109,7 @@ TriggerRef Interpreter::findTrigger(std::string_view name, int32_t messageId) {
         std::string statementText(name.substr(1));
         if (!statementText.empty()) statementText.pop_back();
         Tokenizer tokens(statementText);
-        ActionPtr statement = runtime_.parser.parseStatement(tokens, messageId);
+        ActionPtr statement = context_.parser.parseStatement(tokens, messageId);
         if (!statement) return {};
         auto anonymous = std::make_shared<Trigger>();
         anonymous->name = "NO NAME";
@@ -145,10 +152,12 @@ int32_t Interpreter::runTrigger(Trigger* trigger) {
     ++trigger->runCount;
     if (trigger->actions.empty()) return 0;
     if (!debugTrigger_) {
-        debugTrigger_ = runtime_.variables.obtain("DEBUGTRIGGER", 0, true);
-        debugAction_ = runtime_.variables.obtain("DEBUGACTION", 0, true);
+        debugTrigger_ = context_.variables.obtain("DEBUGTRIGGER", 0, true);
+        debugAction_ = context_.variables.obtain("DEBUGACTION", 0, true);
     }
-    if (nesting_ >= kMaxTriggerNesting) throw RunawayScript{"triggers nested more than 2000 deep"};
+    if (nesting_ >= kMaxTriggerNesting) {
+        throw RunawayScript{"triggers nested more than " + std::to_string(kMaxTriggerNesting) + " deep"};
+    }
     NestingScope scope(depth_, nesting_);
     returnFlag_ = false;
     traceTrigger(trigger);
@@ -159,7 +168,7 @@ int32_t Interpreter::runStatements(Trigger* trigger) {
     if (trigger->actions.size() == 1) {
         Action& action = *trigger->actions.front();
         traceAction(action);
-        action.execute(runtime_);
+        action.execute(context_);
         return returnFlag_ ? returnValue_ : 0;
     }
     const int32_t serial = ++runSerial_;
@@ -167,7 +176,7 @@ int32_t Interpreter::runStatements(Trigger* trigger) {
         Action& action = *trigger->actions[index];
         traceAction(action);
         charge();
-        action.execute(runtime_);
+        action.execute(context_);
         if (returnFlag_) return returnValue_;
     }
     return 0;
@@ -198,24 +207,24 @@ void Interpreter::traceFrame(const char* label, const ParameterFrame& frame) con
 ParameterFrame Interpreter::buildFrame(const ParameterList& parameters) {
     ParameterFrame frame{};
     for (std::size_t slot = 0; slot < parameters.size() && slot < frame.size(); ++slot) {
-        if (parameters[slot]) frame[slot] = parameters[slot]->evaluate(runtime_);
+        if (parameters[slot]) frame[slot] = parameters[slot]->evaluate(context_);
     }
     return frame;
 }
 
 bool Interpreter::pushFrame(const ParameterFrame& frame) {
     if (debugParameter_ && debugParameter_->value != 0) traceFrame("setting parameters   :", frame);
-    if (!runtime_.parameters.push(frame)) {
-        runtime_.printLine("PARAMETER ADD ERROR", 0);
+    if (!context_.parameters.push(frame)) {
+        context_.printLine("PARAMETER ADD ERROR", 0);
         return false;
     }
     return true;
 }
 
 void Interpreter::popFrame() {
-    ParameterStack& parameters = runtime_.parameters;
+    ParameterStack& parameters = context_.parameters;
     if (!parameters.pop() || parameters.depth() == 0) {
-        if (parameters.depth() == 0) runtime_.printLine("PARAMETER REMOVE ERROR", 0);
+        if (parameters.depth() == 0) context_.printLine("PARAMETER REMOVE ERROR", 0);
         return;
     }
     if (debugParameter_ && debugParameter_->value != 0) traceFrame("removing parameters to:", *parameters.top());

@@ -19,7 +19,7 @@
 
 namespace ef2 {
 
-class Runtime;
+class ScriptContext;
 
 // One timer pass, one event or one top-level statement may run at most this
 // many statements and trigger calls, for at most this long. A script that
@@ -43,7 +43,13 @@ struct RunawayLimits {
 // runaway recursion.
 constexpr int kMaxTriggerNesting = 2000;
 
-// Thrown when a script exceeds the budget or the nesting limit; caught where
+// Texts that run texts (INCLUDE, the script form of a world, MESSAGE EXEC,
+// clipboard text) nest on the machine stack. A text nested deeper than this
+// is a runaway, such as a file that includes itself: the pass that began it
+// is stopped like any runaway script.
+constexpr int kMaxTextNesting = 200;
+
+// Thrown when a script exceeds the budget or a nesting limit; caught where
 // the pass or event began.
 struct RunawayScript {
     std::string reason;
@@ -51,7 +57,7 @@ struct RunawayScript {
 
 class Interpreter {
 public:
-    explicit Interpreter(Runtime& runtime) : runtime_(runtime) {}
+    explicit Interpreter(ScriptContext& context) : context_(context) {}
     Interpreter(const Interpreter&) = delete;
     Interpreter& operator=(const Interpreter&) = delete;
 
@@ -131,6 +137,19 @@ public:
     void setRunawayLimits(const RunawayLimits& limits) { limits_ = limits; }
     const RunawayLimits& runawayLimits() const { return limits_; }
 
+    // While one lives, a text runs within a text (see kMaxTextNesting).
+    class TextNestingScope {
+    public:
+        // Throws RunawayScript when the limit is passed.
+        explicit TextNestingScope(Interpreter& interpreter);
+        ~TextNestingScope() { --interpreter_.textNesting_; }
+        TextNestingScope(const TextNestingScope&) = delete;
+        TextNestingScope& operator=(const TextNestingScope&) = delete;
+
+    private:
+        Interpreter& interpreter_;
+    };
+
     // While one lives, the pass's time stands still: the statement is
     // waiting for the person or for another program, not looping.
     class UntimedWait {
@@ -159,13 +178,14 @@ private:
     void traceAction(const Action& action) const;
     void traceFrame(const char* label, const ParameterFrame& frame) const;
 
-    Runtime& runtime_;
+    ScriptContext& context_;
     TriggerRegistry triggers_;
     bool returnFlag_ = false;
     int32_t returnValue_ = 0;
     int32_t runSerial_ = 0;
     int depth_ = -1;  // nesting, for the indentation of traces
     int nesting_ = 0;
+    int textNesting_ = 0;
     Variable* debugTrigger_ = nullptr;
     Variable* debugAction_ = nullptr;
     Variable* debugParameter_ = nullptr;

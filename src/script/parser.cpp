@@ -2,10 +2,8 @@
 
 #include <cstdio>
 
-#include "app/runtime.h"
+#include "script/script_context.h"
 #include "script/tokenizer.h"
-#include "statements/control.h"
-#include "statements/files.h"
 
 namespace ef2 {
 
@@ -14,21 +12,28 @@ std::optional<std::string> StatementReader::next() { return tokens.nextToken(tru
 std::unique_ptr<Expression> StatementReader::expression(const std::optional<std::string>& token,
                                                         int32_t percentBase) {
     if (!token) return nullptr;
-    auto parsed = std::make_unique<Expression>(runtime, *token, percentBase);
+    auto parsed = std::make_unique<Expression>(context, *token, percentBase);
     if (!parsed->isValid()) return nullptr;
     return parsed;
 }
 
 TriggerRef StatementReader::trigger(const std::string& token) {
-    return runtime.parser.resolveTriggerName(token, messageId);
+    return context.parser.resolveTriggerName(token, messageId);
 }
 
-std::unique_ptr<ParameterList> StatementReader::parameters() { return parseParameterList(runtime, tokens); }
+std::unique_ptr<ParameterList> StatementReader::parameters() { return parseParameterList(context, tokens); }
 
 bool StatementReader::atEnd() { return tokens.atEnd(); }
 
-Parser::Parser(Runtime& runtime) : runtime_(runtime), current_(&states_[0]) {
-    for (const Keyword& keyword : keywordTable()) keywords_.emplace(keyword.word, keyword.parse);
+Parser::Parser(ScriptContext& context, const std::vector<Keyword>& keywords)
+    : context_(context), current_(&states_[0]) {
+    for (const Keyword& keyword : keywords) {
+        if (keyword.form == KeywordForm::Word) {
+            keywords_.emplace(keyword.word, keyword.parse);
+        } else {
+            otherForms_.push_back(keyword);
+        }
+    }
 }
 
 Parser::OriginScope::OriginScope(Parser& parser, int32_t messageId)
@@ -59,8 +64,8 @@ void Parser::forgetOrigin(int32_t messageId) {
 
 void Parser::bindVariables() {
     if (debugParser_) return;
-    debugParser_ = runtime_.variables.obtain("DEBUGPARSER", 0, true);
-    autoExec_ = runtime_.variables.obtain("AUTOEXEC", 0, true);
+    debugParser_ = context_.variables.obtain("DEBUGPARSER", 0, true);
+    autoExec_ = context_.variables.obtain("AUTOEXEC", 0, true);
 }
 
 void Parser::parseText(std::string_view text, int32_t messageId, std::optional<std::string_view> fileName) {
@@ -101,7 +106,7 @@ void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId,
     }
     if (statement) {
         if (depthBefore > 0) {
-            runtime_.interpreter.addActionToTrigger(topBefore, statement, messageId);
+            context_.interpreter.addActionToTrigger(topBefore, statement, messageId);
             // "} ELSE trigger" closes the last block without opening another:
             // the waiting top-level statement runs now.
             if (blocks.blockStack.empty()) runPending(lineNumber, fileName);
@@ -118,9 +123,9 @@ void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId,
     }
     if (blocks.capture) return;
     if (fileName.empty()) {
-        runtime_.printLine("ERROR in line " + std::to_string(lineNumber) + ": " + text, messageId);
+        context_.printLine("ERROR in line " + std::to_string(lineNumber) + ": " + text, messageId);
     } else {
-        runtime_.printLine("ERROR in file " + std::string(fileName) + " in line " + std::to_string(lineNumber) +
+        context_.printLine("ERROR in file " + std::string(fileName) + " in line " + std::to_string(lineNumber) +
                                ": " + text,
                            messageId);
     }
@@ -131,7 +136,7 @@ void Parser::runTopLevel(const ActionPtr& statement, int lineNumber, std::string
         std::printf("parsed action: messageid: %i, filename: %s, line: %i, action: %s\n", statement->messageId,
                     std::string(fileName).c_str(), lineNumber, statement->text().c_str());
     }
-    runtime_.interpreter.guarded([&] { statement->execute(runtime_); });
+    context_.interpreter.guarded([&] { statement->execute(context_); });
 }
 
 void Parser::runPending(int lineNumber, std::string_view fileName) {
@@ -160,13 +165,13 @@ ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
     if (*first == "}") return closeBlock(tokens, messageId);
     if (LineCapture* capture = state().capture) capture->addRow(*first);
 
-    StatementReader reader(runtime_, tokens, messageId);
+    StatementReader reader(context_, tokens, *first, messageId);
     ActionPtr statement;
     auto keyword = keywords_.find(*first);
     if (keyword != keywords_.end()) {
         statement = keyword->second(reader);
     } else {
-        statement = parseUnknown(tokens, *first, messageId);
+        statement = parseOtherForms(reader);
     }
     if (statement) statement->messageId = messageId;
     return statement;
@@ -198,17 +203,28 @@ ActionPtr Parser::closeBlock(Tokenizer& tokens, int32_t messageId) {
     return result;
 }
 
-// A web address includes that file; otherwise name = expression, or (with
-// AUTOEXEC) a bare trigger call.
-ActionPtr Parser::parseUnknown(Tokenizer& tokens, const std::string& first, int32_t messageId) {
-    if (first.rfind("http://", 0) == 0) return makeLinkInclude(first);
-    StatementReader reader(runtime_, tokens, messageId);
-    std::size_t afterFirst = tokens.cursor();
-    std::optional<std::string> second = tokens.nextToken(true);
-    if (second && *second == "=") return parseAssignmentLine(reader, first);
-    if (autoExec_->value == 0) return nullptr;
-    tokens.setCursor(afterFirst);
-    return parseBareCall(reader, first);
+// A line whose first word is no keyword: the first entry of another form
+// that claims it parses it. A second word that claims nothing is left unread.
+ActionPtr Parser::parseOtherForms(StatementReader& reader) {
+    for (const Keyword& entry : otherForms_) {
+        switch (entry.form) {
+            case KeywordForm::Word: break;
+            case KeywordForm::Prefix:
+                if (reader.firstWord.starts_with(entry.word)) return entry.parse(reader);
+                break;
+            case KeywordForm::SecondWord: {
+                const std::size_t afterFirst = reader.tokens.cursor();
+                std::optional<std::string> second = reader.tokens.nextToken(true);
+                if (second && *second == entry.word) return entry.parse(reader);
+                reader.tokens.setCursor(afterFirst);
+                break;
+            }
+            case KeywordForm::AnyWord:
+                if (autoExec_->value != 0) return entry.parse(reader);
+                break;
+        }
+    }
+    return nullptr;
 }
 
 TriggerRef Parser::resolveTriggerName(std::string_view name, int32_t messageId) {
@@ -217,16 +233,16 @@ TriggerRef Parser::resolveTriggerName(std::string_view name, int32_t messageId) 
     if (name == "{") {
         std::string block = "TMPTRIGGER" + std::to_string(temporaryCounter_++);
         TriggerRef ref;
-        ref.trigger = runtime_.interpreter.triggers().obtain(block);
+        ref.trigger = context_.interpreter.triggers().obtain(block);
         blockStack.push_back(std::move(block));
         return ref;
     }
     if (name == "THIS" && !blockStack.empty()) {
         TriggerRef ref;
-        ref.trigger = runtime_.interpreter.triggers().obtain(blockStack.back());
+        ref.trigger = context_.interpreter.triggers().obtain(blockStack.back());
         return ref;
     }
-    return runtime_.interpreter.findTrigger(name, messageId);
+    return context_.interpreter.findTrigger(name, messageId);
 }
 
 }  // namespace ef2

@@ -27,7 +27,7 @@
 
 namespace ef2 {
 
-class Runtime;
+class ScriptContext;
 class Tokenizer;
 struct Variable;
 
@@ -48,8 +48,8 @@ public:
 // What a statement's parse function reads from.
 class StatementReader {
 public:
-    StatementReader(Runtime& runtime, Tokenizer& tokens, int32_t messageId)
-        : runtime(runtime), tokens(tokens), messageId(messageId) {}
+    StatementReader(ScriptContext& context, Tokenizer& tokens, const std::string& firstWord, int32_t messageId)
+        : context(context), tokens(tokens), firstWord(firstWord), messageId(messageId) {}
 
     std::optional<std::string> next();
     // The expression of a token; null when the token is missing or invalid.
@@ -61,24 +61,35 @@ public:
     // True when nothing is left on the line.
     bool atEnd();
 
-    Runtime& runtime;
+    ScriptContext& context;
     Tokenizer& tokens;
+    // The line's first word: the keyword, or the name of an assignment or a call.
+    const std::string& firstWord;
     const int32_t messageId;
 };
 
 using ParseFunction = ActionPtr (*)(StatementReader& reader);
 
+// How an entry of the keyword table claims a line.
+enum class KeywordForm {
+    Word,        // the first word is `word`
+    Prefix,      // the first word begins with `word` (a web address)
+    SecondWord,  // the second word is `word` and the first a name (an assignment)
+    AnyWord,     // any other first word, while AUTOEXEC is not 0 (a bare trigger call)
+};
+
 struct Keyword {
     std::string_view word;
     ParseFunction parse;
+    KeywordForm form = KeywordForm::Word;
 };
-
-// Every keyword of the language and the parse function of its statement.
-const std::vector<Keyword>& keywordTable();
 
 class Parser {
 public:
-    explicit Parser(Runtime& runtime);
+    // `keywords` holds every statement of the language. A line whose first
+    // word is a keyword is that statement; other lines are tried against the
+    // entries of the other forms in the table's order.
+    Parser(ScriptContext& context, const std::vector<Keyword>& keywords);
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
@@ -137,12 +148,13 @@ private:
 
     void bindVariables();
     ActionPtr closeBlock(Tokenizer& tokens, int32_t messageId);
-    ActionPtr parseUnknown(Tokenizer& tokens, const std::string& first, int32_t messageId);
+    ActionPtr parseOtherForms(StatementReader& reader);
     void runTopLevel(const ActionPtr& statement, int lineNumber, std::string_view fileName);
     void runPending(int lineNumber, std::string_view fileName);
 
-    Runtime& runtime_;
+    ScriptContext& context_;
     std::unordered_map<std::string_view, ParseFunction> keywords_;
+    std::vector<Keyword> otherForms_;
     // Node-based, so a state stays where it is while others come and go.
     std::unordered_map<int32_t, BlockState> states_;
     BlockState* current_;

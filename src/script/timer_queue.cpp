@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/runtime.h"
+#include "script/script_context.h"
 
 namespace ef2 {
 
@@ -61,13 +61,13 @@ void TimerQueue::forEach(const std::function<void(const TimerRecord&)>& visit) c
 }
 
 void TimerQueue::runTimers() {
-    if (!frameVariable_) frameVariable_ = runtime_.variables.obtain("FRAME", 0, true);
+    if (!frameVariable_) frameVariable_ = context_.variables.obtain("FRAME", 0, true);
     frameVariable_->value = static_cast<int32_t>(frameCounter_);
-    const Variable* debugFrame = runtime_.interpreter.debugFrame();
+    const Variable* debugFrame = context_.interpreter.debugFrame();
     if (debugFrame && debugFrame->value != 0) {
         std::printf("frame: %i timers: %i\n", static_cast<int>(frameCounter_), static_cast<int>(queue_.size()));
     }
-    runtime_.interpreter.guarded([this] { runDue(); }, [this] { dropRunaway(); });
+    context_.interpreter.guarded([this] { runDue(); }, [this] { dropRunaway(); });
     ++frameCounter_;
 }
 
@@ -91,7 +91,7 @@ void TimerQueue::runDue() {
             queue.running_ = nullptr;
         }
     };
-    Interpreter& interpreter = runtime_.interpreter;
+    Interpreter& interpreter = context_.interpreter;
     while (!queue_.empty() && (*queue_.begin())->due <= frameCounter_) {
         TimerRecord* record = *queue_.begin();
         {

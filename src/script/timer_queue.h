@@ -18,7 +18,7 @@
 
 namespace ef2 {
 
-class Runtime;
+class ScriptContext;
 struct Trigger;
 
 struct TimerRecord {
@@ -31,7 +31,7 @@ struct TimerRecord {
 
 class TimerQueue {
 public:
-    explicit TimerQueue(Runtime& runtime) : runtime_(runtime) {}
+    explicit TimerQueue(ScriptContext& context) : context_(context) {}
     TimerQueue(const TimerQueue&) = delete;
     TimerQueue& operator=(const TimerQueue&) = delete;
 
@@ -65,7 +65,7 @@ private:
     void runDue();
     void dropRunaway();
 
-    Runtime& runtime_;
+    ScriptContext& context_;
     std::set<TimerRecord*, EarlierFirst> queue_;
     std::vector<std::unique_ptr<TimerRecord>> records_;  // every record ever made
     std::vector<TimerRecord*> pool_;

@@ -1,18 +1,16 @@
 #include "statements/control.h"
 
 #include "app/exit_request.h"
-#include "app/runtime.h"
 #include "platform/links.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "script/tokenizer.h"
 #include "script/variables.h"
+#include "statements/statement.h"
 
 namespace ef2 {
 
 namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The variable an assignment writes: bound on the first run when it is a plain
 // name, otherwise looked up by name on every run (array and element names).
@@ -42,11 +40,11 @@ private:
 };
 
 // SET name expression
-class ActionSetVar : public Action {
+class ActionSetVar : public Statement {
 public:
     ActionSetVar(std::string name, std::unique_ptr<Expression> value)
         : target_(std::move(name)), value_(std::move(value)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         target_.bind(runtime);
         runtime.interpreter.noteOrigin(messageId);
         target_.store(runtime, value_->evaluate(runtime));
@@ -59,11 +57,11 @@ private:
 };
 
 // INC name
-class ActionInc : public Action {
+class ActionInc : public Statement {
 public:
-    ActionInc(Runtime& runtime, std::string name)
-        : current_(std::make_unique<Expression>(runtime, name)), target_(std::move(name)) {}
-    void execute(Runtime& runtime) override {
+    ActionInc(ScriptContext& context, std::string name)
+        : current_(std::make_unique<Expression>(context, name)), target_(std::move(name)) {}
+    void run(Runtime& runtime) override {
         target_.bind(runtime);
         runtime.interpreter.noteOrigin(messageId);
         if (Variable* variable = target_.variable()) {
@@ -81,10 +79,10 @@ private:
 };
 
 // GET name
-class ActionGetVar : public Action {
+class ActionGetVar : public Statement {
 public:
     explicit ActionGetVar(std::string name) : name_(std::move(name)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         runtime.interpreter.noteOrigin(messageId);
         LookupResult result = lookupValue(runtime, name_);
         std::string line = "[" + name_ + "] ";
@@ -102,10 +100,10 @@ private:
 };
 
 // RETURN expression
-class ActionReturn : public Action {
+class ActionReturn : public Statement {
 public:
     explicit ActionReturn(std::unique_ptr<Expression> value) : value_(std::move(value)) {}
-    void execute(Runtime& runtime) override { runtime.interpreter.setReturn(value_->evaluate(runtime)); }
+    void run(Runtime& runtime) override { runtime.interpreter.setReturn(value_->evaluate(runtime)); }
     std::string text() const override { return "RETURN " + value_->text(); }
 
 private:
@@ -113,21 +111,21 @@ private:
 };
 
 // EXIT
-class ActionExit : public Action {
+class ActionExit : public Statement {
 public:
-    void execute(Runtime&) override { throw ExitRequest{0}; }
+    void run(Runtime&) override { throw ExitRequest{0}; }
     std::string text() const override { return "EXIT"; }
 };
 
 // RESTART [argument]
-class ActionRestart : public Action {
+class ActionRestart : public Statement {
 public:
     explicit ActionRestart(std::optional<std::string> argument) : argument_(std::move(argument)) {}
     // The new run keeps this run's window mode, folder and network options.
     // The words become its file arguments, never options ("--" ends the
     // options), and each must be a name a statement may use. A restart asked
     // for by a network peer is put to the person at the toy.
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         std::vector<std::string> arguments{programPath()};
         arguments.insert(arguments.end(), runtime.restartOptions.begin(), runtime.restartOptions.end());
         arguments.push_back("--");
@@ -157,12 +155,12 @@ private:
 };
 
 // IF condition trigger [parameters] | IF condition trigger ELSE trigger
-class ActionIf : public Action, public ElseBranch {
+class ActionIf : public Statement, public ElseBranch {
 public:
     ActionIf(std::unique_ptr<Expression> condition, TriggerRef then, std::unique_ptr<ParameterList> parameters)
         : condition_(std::move(condition)), then_(std::move(then)), parameters_(std::move(parameters)) {}
     void setElse(TriggerRef otherwise) override { else_ = std::move(otherwise); }
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         runtime.interpreter.noteOrigin(messageId);
         if (condition_->evaluate(runtime) != 0) {
             runtime.interpreter.runWithParameters(then_.trigger, parameters_.get());
@@ -184,11 +182,11 @@ private:
 };
 
 // WHILE condition trigger [parameters]
-class ActionWhile : public Action {
+class ActionWhile : public Statement {
 public:
     ActionWhile(std::unique_ptr<Expression> condition, TriggerRef body, std::unique_ptr<ParameterList> parameters)
         : condition_(std::move(condition)), body_(std::move(body)), parameters_(std::move(parameters)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         while (condition_->evaluate(runtime) != 0) {
             runtime.interpreter.runWithParameters(body_.trigger, parameters_.get());
         }
@@ -202,14 +200,14 @@ private:
 };
 
 // FOR name FROM start TO|DOWNTO limit [STEP step] DO trigger [parameters]
-class ActionFor : public Action {
+class ActionFor : public Statement {
 public:
     ActionFor(bool down, std::string name, std::unique_ptr<Expression> start, std::unique_ptr<Expression> limit,
               std::unique_ptr<Expression> step, TriggerRef body, std::unique_ptr<ParameterList> parameters)
         : down_(down), name_(std::move(name)), start_(std::move(start)), limit_(std::move(limit)),
           step_(std::move(step)), body_(std::move(body)), parameters_(std::move(parameters)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         Variable* counter = getVariable(runtime, name_, 0, true);
         int32_t limit = limit_->evaluate(runtime);
         int32_t step = step_ ? step_->evaluate(runtime) : 1;
@@ -238,12 +236,12 @@ private:
 };
 
 // FOR EACH element DO trigger [parameters]
-class ActionForEach : public Action {
+class ActionForEach : public Statement {
 public:
     ActionForEach(std::unique_ptr<Expression> element, TriggerRef body, std::unique_ptr<ParameterList> parameters)
         : element_(std::move(element)), body_(std::move(body)), parameters_(std::move(parameters)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         const Interpreter::ScanPosition& position = runtime.interpreter.scanPosition();
         int32_t element = element_->evaluate(runtime);
         World& world = runtime.world;
@@ -267,11 +265,11 @@ private:
 };
 
 // EXEC trigger [parameters], and the bare call
-class ActionExec : public Action {
+class ActionExec : public Statement {
 public:
     ActionExec(TriggerRef target, std::unique_ptr<ParameterList> parameters)
         : target_(std::move(target)), parameters_(std::move(parameters)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         runtime.interpreter.runWithParameters(target_.trigger, parameters_.get());
     }
     std::string text() const override { return "EXEC " + quoted(target_.name()); }
@@ -282,11 +280,11 @@ private:
 };
 
 // ON name statement; TRIGGER name [EXTENDS base] { (nameless, does nothing)
-class ActionTrigger : public Action {
+class ActionTrigger : public Statement {
 public:
     ActionTrigger(std::optional<std::string> name, ActionPtr statement)
         : name_(std::move(name)), statement_(std::move(statement)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         if (name_) runtime.interpreter.addActionToTrigger(*name_, statement_, messageId);
     }
     std::string text() const override {
@@ -300,10 +298,10 @@ private:
 };
 
 // REMOVETRIGGER name
-class ActionRemoveTrigger : public Action {
+class ActionRemoveTrigger : public Statement {
 public:
     explicit ActionRemoveTrigger(std::string name) : name_(std::move(name)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         TriggerRef target = runtime.interpreter.findTrigger(name_, messageId);
         runtime.interpreter.emptyTrigger(target.trigger);
     }
@@ -316,12 +314,12 @@ private:
 enum class TimerUnit { Frames = 1, Seconds = 2, Milliseconds = 3, Unknown = -1 };
 
 // TIMER delay unit trigger [parameters]
-class ActionTimer : public Action {
+class ActionTimer : public Statement {
 public:
     ActionTimer(TimerUnit unit, std::unique_ptr<Expression> delay, TriggerRef target,
                 std::unique_ptr<ParameterList> parameters)
         : unit_(unit), delay_(std::move(delay)), target_(std::move(target)), parameters_(std::move(parameters)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         std::optional<ParameterFrame> frame;
         if (parameters_) frame = runtime.interpreter.buildFrame(*parameters_);
         if (unit_ != TimerUnit::Frames) {
@@ -341,10 +339,10 @@ private:
 };
 
 // TIMER CLEAR | TIMER REMOVE trigger | TIMER REMOVEALL trigger
-class ActionClearTimer : public Action {
+class ActionClearTimer : public Statement {
 public:
     ActionClearTimer(TriggerRef target, bool all) : target_(std::move(target)), all_(all) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         if (!target_) {
             runtime.timers.remove(nullptr, true);
         } else {
@@ -361,11 +359,6 @@ private:
     bool all_;
 };
 
-template <typename T, typename... Args>
-ActionPtr make(Args&&... args) {
-    return std::make_shared<T>(std::forward<Args>(args)...);
-}
-
 }  // namespace
 
 // SET name expression
@@ -377,17 +370,17 @@ ActionPtr parseSet(StatementReader& reader) {
 }
 
 // name = expression
-ActionPtr parseAssignmentLine(StatementReader& reader, const std::string& name) {
+ActionPtr parseAssignmentLine(StatementReader& reader) {
     std::unique_ptr<Expression> value = reader.expression(reader.next());
     if (!value || !reader.atEnd()) return nullptr;
-    return make<ActionSetVar>(name, std::move(value));
+    return make<ActionSetVar>(reader.firstWord, std::move(value));
 }
 
 // INC name
 ActionPtr parseInc(StatementReader& reader) {
     std::optional<std::string> name = reader.next();
     if (!name || !reader.atEnd()) return nullptr;
-    return make<ActionInc>(reader.runtime, *name);
+    return make<ActionInc>(reader.context, *name);
 }
 
 // GET name
@@ -426,7 +419,7 @@ ActionPtr parseIf(StatementReader& reader) {
     TriggerRef then = reader.trigger(*thenName);
     bool elseFound = false;
     std::unique_ptr<ParameterList> parameters =
-        parseParameterList(reader.runtime, reader.tokens, "ELSE", elseFound);
+        parseParameterList(reader.context, reader.tokens, "ELSE", elseFound);
     std::optional<std::string> elseName;
     if (elseFound) {
         elseName = reader.next();
@@ -434,8 +427,8 @@ ActionPtr parseIf(StatementReader& reader) {
     }
     if (!reader.atEnd()) return nullptr;
     auto statement = std::make_shared<ActionIf>(std::move(condition), std::move(then), std::move(parameters));
-    if (elseName) statement->setElse(reader.runtime.interpreter.findTrigger(*elseName, reader.messageId));
-    if (*thenName == "{") reader.runtime.parser.setPendingIf(statement, statement.get());
+    if (elseName) statement->setElse(reader.context.interpreter.findTrigger(*elseName, reader.messageId));
+    if (*thenName == "{") reader.context.parser.setPendingIf(statement, statement.get());
     return statement;
 }
 
@@ -491,26 +484,29 @@ ActionPtr parseFor(StatementReader& reader) {
                            std::move(body), std::move(parameters));
 }
 
-// EXEC trigger [parameters]
-ActionPtr parseExec(StatementReader& reader) {
-    std::optional<std::string> name = reader.next();
-    if (!name) return nullptr;
-    return parseBareCall(reader, *name);
-}
-
-// trigger [parameters], when AUTOEXEC is set
-ActionPtr parseBareCall(StatementReader& reader, const std::string& name) {
+// The call of trigger `name` with the parameters the rest of the line gives.
+static ActionPtr parseCall(StatementReader& reader, const std::string& name) {
     TriggerRef target = reader.trigger(name);
     std::unique_ptr<ParameterList> parameters = reader.parameters();
     if (!reader.atEnd()) return nullptr;
     return make<ActionExec>(std::move(target), std::move(parameters));
 }
 
+// EXEC trigger [parameters]
+ActionPtr parseExec(StatementReader& reader) {
+    std::optional<std::string> name = reader.next();
+    if (!name) return nullptr;
+    return parseCall(reader, *name);
+}
+
+// trigger [parameters], when AUTOEXEC is set
+ActionPtr parseBareCall(StatementReader& reader) { return parseCall(reader, reader.firstWord); }
+
 // ON name statement
 ActionPtr parseOn(StatementReader& reader) {
     std::optional<std::string> name = reader.next();
     if (!name) return nullptr;
-    ActionPtr statement = reader.runtime.parser.parseStatement(reader.tokens, reader.messageId);
+    ActionPtr statement = reader.context.parser.parseStatement(reader.tokens, reader.messageId);
     if (!statement) return nullptr;
     return make<ActionTrigger>(*name, std::move(statement));
 }
@@ -528,7 +524,7 @@ ActionPtr parseTriggerBlock(StatementReader& reader) {
     if (!name || !word || *word != "{" || !reader.atEnd()) return nullptr;
     // A named block is a registered trigger, so an inline <...> name cannot be one.
     if ((*name)[0] == '<' || (base && (*base)[0] == '<')) return nullptr;
-    Interpreter& interpreter = reader.runtime.interpreter;
+    Interpreter& interpreter = reader.context.interpreter;
     TriggerRef target = interpreter.findTrigger(*name, reader.messageId);
     if (!target) return nullptr;
     interpreter.emptyTrigger(target.trigger);
@@ -539,7 +535,7 @@ ActionPtr parseTriggerBlock(StatementReader& reader) {
             for (ActionPtr& action : inherited) target.trigger->actions.push_back(std::move(action));
         }
     }
-    reader.runtime.parser.pushBlock(target.trigger->name);
+    reader.context.parser.pushBlock(target.trigger->name);
     return make<ActionTrigger>(std::nullopt, std::make_shared<Action>());
 }
 
@@ -585,7 +581,7 @@ ActionPtr parseHeader(StatementReader&) { return make<Action>(); }
 // ERROR [text]: an error reported back by a peer
 ActionPtr parseErrorLine(StatementReader& reader) {
     if (std::optional<std::string> rest = reader.tokens.restOfLine()) {
-        reader.runtime.printLine("ERROR from " + std::to_string(reader.messageId) + ": " + *rest, 0);
+        runtimeOf(reader).printLine("ERROR from " + std::to_string(reader.messageId) + ": " + *rest, 0);
     }
     return make<Action>();
 }

@@ -3,8 +3,6 @@
 // assignment form), INC, GET, RETURN, EXIT, RESTART, IF, WHILE, FOR, FOR EACH,
 // EXEC (and the bare call), ON, TRIGGER, REMOVETRIGGER and TIMER.
 
-#include <string>
-
 #include "script/parser.h"
 
 namespace ef2 {
@@ -26,8 +24,9 @@ ActionPtr parseTimer(StatementReader& reader);
 ActionPtr parseHeader(StatementReader& reader);
 ActionPtr parseErrorLine(StatementReader& reader);
 
-// `name = expression` and, with AUTOEXEC set, `trigger [parameters]`.
-ActionPtr parseAssignmentLine(StatementReader& reader, const std::string& name);
-ActionPtr parseBareCall(StatementReader& reader, const std::string& name);
+// `name = expression` and, with AUTOEXEC set, `trigger [parameters]`: lines
+// whose first word is no keyword, read from the line's first word on.
+ActionPtr parseAssignmentLine(StatementReader& reader);
+ActionPtr parseBareCall(StatementReader& reader);
 
 }  // namespace ef2

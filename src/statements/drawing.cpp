@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 
-#include "app/runtime.h"
 #include "script/number_text.h"
+#include "statements/statement.h"
 #include "world/drawing.h"
 
 namespace ef2 {
@@ -17,12 +17,12 @@ uint16_t elementId(int32_t value) { return static_cast<uint16_t>(value); }
 bool fits32(int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; }
 
 // DRAW element SHAPE a1 a2 [a3 [a4 [a5 [a6]]]]
-class ActionDraw : public Action {
+class ActionDraw : public Statement {
 public:
     ActionDraw(std::unique_ptr<Expression> element, int shape, std::array<std::unique_ptr<Expression>, 6> arguments)
         : element_(std::move(element)), shape_(shape), arguments_(std::move(arguments)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         DrawArguments values{};
         for (int i = 5; i >= 0; --i) values[i] = arguments_[i] ? arguments_[i]->evaluate(runtime) : 0;
         uint16_t element = elementId(element_->evaluate(runtime));
@@ -42,13 +42,13 @@ private:
 };
 
 // DRAW element POINTS x y dx1 dy1 dx2 dy2 ...
-class ActionDrawPoints : public Action {
+class ActionDrawPoints : public Statement {
 public:
     ActionDrawPoints(std::unique_ptr<Expression> element, std::unique_ptr<Expression> x, std::unique_ptr<Expression> y,
                      std::vector<std::pair<int32_t, int32_t>> offsets)
         : element_(std::move(element)), x_(std::move(x)), y_(std::move(y)), offsets_(std::move(offsets)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         const int64_t x = x_->evaluate(runtime), y = y_->evaluate(runtime);
         for (const auto& [dx, dy] : offsets_) {
             uint16_t element = elementId(element_->evaluate(runtime));
@@ -73,7 +73,7 @@ private:
 
 // DRAW element OBJECT x y [SIZEX e] [SIZEY e] [SIZE e] [c element]... {
 // followed by text rows up to "}"; each character of a row is a cell.
-class ActionDrawObject : public Action, public LineCapture {
+class ActionDrawObject : public Statement, public LineCapture {
 public:
     ActionDrawObject(std::unique_ptr<Expression> x, std::unique_ptr<Expression> y) : x_(std::move(x)), y_(std::move(y)) {}
 
@@ -82,7 +82,7 @@ public:
     void setSizeY(std::unique_ptr<Expression> size) { sizeY_ = std::move(size); }
     void addRow(std::string row) override { rows_.push_back(std::move(row)); }
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         const int64_t x = x_->evaluate(runtime), y = y_->evaluate(runtime);
         // Characters without a legend entry count as element 1: nothing is drawn.
         std::array<int32_t, 256> elements;
@@ -184,13 +184,13 @@ ActionPtr parseObject(StatementReader& reader) {
         } else if (word == "SIZEY") {
             object->setSizeY(std::move(value));
         } else if (word == "SIZE") {
-            object->setSizeY(std::make_unique<Expression>(reader.runtime, tokens[at + 1]));
+            object->setSizeY(std::make_unique<Expression>(reader.context, tokens[at + 1]));
             object->setSizeX(std::move(value));
         } else {
             object->setLegend(static_cast<unsigned char>(word[0]), std::move(value));
         }
     }
-    reader.runtime.parser.beginCapture(object, object.get());
+    reader.context.parser.beginCapture(object, object.get());
     return object;
 }
 

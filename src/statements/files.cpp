@@ -2,19 +2,17 @@
 
 #include <vector>
 
-#include "app/runtime.h"
+#include "app/file_loading.h"
 #include "io/pictures.h"
-#include "io/script_file.h"
 #include "io/world_files.h"
 #include "platform/confined_files.h"
 #include "platform/desktop.h"
 #include "platform/links.h"
+#include "statements/statement.h"
 
 namespace ef2 {
 
 namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The argument that asks the user for a file instead of naming one. A file
 // the user picks may lie anywhere; every name a script gives stays inside
@@ -124,7 +122,7 @@ std::optional<TransferParts> parseTransfer(StatementReader& reader, Direction di
         if (!parts.slot) return std::nullopt;
     }
     if (parts.form->fileArgument &&
-        !linkAllows(reader.runtime, parts.argument, LinkRules::Strict, reader.messageId)) {
+        !linkAllows(runtimeOf(reader), parts.argument, LinkRules::Strict, reader.messageId)) {
         return std::nullopt;
     }
     return parts;
@@ -139,11 +137,11 @@ std::string transferText(std::string_view keyword, const TransferParts& parts) {
 }
 
 // LOAD kind argument [number]
-class ActionLoad : public Action {
+class ActionLoad : public Statement {
 public:
     explicit ActionLoad(TransferParts parts) : parts_(std::move(parts)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         FileState& files = runtime.files;
         switch (parts_.form->kind) {
             case Transfer::Sand: loadSand(runtime); break;
@@ -201,11 +199,11 @@ private:
 };
 
 // SAVE kind [argument [number]]
-class ActionSave : public Action {
+class ActionSave : public Statement {
 public:
     explicit ActionSave(TransferParts parts) : parts_(std::move(parts)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         switch (parts_.form->kind) {
             case Transfer::Sand: saveSand(runtime); break;
             case Transfer::Stamp: saveStampFile(runtime); break;
@@ -265,11 +263,11 @@ private:
 enum class FileKind { Open = 1, Close, Delete };
 
 // FILE OPEN name | FILE CLOSE | FILE DELETE name
-class ActionFile : public Action {
+class ActionFile : public Statement {
 public:
     ActionFile(FileKind kind, std::string name) : kind_(kind), name_(std::move(name)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         switch (kind_) {
             case FileKind::Open: open(runtime); break;
             case FileKind::Close: runtime.files.output.close(); break;
@@ -313,11 +311,11 @@ private:
 // GETFILE name. The name is used as written (no "MESSAGE"), but it must pass
 // the strict name rules like every other file a statement touches: the file's
 // bytes may go back to a network peer.
-class ActionGetFile : public Action {
+class ActionGetFile : public Statement {
 public:
     explicit ActionGetFile(std::string name) : name_(std::move(name)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         if (!fileNameAllowed(name_, LinkRules::Strict)) {
             runtime.printLine("Refused file name " + quoted(name_), messageId);
             return;
@@ -340,11 +338,11 @@ private:
 
 // INCLUDE argument: a script file, the clipboard's text, a file picked in a
 // dialog, or the file the message buffer names.
-class ActionInclude : public Action {
+class ActionInclude : public Statement {
 public:
     explicit ActionInclude(std::string argument) : argument_(std::move(argument)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         if (argument_ == "CLIPBOARD") {
             includeClipboard(runtime);
             return;
@@ -370,11 +368,11 @@ private:
         if (runtime.refusedForPeer(messageId, "the clipboard")) return;
         std::optional<std::string> text = clipboardGetText();
         if (!text) return;
-        if (text->rfind("http://", 0) == 0) {
+        if (text->starts_with("http://")) {
             if (handleLink(runtime.links(), *text, LinkRules::Lenient, messageId)) loadScriptFile(runtime, *text, messageId);
             return;
         }
-        TextNestingScope nesting(runtime);
+        Interpreter::TextNestingScope nesting(runtime.interpreter);
         runtime.parser.parseText(*text, messageId, "CLIPBOARD");
     }
 
@@ -404,7 +402,7 @@ ActionPtr parseFile(StatementReader& reader) {
     if (*word == "CLOSE") return reader.atEnd() ? std::make_shared<ActionFile>(FileKind::Close, "") : nullptr;
     if (*word != "OPEN" && *word != "DELETE") return nullptr;
     std::optional<std::string> name = reader.next();
-    if (!name || !reader.atEnd() || !linkAllows(reader.runtime, *name, LinkRules::Strict, reader.messageId)) return nullptr;
+    if (!name || !reader.atEnd() || !linkAllows(runtimeOf(reader), *name, LinkRules::Strict, reader.messageId)) return nullptr;
     return std::make_shared<ActionFile>(*word == "OPEN" ? FileKind::Open : FileKind::Delete, std::move(*name));
 }
 
@@ -422,6 +420,7 @@ ActionPtr parseInclude(StatementReader& reader) {
     return std::make_shared<ActionInclude>(std::move(*argument));
 }
 
-ActionPtr makeLinkInclude(std::string word) { return std::make_shared<ActionInclude>(std::move(word)); }
+// http://address
+ActionPtr parseWebAddressLine(StatementReader& reader) { return make<ActionInclude>(reader.firstWord); }
 
 }  // namespace ef2

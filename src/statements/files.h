@@ -7,8 +7,6 @@
 // parsed and again when the statement runs; a refused name makes the statement
 // do nothing.
 
-#include <string>
-
 #include "script/parser.h"
 
 namespace ef2 {
@@ -19,8 +17,7 @@ ActionPtr parseFile(StatementReader& reader);
 ActionPtr parseGetFile(StatementReader& reader);
 ActionPtr parseInclude(StatementReader& reader);
 
-// The statement of a line whose first word begins with "http://": an
-// INCLUDE of that word.
-ActionPtr makeLinkInclude(std::string word);
+// A line whose first word begins with "http://": an INCLUDE of that word.
+ActionPtr parseWebAddressLine(StatementReader& reader);
 
 }  // namespace ef2

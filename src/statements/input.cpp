@@ -1,16 +1,16 @@
 #include "statements/input.h"
 
-#include "app/runtime.h"
+#include "statements/statement.h"
 
 namespace ef2 {
 
 namespace {
 
 // KEYCODE code name
-class ActionKey : public Action {
+class ActionKey : public Statement {
 public:
     ActionKey(std::unique_ptr<Expression> code, std::string name) : code_(std::move(code)), name_(std::move(name)) {}
-    void execute(Runtime& runtime) override { runtime.keyNames.defineKeyName(name_, code_->evaluate(runtime)); }
+    void run(Runtime& runtime) override { runtime.keyNames.defineKeyName(name_, code_->evaluate(runtime)); }
     std::string text() const override { return "KEYCODE " + code_->text() + " " + name_; }
 
 private:

@@ -1,7 +1,7 @@
 #include "statements/interface.h"
 
-#include "app/runtime.h"
 #include "statements/icons.h"
+#include "statements/statement.h"
 #include "ui/icons.h"
 #include "ui/text.h"
 #include "ui/view.h"
@@ -9,8 +9,6 @@
 namespace ef2 {
 
 namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 constexpr const char* kPanelWords[] = {"TOP", "LEFT", "RIGHT", "BOTTOM", "SUB"};
 
@@ -22,11 +20,11 @@ int panelOf(const std::string& word) {
 }
 
 // MENU REFRESH | MENU panel CLEAR
-class ActionMenu : public Action {
+class ActionMenu : public Statement {
 public:
     ActionMenu(int panel, bool clear, std::string panelText)
         : panel_(panel), clear_(clear), panelText_(std::move(panelText)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         if (clear_) runtime.menus.clearMenu(panel_);
         runtime.menus.requestRedraw(Redraw::Panels);
     }
@@ -41,7 +39,7 @@ private:
 enum class NameKind { Text = 0, Element = 1, Group = 2 };
 
 // MENU panel ADD|ADDDRAG|ADDBORDER TEXT|ELEMENT|GROUP name icontype iconargument [r g b] action [parameters]
-class ActionButton : public Action {
+class ActionButton : public Statement {
 public:
     struct Fields {
         int panel = -1;
@@ -56,7 +54,7 @@ public:
     };
     explicit ActionButton(Fields fields) : f_(std::move(fields)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         auto button = std::make_shared<MenuButton>();
         button->icon = copyIcon(f_.icon);
         button->trigger = f_.trigger;
@@ -100,13 +98,13 @@ private:
 };
 
 // SUBMENU CLOSE | SUBMENU [HORIZONTAL|VERTICAL] [x y] [STAY]
-class ActionSubMenu : public Action {
+class ActionSubMenu : public Statement {
 public:
     ActionSubMenu(bool close, Orientation orientation, std::unique_ptr<Expression> x, std::unique_ptr<Expression> y,
                   bool stay)
         : close_(close), orientation_(orientation), x_(std::move(x)), y_(std::move(y)), stay_(stay) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         Menus& menus = runtime.menus;
         if (close_) {
             menus.closeSubmenu();
@@ -137,12 +135,12 @@ private:
 enum class StatusKind { Clear = 1, Text, Number, Element, Group, Hovered };
 
 // STATUS CLEAR | ADDTEXT text | ADDNUMBER e | ADDELEMENT e | ADDGROUP e | ADDMOUSEOVER
-class ActionStatus : public Action {
+class ActionStatus : public Statement {
 public:
     ActionStatus(StatusKind kind, std::string text, std::unique_ptr<Expression> value)
         : kind_(kind), text_(std::move(text)), value_(std::move(value)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         StatusLine& status = runtime.status;
         switch (kind_) {
             case StatusKind::Clear: status.clear(); break;
@@ -183,7 +181,7 @@ private:
 enum class WriteKind { Text = 1, Number, Element, Group, Message, String };
 
 // WRITE element x y size [CENTER] TEXT t | NUMBER e | ELEMENT e | GROUP e | STRING e | MESSAGE
-class ActionWrite : public Action {
+class ActionWrite : public Statement {
 public:
     struct Fields {
         WriteKind kind = WriteKind::Text;
@@ -193,7 +191,7 @@ public:
     };
     explicit ActionWrite(Fields fields) : f_(std::move(fields)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         std::string text;
         switch (f_.kind) {
             case WriteKind::Text: text = f_.text; break;
@@ -238,10 +236,10 @@ private:
 };
 
 // SCROLL x y
-class ActionScroll : public Action {
+class ActionScroll : public Statement {
 public:
     ActionScroll(std::unique_ptr<Expression> x, std::unique_ptr<Expression> y) : x_(std::move(x)), y_(std::move(y)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         int y = y_->evaluate(runtime);
         int x = x_->evaluate(runtime);
         setScroll(runtime, runtime.view.screen, x, y);
@@ -311,7 +309,7 @@ ActionPtr parseMenu(StatementReader& reader) {
     f.trigger = reader.trigger(*action);
     f.parameters = reader.parameters();
     if (!reader.atEnd()) return nullptr;
-    f.buttonId = reader.runtime.menus.takeButtonId();
+    f.buttonId = runtimeOf(reader).menus.takeButtonId();
     return std::make_shared<ActionButton>(std::move(f));
 }
 

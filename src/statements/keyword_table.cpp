@@ -76,6 +76,11 @@ const std::vector<Keyword>& keywordTable() {
         // Other instances.
         {"CONNECT", parseConnect},
         {"REMOTE", parseRemote},
+        // ORDER: lines whose first word is no keyword are tried against these
+        // in turn: a web address, then an assignment, then a trigger call.
+        {"http://", parseWebAddressLine, KeywordForm::Prefix},
+        {"=", parseAssignmentLine, KeywordForm::SecondWord},
+        {"", parseBareCall, KeywordForm::AnyWord},
     };
     return table;
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/runtime.h"
+#include "statements/statement.h"
 #include "world/rules_text.h"
 
 namespace ef2 {
@@ -30,11 +30,11 @@ constexpr ListForm kListForms[] = {
 };
 
 // LIST kind [argument]
-class ActionList : public Action {
+class ActionList : public Statement {
 public:
     ActionList(const ListForm& form, std::string argument) : form_(form), argument_(std::move(argument)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         auto print = [&](const std::string& line) { runtime.printLine(line, messageId); };
         print(header());
         listEntries(runtime, print);

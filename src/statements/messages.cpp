@@ -2,17 +2,15 @@
 
 #include <algorithm>
 
-#include "app/runtime.h"
 #include "io/script_file.h"
 #include "platform/desktop.h"
 #include "platform/shell.h"
 #include "script/tokenizer.h"
+#include "statements/statement.h"
 
 namespace ef2 {
 
 namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 constexpr const char* kMessageCaption = "Message";
 constexpr const char* kCommandCaption = "Run Command?";
@@ -83,12 +81,12 @@ std::string groupName(Runtime& runtime, int32_t value) {
 }
 
 // MESSAGE sub-command [argument] [connection], and the Message line.
-class ActionMessage : public Action {
+class ActionMessage : public Statement {
 public:
     ActionMessage(const MessageForm& form, std::string text, std::unique_ptr<Expression> number)
         : form_(form), text_(std::move(text)), number_(std::move(number)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         MessageBuffer& buffer = runtime.message;
         switch (form_.kind) {
             case MessageKind::Clear: buffer.clear(); break;
@@ -136,7 +134,7 @@ private:
         const std::string line = runtime.message.text();
         const int32_t target = origin(runtime);
         if (!runtime.peerMayReach(messageId, target)) return;
-        TextNestingScope nesting(runtime);
+        Interpreter::TextNestingScope nesting(runtime.interpreter);
         runtime.parser.parseLine(line, 1, target, "MESSAGE");
     }
 
@@ -152,10 +150,10 @@ const MessageForm* messageForm(std::string_view word) {
 }
 
 // SYSTEM command
-class ActionSystem : public Action {
+class ActionSystem : public Statement {
 public:
     explicit ActionSystem(std::string command) : command_(std::move(command)) {}
-    void execute(Runtime& runtime) override { runAfterAsking(runtime, command_, messageId); }
+    void run(Runtime& runtime) override { runAfterAsking(runtime, command_, messageId); }
     std::string text() const override { return "SYSTEM " + quoted(command_); }
 
 private:

@@ -1,21 +1,19 @@
 #include "statements/network.h"
 
-#include "app/runtime.h"
 #include "script/variables.h"
+#include "statements/statement.h"
 
 namespace ef2 {
 
 namespace {
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // CONNECT host port variable
-class ActionConnect : public Action {
+class ActionConnect : public Statement {
 public:
     ActionConnect(std::string host, std::unique_ptr<Expression> port, std::string variable)
         : host_(std::move(host)), port_(std::move(port)), variable_(std::move(variable)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         const int32_t id = runtime.network.connect(host_, port_->evaluate(runtime));
         runtime.variables.obtain(variable_, 0, false)->value = id;
     }
@@ -32,13 +30,13 @@ private:
 enum class RemoteKind { Set = 1, Exec };
 
 // REMOTE connection SET name value | REMOTE connection EXEC name
-class ActionRemote : public Action {
+class ActionRemote : public Statement {
 public:
     ActionRemote(RemoteKind kind, std::unique_ptr<Expression> connection, std::string name,
                  std::unique_ptr<Expression> value)
         : kind_(kind), connection_(std::move(connection)), name_(std::move(name)), value_(std::move(value)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         const int32_t connection = connection_->evaluate(runtime);
         std::string line = kind_ == RemoteKind::Set
                                ? "SET " + quoted(name_) + " " + std::to_string(value_->evaluate(runtime))

@@ -2,15 +2,13 @@
 
 #include <cmath>
 
-#include "app/runtime.h"
 #include "script/variables.h"
 #include "statements/icons.h"
+#include "statements/statement.h"
 
 namespace ef2 {
 
 namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Percentages in ELEMENT lines refer to these bases.
 constexpr int32_t kColourBase = 255;
@@ -24,14 +22,14 @@ constexpr int32_t kWorldSizeBase = 420;
 std::optional<std::unique_ptr<Expression>> optionalExpression(StatementReader& reader,
                                                               const std::optional<std::string>& token,
                                                               int32_t percentBase, const char* fallback) {
-    if (!token || token->empty()) return std::make_unique<Expression>(reader.runtime, fallback, percentBase);
+    if (!token || token->empty()) return std::make_unique<Expression>(reader.context, fallback, percentBase);
     std::unique_ptr<Expression> parsed = reader.expression(token, percentBase);
     if (!parsed) return std::nullopt;
     return parsed;
 }
 
 // ELEMENT group name R G B weight spray slide viscosity deathrate deathtarget grouporder [icon]
-class ActionElementEF1 : public Action {
+class ActionElementEF1 : public Statement {
 public:
     struct Fields {
         std::string group, name, deathTarget;
@@ -40,7 +38,7 @@ public:
     };
     explicit ActionElementEF1(Fields fields) : f_(std::move(fields)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         ElementTable& elements = runtime.elements;
         uint16_t id = elements.idOfName(f_.name, true);
         if (id == kNothing) return;
@@ -70,11 +68,11 @@ private:
 };
 
 // ELEMENT name DIE target rate
-class ActionElementDie : public Action {
+class ActionElementDie : public Statement {
 public:
     ActionElementDie(std::string name, std::string target, std::unique_ptr<Expression> rate)
         : name_(std::move(name)), target_(std::move(target)), rate_(std::move(rate)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         ElementTable& elements = runtime.elements;
         uint16_t id = elements.idOfName(name_, true);
         uint16_t target = elements.idOfName(target_, true);
@@ -93,17 +91,17 @@ private:
 // "GROUP:name" (group 0 for an unknown name), else the named element.
 std::vector<uint16_t> elementsOf(ElementTable& elements, const std::string& token, bool create) {
     constexpr std::string_view kGroupPrefix = "GROUP:";
-    if (token.rfind(kGroupPrefix, 0) == 0) {
+    if (token.starts_with(kGroupPrefix)) {
         const ElementGroup* group = elements.group(elements.findGroup(token.substr(kGroupPrefix.size()), false));
         return group ? group->members : std::vector<uint16_t>{};
     }
     return {elements.idOfName(token, create)};
 }
 
-bool isGroupToken(const std::string& token) { return token.rfind("GROUP:", 0) == 0; }
+bool isGroupToken(const std::string& token) { return token.starts_with("GROUP:"); }
 
 // INTERACTION[AT] and INTERACTIONTRIGGER[AT]
-class ActionInteraction : public Action {
+class ActionInteraction : public Statement {
 public:
     struct ResultGroup {
         std::string ownerResult, partnerResult;
@@ -123,7 +121,7 @@ public:
     };
     explicit ActionInteraction(Fields fields) : f_(std::move(fields)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         ElementTable& elements = runtime.elements;
         std::vector<uint16_t> owners = elementsOf(elements, f_.owner, true);
         std::vector<uint16_t> partners = elementsOf(elements, f_.partner, true);
@@ -180,15 +178,16 @@ public:
     }
 
 private:
-    // Chances written as shares of 32768 become the conditional chances that
-    // the step tries in turn: 16384 and 16384 are stored as 16384 and 32768.
+    // Chances written as shares of kChanceScale become the conditional chances
+    // that the step tries in turn: 16384 and 16384 are stored as 16384 and
+    // 32768.
     std::vector<uint32_t> normalisedChances(Runtime& runtime) const {
         std::vector<uint32_t> stored;
-        int64_t remaining = 32768;
+        int64_t remaining = kChanceScale;
         auto add = [&](const std::unique_ptr<Expression>& expression) {
             int64_t share = expression->evaluate(runtime);
-            int64_t chance = remaining > 0 ? share * 32768 / remaining : 0;
-            stored.push_back(static_cast<uint32_t>(std::clamp<int64_t>(chance, 0, 32768)));
+            int64_t chance = remaining > 0 ? share * kChanceScale / remaining : 0;
+            stored.push_back(static_cast<uint32_t>(std::clamp<int64_t>(chance, 0, kChanceScale)));
             remaining -= share;
         };
         for (const ResultGroup& group : f_.results) add(group.chance);
@@ -226,11 +225,11 @@ private:
 };
 
 // INTERACTIONREMOVE name index | INTERACTIONCLEAR name
-class ActionRemoveInteraction : public Action {
+class ActionRemoveInteraction : public Statement {
 public:
     ActionRemoveInteraction(std::string name, std::unique_ptr<Expression> index)
         : name_(std::move(name)), index_(std::move(index)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         uint16_t id = runtime.elements.idOfName(name_, true);
         if (index_) {
             runtime.elements.removeInteraction(id, index_->evaluate(runtime));
@@ -249,10 +248,10 @@ private:
 };
 
 // DIECLEAR name
-class ActionClearDie : public Action {
+class ActionClearDie : public Statement {
 public:
     explicit ActionClearDie(std::string name) : name_(std::move(name)) {}
-    void execute(Runtime& runtime) override { runtime.elements.clearDeathRules(runtime.elements.idOfName(name_, true)); }
+    void run(Runtime& runtime) override { runtime.elements.clearDeathRules(runtime.elements.idOfName(name_, true)); }
     std::string text() const override { return "DIECLEAR " + quoted(name_); }
 
 private:
@@ -260,21 +259,21 @@ private:
 };
 
 // ELEMENTSCLEAR
-class ActionClearElements : public Action {
+class ActionClearElements : public Statement {
 public:
-    void execute(Runtime& runtime) override { runtime.elements.clearAllElements(); }
+    void run(Runtime& runtime) override { runtime.elements.clearAllElements(); }
     std::string text() const override { return "ELEMENTSCLEAR"; }
 };
 
 // GROUP name ADD element order | GROUP name order icon | GROUP name CLEAR | GROUP CLEARALL
-class ActionGroup : public Action {
+class ActionGroup : public Statement {
 public:
     enum class Mode { Add = 1, Define = 2, Clear = 3, ClearAll = 4 };
     ActionGroup(Mode mode, std::string name, std::string element, std::unique_ptr<Expression> order, IconPtr icon)
         : mode_(mode), name_(std::move(name)), element_(std::move(element)), order_(std::move(order)),
           icon_(std::move(icon)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         ElementTable& elements = runtime.elements;
         switch (mode_) {
             case Mode::Add: {
@@ -310,10 +309,10 @@ private:
 };
 
 // NOBIAS element
-class ActionNoBias : public Action {
+class ActionNoBias : public Statement {
 public:
     explicit ActionNoBias(std::unique_ptr<Expression> element) : element_(std::move(element)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         runtime.elements.setNoBias(static_cast<uint16_t>(element_->evaluate(runtime)), 1);
     }
     std::string text() const override { return "NOBIAS " + element_->text(); }
@@ -323,9 +322,10 @@ private:
 };
 
 // WIND e1 e2 e3: accepted for old scripts; the WIND variable is what blows.
-class ActionWind : public Action {
+class ActionWind : public Statement {
 public:
     explicit ActionWind(std::vector<std::unique_ptr<Expression>> values) : values_(std::move(values)) {}
+    void run(Runtime&) override {}
     std::string text() const override { return ""; }
 
 private:
@@ -333,11 +333,11 @@ private:
 };
 
 // RESIZE width height
-class ActionResize : public Action {
+class ActionResize : public Statement {
 public:
     ActionResize(std::unique_ptr<Expression> width, std::unique_ptr<Expression> height)
         : width_(std::move(width)), height_(std::move(height)) {}
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         runtime.world.resize(width_->evaluate(runtime), height_->evaluate(runtime));
     }
     std::string text() const override { return "RESIZE " + width_->text() + " " + height_->text(); }
@@ -347,13 +347,13 @@ private:
 };
 
 // COUNT variable element [IN RECT x y w h]
-class ActionCount : public Action {
+class ActionCount : public Statement {
 public:
     ActionCount(std::string variable, std::unique_ptr<Expression> element,
                 std::vector<std::unique_ptr<Expression>> rect)
         : variable_(std::move(variable)), element_(std::move(element)), rect_(std::move(rect)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         const World& world = runtime.world;
         int64_t left = 0, top = 0, right = world.gridWidth(), bottom = world.gridHeight();
         if (!rect_.empty()) {
@@ -381,11 +381,11 @@ private:
 };
 
 // CLOSEST element x y distance
-class ActionClosest : public Action {
+class ActionClosest : public Statement {
 public:
     ActionClosest(std::vector<std::unique_ptr<Expression>> arguments) : arguments_(std::move(arguments)) {}
 
-    void execute(Runtime& runtime) override {
+    void run(Runtime& runtime) override {
         const int32_t element = arguments_[0]->evaluate(runtime);
         const int64_t x0 = arguments_[1]->evaluate(runtime), y0 = arguments_[2]->evaluate(runtime);
         const int64_t limit = arguments_[3]->evaluate(runtime);
@@ -433,11 +433,6 @@ std::vector<std::unique_ptr<Expression>> expressions(StatementReader& reader, in
         result.push_back(std::move(expression));
     }
     return result;
-}
-
-template <typename T, typename... Args>
-ActionPtr make(Args&&... args) {
-    return std::make_shared<T>(std::forward<Args>(args)...);
 }
 
 // ELEMENT name DIE target rate

@@ -95,12 +95,12 @@ void ConsoleLine::setHistory(std::deque<std::string> history) {
 Console::Console() : picture_(makeSurface16(kConsoleWidth, kConsoleHeight)) {}
 
 Console::~Console() {
-    if (log_) std::fclose(log_);
+    log_.reset();
     if (echo_) std::fflush(stdout);
 }
 
 void Console::openLog(const std::string& path, Confinement confinement) {
-    if (log_) std::fclose(log_);
+    log_.reset();
     log_ = openForWriting(path, WriteMode::Replace, confinement).intoStream("wb");
     historyPath_ = historyPathFor(path);
     confinement_ = confinement;
@@ -118,15 +118,15 @@ void Console::openLog(const std::string& path, Confinement confinement) {
 }
 
 void Console::flush() {
-    if (log_) std::fflush(log_);
+    if (log_) std::fflush(log_.get());
     if (echo_) std::fflush(stdout);
     lastFlush_ = coarseMilliseconds();
 }
 
 void Console::print(std::string_view line) {
     if (log_) {
-        std::fwrite(line.data(), 1, line.size(), log_);
-        std::fputc('\n', log_);
+        std::fwrite(line.data(), 1, line.size(), log_.get());
+        std::fputc('\n', log_.get());
     }
     if (echo_) {
         std::fwrite(line.data(), 1, line.size(), stdout);
@@ -151,13 +151,12 @@ std::string Console::submitInput() {
 
 void Console::saveHistory() {
     if (historyPath_.empty()) return;
-    std::FILE* file = openForWriting(historyPath_, WriteMode::Replace, confinement_).intoStream("wb");
+    StreamPtr file = openForWriting(historyPath_, WriteMode::Replace, confinement_).intoStream("wb");
     if (!file) return;
     for (const std::string& line : input_.history()) {
-        std::fwrite(line.data(), 1, line.size(), file);
-        std::fputc('\n', file);
+        std::fwrite(line.data(), 1, line.size(), file.get());
+        std::fputc('\n', file.get());
     }
-    std::fclose(file);
 }
 
 void Console::scrollBy(int lines) {

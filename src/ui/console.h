@@ -115,7 +115,7 @@ private:
 
     SurfacePtr picture_;
     TTF_Font* font_ = nullptr;
-    std::FILE* log_ = nullptr;
+    StreamPtr log_;
     int64_t lastFlush_ = 0;
     std::string historyPath_;
     Confinement confinement_ = Confinement::WorkingFolder;

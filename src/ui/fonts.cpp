@@ -9,13 +9,11 @@ namespace {
 // SDL_ttf reads a font file while it renders, so the stream stays open with
 // the font and closes with it.
 TTF_Font* openFont(const std::string& file, int size, Confinement confinement) {
-    std::FILE* stream = openForReading(file, confinement).intoStream("rb");
+    StreamPtr stream = openForReading(file, confinement).intoStream("rb");
     if (!stream) return nullptr;
-    SDL_RWops* source = SDL_RWFromFP(stream, SDL_TRUE);
-    if (!source) {
-        std::fclose(stream);
-        return nullptr;
-    }
+    SDL_RWops* source = SDL_RWFromFP(stream.get(), SDL_TRUE);
+    if (!source) return nullptr;
+    stream.release();  // SDL's from here on
     return TTF_OpenFontRW(source, 1, size);
 }
 

@@ -129,7 +129,9 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
     VariableTable& t = runtime.variables;
     auto set = [&t](const char* name, int32_t value) { return t.obtain(name, value, true); };
     ViewVariables& v = runtime.view.v;
-    set("SPEED", 60);
+    // SPEED is made here only for its place in LIST VARS; the program sets its
+    // value and runs by it.
+    t.obtain("SPEED", 0, false);
     v.zoom = set("ZOOM", 1);
     v.menuTop = set("MENUTOP", 33);
     v.menuBottom = set("MENUBOTTOM", 33);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "world/world.h"
+
 namespace ef2 {
 
 namespace {
@@ -26,7 +28,7 @@ void ElementTable::resetFixedElements() {
 
     Element nothing;
     nothing.name = "Nothing";
-    nothing.weight = 9999999;
+    nothing.weight = kWallFallRate;  // the fall rate the walls keep at every gravity
     records_[kNothing] = std::move(nothing);
 }
 
@@ -187,7 +189,7 @@ void ElementTable::setDeathRate(uint16_t id, int64_t index, int32_t rate) {
     if (index < 0 || index >= static_cast<int64_t>(element->deathRules.size())) index = 0;
     element->deathRules[index].rate = static_cast<uint16_t>(rate);
     // Keep the total the sum of the rates, so that the compiled chances stay
-    // within 32768.
+    // within kChanceScale.
     uint32_t total = 0;
     for (const DeathRule& rule : element->deathRules) total += rule.rate;
     element->totalDeathRate = static_cast<uint16_t>(std::min<uint32_t>(total, kMaxTotalDeathRate));

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/chance.h"
 #include "world/icon_record.h"
 #include "world/rebuild_request.h"
 
@@ -39,7 +40,7 @@ constexpr int kLastGrowableId = 32000;
 
 constexpr int kMaxInteractionsPerElement = 32001;
 constexpr int kMaxDeathRulesPerElement = 98;
-constexpr int kMaxTotalDeathRate = 32768;  // chances are in parts of 32768
+constexpr int kMaxTotalDeathRate = kChanceScale;
 
 // Group order keys: -1 means "at the end", stored as 65535.
 constexpr int kDefaultGroupOrder = -1;
@@ -51,13 +52,13 @@ struct Rgb {
 };
 
 // A rule owned by the acting element: when a cell of the owner touches a cell of
-// `partner`, with `chance` in 32768 the owner cell becomes `ownerResult` and the
+// `partner`, with `chance` in kChanceScale the owner cell becomes `ownerResult` and the
 // partner cell `partnerResult`, or `trigger` runs instead.
 struct Interaction {
     uint16_t partner = 0;        // kNothing means any element
     uint16_t ownerResult = 0;
     uint16_t partnerResult = 0;
-    uint32_t chance = 0;         // 0..32768
+    uint32_t chance = 0;         // 0..kChanceScale
     uint16_t excepted = kNothing;  // wildcard rules: the neighbour must not hold this
     Trigger* trigger = nullptr;
     std::shared_ptr<Trigger> triggerOwner;  // set when the trigger is an anonymous inline one

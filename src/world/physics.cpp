@@ -836,8 +836,8 @@ private:
 }  // namespace
 
 WindThresholds windThresholds(int32_t wind) {
-    int64_t w = int64_t{wind} * 32768 / 1000;
-    WindThresholds thresholds{32768 - w, 32768 + w};
+    int64_t w = int64_t{wind} * kChanceScale / 1000;
+    WindThresholds thresholds{kChanceScale - w, kChanceScale + w};
     if (thresholds.higher <= 0) thresholds.higher = 1;
     if (thresholds.lower <= 0) thresholds.lower = 1;
     return thresholds;

@@ -1,12 +1,9 @@
 #include "world/rules_text.h"
 
+#include "script/text_form.h"
 #include "script/trigger.h"
 
 namespace ef2 {
-
-namespace {
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-}  // namespace
 
 std::string interactionText(const ElementTable& elements, const Interaction& rule, const std::string& ownerName) {
     std::string chance = std::to_string(rule.chance);

@@ -226,7 +226,7 @@ void World::compileDeathTable(uint16_t id, const Element& element) {
     table.clear();
     if (state_.cachedDeath == 0 || element.totalDeathRate == 0) return;
     for (const DeathRule& rule : element.deathRules) {
-        uint32_t chance = std::min<uint32_t>(uint32_t{rule.rate} * 32768u / element.totalDeathRate, 32768u);
+        uint32_t chance = std::min<uint32_t>(uint32_t{rule.rate} * kChanceScale / element.totalDeathRate, kChanceScale);
         if (chance == 0) break;
         table.push_back(DeathEntry{chance, rule.target});
     }

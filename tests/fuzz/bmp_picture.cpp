@@ -1,8 +1,8 @@
 // A BMP file loaded as a world, a stamp and a picture layer.
 
+#include "app/file_loading.h"
 #include "fuzz_support.h"
 #include "io/pictures.h"
-#include "io/world_files.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return ef2::fuzz::initialize(false); }
 

@@ -1,7 +1,7 @@
 // A PNG file loaded as a world, as LOAD SAND and the command line load it.
 
+#include "app/file_loading.h"
 #include "fuzz_support.h"
-#include "io/world_files.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return ef2::fuzz::initialize(false); }
 

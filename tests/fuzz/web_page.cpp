@@ -2,8 +2,8 @@
 // with '<', plain lines otherwise.
 
 #include "app/exit_request.h"
+#include "app/file_loading.h"
 #include "fuzz_support.h"
-#include "io/script_file.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return ef2::fuzz::initialize(true); }
 

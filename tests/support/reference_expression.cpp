@@ -73,8 +73,6 @@ std::optional<int32_t> wholeInteger(std::string_view token) {
     return scanned->value;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
 int32_t wrapSubtract(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
@@ -263,8 +261,8 @@ void ReferenceExpression::parseLeaf(Runtime& runtime, const std::string& token, 
         constant_ = *value;
         return;
     }
-    if (startsWith(token, "ELEMENT") || startsWith(token, "GROUP:") || startsWith(token, "COUNT:GROUP:") ||
-        startsWith(token, "COUNT:GROUPS")) {
+    if (token.starts_with("ELEMENT") || token.starts_with("GROUP:") || token.starts_with("COUNT:GROUP:") ||
+        token.starts_with("COUNT:GROUPS")) {
         op_ = Op::Lookup;
         token_ = token;
         return;

@@ -46,10 +46,10 @@ protected:
         return error == FileError::None ? text : "<error " + std::to_string(static_cast<int>(error)) + ">";
     }
     static bool writeText(const std::string& name, const std::string& text, WriteMode mode = WriteMode::Replace) {
-        std::FILE* file = openForWriting(name, mode, Confinement::WorkingFolder).intoStream("wb");
+        StreamPtr file = openForWriting(name, mode, Confinement::WorkingFolder).intoStream("wb");
         if (!file) return false;
-        std::fwrite(text.data(), 1, text.size(), file);
-        return std::fclose(file) == 0;
+        std::fwrite(text.data(), 1, text.size(), file.get());
+        return closeStream(std::move(file));
     }
 };
 

@@ -9,9 +9,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/file_loading.h"
 #include "app/runtime.h"
-#include "io/script_file.h"
 #include "io/world_files.h"
+#include "platform/confined_files.h"
 #include "support/scratch_folder.h"
 
 namespace ef2 {
@@ -103,10 +104,9 @@ TEST_F(FileStatements, DevicesAndFifosNeitherHangNorFillMemory) {
 
 TEST_F(FileStatements, ScriptTextIsCappedAt64MiB) {
     {
-        std::FILE* file = std::fopen("huge.ef2", "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("SET HUGE 1\n", file);
-        std::fclose(file);
+        StreamPtr file(std::fopen("huge.ef2", "wb"));
+        ASSERT_TRUE(file);
+        std::fputs("SET HUGE 1\n", file.get());
     }
     fs::resize_file("huge.ef2", (std::uintmax_t{64} << 20) + 1);
     run("INCLUDE huge.ef2\nGETFILE huge.ef2\n");

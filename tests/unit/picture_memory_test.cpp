@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "app/file_loading.h"
 #include "app/runtime.h"
-#include "io/world_files.h"
 #include "support/scratch_folder.h"
 
 namespace ef2 {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include <unistd.h>
+
 #include "app/runtime.h"
 #include "support/scratch_folder.h"
 
@@ -64,6 +66,18 @@ TEST_F(Runaway, TheStatementLimitStillCountsAndNamesItsNumber) {
     runtime.interpreter.setRunawayLimits({5000, 60000});
     run("WHILE 1 NOTHING\n");
     EXPECT_EQ(printed("Script stopped: more than 5000 statements in one pass (a runaway loop?)"), 1);
+}
+
+// The body is an inline trigger that does not parse, so the loop runs no
+// statement at all: each turn must still be charged, or the loop never ends
+// (the alarm then ends the test program instead of letting it hang).
+TEST_F(Runaway, ALoopAroundABodyThatDoesNotParseIsStillCharged) {
+    runtime.interpreter.setRunawayLimits({5000, 60000});
+    alarm(120);
+    run("WHILE 1 <BOGUS>\nSET AFTER 1\n");
+    alarm(0);
+    EXPECT_EQ(printed("Script stopped: more than 5000 statements in one pass (a runaway loop?)"), 1);
+    EXPECT_EQ(value("AFTER"), 1) << "the next statement runs";
 }
 
 // The timer keeps re-running itself in the same pass: it is stopped there and

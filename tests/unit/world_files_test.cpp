@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,8 +13,10 @@
 #include <random>
 #include <sstream>
 
+#include "app/file_loading.h"
 #include "io/pictures.h"
 #include "io/png_file.h"
+#include "io/world_cells.h"
 #include "io/world_files.h"
 #include "support/test_runtime.h"
 
@@ -171,6 +174,44 @@ TEST(WorldFiles, PngFromAnotherProgramSetsTheSizeAndLeavesMostCellsEmpty) {
         EXPECT_EQ(runtime.world.height(), 28) << options;
         EXPECT_GE(test::countCells(runtime, kClear), 38 * 28 * 9 / 10) << options;
     }
+}
+
+// An 8-bit RGB picture: a pixel's id is byte 3 (the next pixel's red) x 256 +
+// byte 1 (its green). Ids below the defined count are taken, the first id
+// beyond it is not, and the last pixel of a row, which has no byte 3, keeps
+// what the resize left (under the sanitizers a read past the row fails).
+TEST(WorldFiles, ForeignPngTakesTheLastDefinedIdAndNotTheFirstUndefinedOne) {
+    TempFolder folder;
+    Runtime runtime;
+    test::createWorld(runtime, 20, 20);
+    defineManyElements(runtime);
+    const int defined = definedElementCount(runtime.elements);
+    ASSERT_EQ(defined, 300);
+    const std::string path = folder.file("foreign8.png");
+    // Row 2 of a 6 x 5 picture: its pixels form the ids 0, defined - 1,
+    // defined, 2 and 0, and the last one none. Every other row forms
+    // 254 x 256 + 254, far beyond the defined ids.
+    const int red[6] = {0, 0, (defined - 1) >> 8, defined >> 8, 0, 0};
+    const int green[6] = {0, (defined - 1) & 0xFF, defined & 0xFF, 2, 0, 5};
+    auto fillRow = [&](int y, uint8_t* bytes) {
+        for (int x = 0; x < 6; ++x, bytes += 3) {
+            bytes[0] = static_cast<uint8_t>(y == 2 ? red[x] : 254);
+            bytes[1] = static_cast<uint8_t>(y == 2 ? green[x] : 254);
+            bytes[2] = 7;
+        }
+    };
+    ASSERT_TRUE(writePng(path, 6, 5, PngSamples::Rgb8, fillRow));
+
+    fillWithPattern(runtime, 4);
+    runtime.world.resize(4, 3);
+    Grid expected = gridOf(runtime.world);
+    const uint16_t kept22 = expected.cells[2 * 6 + 2], kept52 = expected.cells[2 * 6 + 5];
+    ASSERT_NE(kept22, 0);
+    const std::vector<uint16_t> row2{kClear, static_cast<uint16_t>(defined - 1), kept22, 2, kClear, kept52};
+    std::copy(row2.begin(), row2.end(), expected.cells.begin() + 2 * 6);
+    ASSERT_TRUE(loadWorldFile(runtime, path));
+    EXPECT_EQ(describe(gridOf(runtime.world)), describe(expected));
+    EXPECT_TRUE(gridOf(runtime.world) == expected) << test::picture(runtime);
 }
 
 TEST(WorldFiles, BmpRoundTripMapsTheFrameToEmptyAndEqualColoursToTheLowerId) {
