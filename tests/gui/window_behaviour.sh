@@ -38,6 +38,10 @@ start() {
     sleep 0.2
   done
   sleep 0.5
+  # The window found first may have been the passing one: look again now that
+  # the start-up is over, and make sure the one taken answers.
+  window=$(xdotool search --name "Emberfall 2" 2> /dev/null | tail -n 1)
+  xdotool getwindowgeometry "$window" > /dev/null 2>&1 || fail "the window went away after the start-up"
 }
 finish() {
   "$close_window" "$window"
