@@ -18,9 +18,9 @@ struct Scene {
     Scene(int screenWidth, int screenHeight) {
         runtime.fonts.open(std::string(EF2_BUILD_DIR) + "/font.ttf");
         runtime.interpreter.pushFrame(ParameterFrame{});
-        setUpPresentation(runtime, false);
+        setUpPresentation(ui, false);
         runtime.world.create(420, 420);
-        bindInputVariables(runtime);
+        bindInputVariables(ui);
         screen = makeSurface16(screenWidth, screenHeight);
         runtime.view.screen = screen.get();
         uint16_t sand = test::defineElement(runtime, "Sand", 100);
@@ -29,16 +29,17 @@ struct Scene {
             for (int x = 1; x <= 420; ++x) runtime.world.setCell(x, y, (x * 7 + y * 3) % 5 ? sand : water);
         }
         runtime.world.rebuildIfRequested();
-        composeFrame(runtime, screen.get());
+        composeFrame(ui, screen.get());
     }
     void set(const char* name, int32_t value) { runtime.variables.obtain(name, 0, false)->value = value; }
     Runtime runtime;
+    UiContext& ui = runtime.ui();
     SurfacePtr screen;
 };
 
 void composeLoop(benchmark::State& state, Scene& scene) {
-    composeFrame(scene.runtime, scene.screen.get());  // settle the layout after a change
-    for (auto _ : state) composeFrame(scene.runtime, scene.screen.get());
+    composeFrame(scene.ui, scene.screen.get());  // settle the layout after a change
+    for (auto _ : state) composeFrame(scene.ui, scene.screen.get());
     // The world must really be on the screen: count the pixels that show it.
     const SDL_Rect& rect = scene.runtime.view.worldRect();
     int64_t shown = 0;
@@ -90,10 +91,10 @@ void BM_RebuildPanelsSixtyButtons(benchmark::State& state) {
         script += "MENU LEFT ADD TEXT E" + std::to_string(i) + " HEX " + hex + " <SET E " + std::to_string(i) + ">\n";
     }
     scene.runtime.parser.parseText(script, 0, std::nullopt);
-    composeFrame(scene.runtime, scene.screen.get());
+    composeFrame(scene.ui, scene.screen.get());
     for (auto _ : state) {
         scene.runtime.menus.requestRedraw(Redraw::Panels);
-        composeFrame(scene.runtime, scene.screen.get());
+        composeFrame(scene.ui, scene.screen.get());
     }
 }
 

@@ -139,13 +139,13 @@ bool Program::startUp() {
     runtime_.interpreter.pushFrame(ParameterFrame{});
 
     std::string startFile = fileReadable("myconfig.ef2") ? "myconfig.ef2" : "config.ef2";
-    setUpPresentation(runtime_, !headless);
+    setUpPresentation(runtime_.ui(), !headless);
     display_->setCaption(windowCaption());
     setWindowIcon();
     createBuiltInVariables();
-    bindInputVariables(runtime_);
+    bindInputVariables(runtime_.ui());
     bindPhaseTriggers();
-    layoutWindow(runtime_, display_->screen());
+    layoutWindow(runtime_.ui(), display_->screen());
     for (const char* line : {"ON KEY_ESC EXIT\n", "ON KEY_SPACE EXIT\n", "ON QUIT EXIT\n", "KEYCODE 27 ESC\n",
                              "KEYCODE 32 SPACE\n"}) {
         runtime_.parser.parseText(line, 0, std::nullopt);
@@ -424,12 +424,12 @@ void Program::screenChanged() {
     runtime_.view.screen = display_->screen();
     windowSizeX_->value = display_->screen()->w;
     windowSizeY_->value = display_->screen()->h;
-    layoutWindow(runtime_, display_->screen());
+    layoutWindow(runtime_.ui(), display_->screen());
     runtime_.menus.closeSubmenu();
     runtime_.menus.requestRedraw(Redraw::Panels);
 }
 
-void Program::composeFrame() { ef2::composeFrame(runtime_, display_->screen()); }
+void Program::composeFrame() { ef2::composeFrame(runtime_.ui(), display_->screen()); }
 
 void Program::refreshClockVariables() {
     std::time_t now = std::time(nullptr);
@@ -476,6 +476,7 @@ void Program::applyWindowSize() {
 }
 
 void Program::drainEvents() {
+    UiContext& ui = runtime_.ui();
     SDL_Event event;
     while (SDL_PollEvent(&event)) handleEvent(event);
     // Held keys repeat by themselves: one key-down per poll, at most one a
@@ -483,8 +484,8 @@ void Program::drainEvents() {
     const uint32_t now = SDL_GetTicks();
     if (now != lastRepeatTick_) {
         lastRepeatTick_ = now;
-        for (int code = 0; code < kKeyCodes && !consoleOpen(runtime_); ++code) {
-            if (runtime_.input.keyHeld(code) && !pressedThisPoll_[code]) keyDown(runtime_, code);
+        for (int code = 0; code < kKeyCodes && !consoleOpen(ui); ++code) {
+            if (runtime_.input.keyHeld(code) && !pressedThisPoll_[code]) keyDown(ui, code);
         }
     }
     pressedThisPoll_.fill(false);
@@ -492,34 +493,35 @@ void Program::drainEvents() {
     uint32_t mask = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetMouseState(&x, &y) : 0;
     display_->windowToScreen(x, y);
     // A resize event above may have replaced the screen surface.
-    sampleInput(runtime_, display_->screen(), x, y, static_cast<int>(mask));
+    sampleInput(ui, display_->screen(), x, y, static_cast<int>(mask));
 }
 
 void Program::handleEvent(const SDL_Event& event) {
     SDL_Surface* screen = display_->screen();
     Interpreter& interpreter = runtime_.interpreter;
+    UiContext& ui = runtime_.ui();
     switch (event.type) {
         case SDL_KEYDOWN: {
             int32_t code = legacyKeyCode(event.key.keysym.sym);
-            if (consoleOpen(runtime_)) {
-                consoleKey(runtime_, code);  // editing keys repeat as the system repeats them
+            if (consoleOpen(ui)) {
+                consoleKey(ui, code);  // editing keys repeat as the system repeats them
                 break;
             }
             if (event.key.repeat) break;  // repeats are made above
             if (code >= 0 && code < kKeyCodes) pressedThisPoll_[code] = true;
-            keyDown(runtime_, code);
+            keyDown(ui, code);
             break;
         }
         case SDL_KEYUP: {
             // Only a key pressed before the console opened is released to the game.
             const int32_t code = legacyKeyCode(event.key.keysym.sym);
-            if (!consoleOpen(runtime_) || runtime_.input.keyHeld(code)) {
-                keyUp(runtime_, code);
+            if (!consoleOpen(ui) || runtime_.input.keyHeld(code)) {
+                keyUp(ui, code);
             }
             break;
         }
         case SDL_TEXTINPUT:
-            if (consoleOpen(runtime_)) consoleText(runtime_, event.text.text);
+            if (consoleOpen(ui)) consoleText(ui, event.text.text);
             break;
         case SDL_MOUSEBUTTONDOWN: {
             // The press carries its own button: a quick click's release may
@@ -530,7 +532,7 @@ void Program::handleEvent(const SDL_Event& event) {
             if (event.button.button >= SDL_BUTTON_LEFT && event.button.button <= SDL_BUTTON_RIGHT) {
                 mask |= SDL_BUTTON(event.button.button);
             }
-            handleMouse(runtime_, screen, event.button.x, event.button.y, effectiveButtons(runtime_, mask), 1);
+            handleMouse(ui, screen, event.button.x, event.button.y, effectiveButtons(ui, mask), 1);
             break;
         }
         case SDL_MOUSEWHEEL: {
@@ -538,14 +540,14 @@ void Program::handleEvent(const SDL_Event& event) {
             int x = 0, y = 0;
             int mask = static_cast<int>(SDL_GetMouseState(&x, &y));
             display_->windowToScreen(x, y);
-            if (consoleOpen(runtime_)) {
-                const SDL_Rect area = consoleRect(runtime_, screen);
+            if (consoleOpen(ui)) {
+                const SDL_Rect area = consoleRect(ui, screen);
                 if (x >= area.x && x < area.x + area.w && y >= area.y && y <= area.y + area.h) {
                     runtime_.console.scrollBy(event.wheel.y > 0 ? kWheelLines : -kWheelLines);
                     break;
                 }
             }
-            handleMouse(runtime_, screen, x, y, effectiveButtons(runtime_, mask), 1);
+            handleMouse(ui, screen, x, y, effectiveButtons(ui, mask), 1);
             interpreter.runTrigger(interpreter.triggers().obtain(event.wheel.y > 0 ? "MOUSEWHEELUP" : "MOUSEWHEELDOWN"));
             break;
         }

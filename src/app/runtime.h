@@ -28,6 +28,7 @@
 #include "ui/key_names.h"
 #include "ui/menus.h"
 #include "ui/status_line.h"
+#include "ui/ui_context.h"
 #include "ui/view.h"
 #include "world/element_table.h"
 #include "world/physics.h"
@@ -76,6 +77,8 @@ public:
     // back to the network connection the text came from.
     void printLine(std::string_view text, int32_t messageId) override;
 
+    // What the input handlers, the menus, the icons and the view reach.
+    UiContext& ui() { return ui_; }
     // What handleLink reports to, asks and shows progress on.
     LinkContext& links() { return *this; }
     // After a dialog, a message box, a download or an unpacking held the
@@ -128,6 +131,10 @@ private:
     bool isWorldName(std::string_view name) override;
     std::optional<LookupResult> readWorldName(std::string_view name) override;
     bool writeWorldName(std::string_view name, int32_t value, bool overwrite) override;
+
+    // Last, after every part it names.
+    UiContext ui_{*this, elements, world, stamps, strings, network, console, fonts, keyNames,
+                  status, view, menus, input};
 };
 
 }  // namespace ef2

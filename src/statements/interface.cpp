@@ -71,7 +71,7 @@ public:
             button->frameBlue = f_.blue->evaluate(runtime);
         }
         if (f_.parameters) button->parameters = runtime.interpreter.buildFrame(*f_.parameters);
-        prepareIcon(runtime, *button->icon);
+        prepareIcon(runtime.ui(), *button->icon);
         runtime.menus.addMenuButton(f_.panel, std::move(button));
         runtime.menus.requestRedraw(Redraw::Panels);
     }
@@ -111,7 +111,7 @@ public:
         } else if (x_ && y_) {
             int y = y_->evaluate(runtime);
             int x = x_->evaluate(runtime);
-            menus.openSubmenuAt(runtime, stay_, orientation_, x, y);
+            menus.openSubmenuAt(runtime.ui(), stay_, orientation_, x, y);
         } else {
             menus.requestSubmenu(stay_, orientation_);
         }
@@ -242,7 +242,7 @@ public:
     void run(Runtime& runtime) override {
         int y = y_->evaluate(runtime);
         int x = x_->evaluate(runtime);
-        setScroll(runtime, runtime.view.screen, x, y);
+        setScroll(runtime.ui(), runtime.view.screen, x, y);
     }
     std::string text() const override { return "SCROLL " + x_->text() + " " + y_->text(); }
 

@@ -6,7 +6,7 @@
 
 namespace ef2 {
 
-class Runtime;
+struct UiContext;
 
 // Icons of elements naming elements nest; deeper than this they show nothing.
 constexpr int kMaxIconDepth = 127;
@@ -18,9 +18,9 @@ constexpr int kHexIconSize = 32;
 // Fixes what an icon shows once, when its button or status item is made:
 // element and group names become numbers, stamp and string slots are chosen,
 // NUMBER icons get their expression.
-void prepareIcon(Runtime& runtime, IconRecord& icon);
+void prepareIcon(UiContext& ui, IconRecord& icon);
 
 // A new RGB565 picture of the icon; never null.
-SurfacePtr renderIcon(Runtime& runtime, IconRecord& icon, int depth = 0);
+SurfacePtr renderIcon(UiContext& ui, IconRecord& icon, int depth = 0);
 
 }  // namespace ef2

@@ -5,18 +5,24 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/runtime.h"
+#include "io/network.h"
 #include "platform/shell.h"
+#include "script/script_context.h"
+#include "ui/console.h"
 #include "ui/icons.h"
+#include "ui/key_names.h"
 #include "ui/menus.h"
+#include "ui/ui_context.h"
 #include "ui/view.h"
+#include "world/element_table.h"
+#include "world/world.h"
 
 namespace ef2 {
 
 // The only way into the input state: the handlers below change it, the rest
 // of the program goes through Input's public members.
 struct InputAccess {
-    static Input::State& of(Runtime& runtime) { return runtime.input.state_; }
+    static Input::State& of(UiContext& ui) { return ui.input.state_; }
 };
 
 bool Input::anythingHeld() const {
@@ -89,10 +95,10 @@ int32_t legacyKeyCode(SDL_Keycode key) {
     return -1;
 }
 
-void bindInputVariables(Runtime& runtime) {
-    VariableTable& t = runtime.variables;
+void bindInputVariables(UiContext& ui) {
+    VariableTable& t = ui.script.variables;
     auto bind = [&t](const char* name) { return t.obtain(name, 0, false); };
-    InputVariables& v = InputAccess::of(runtime).v;
+    InputVariables& v = InputAccess::of(ui).v;
     // The rest (BUTTON, CLICKED, ABSX, ABSY, the modifiers, LASTACTIONMSEC,
     // LASTACTIONFRAME, MSEC) are created on first use, not before the start
     // file runs.
@@ -108,29 +114,29 @@ void bindInputVariables(Runtime& runtime) {
 
 namespace {
 
-void noteAction(Runtime& runtime) {
-    InputVariables& v = InputAccess::of(runtime).v;
-    VariableTable& table = runtime.variables;
+void noteAction(UiContext& ui) {
+    InputVariables& v = InputAccess::of(ui).v;
+    VariableTable& table = ui.script.variables;
     onFirstUse(table, v.lastActionMsec, "LASTACTIONMSEC")->value = onFirstUse(table, v.msec, "MSEC")->value;
     onFirstUse(table, v.lastActionFrame, "LASTACTIONFRAME")->value = v.frame->value;
 }
 
-void runNamed(Runtime& runtime, const char* name) {
-    runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain(name));
+void runNamed(UiContext& ui, const char* name) {
+    ui.script.interpreter.runTrigger(ui.script.interpreter.triggers().obtain(name));
 }
 
-void setMouseVariables(Runtime& runtime, int x, int y, int buttons, int clicked) {
-    InputVariables& v = InputAccess::of(runtime).v;
+void setMouseVariables(UiContext& ui, int x, int y, int buttons, int clicked) {
+    InputVariables& v = InputAccess::of(ui).v;
     v.x->value = x;
     v.y->value = y;
-    onFirstUse(runtime.variables, v.button, "BUTTON")->value = buttons;
-    onFirstUse(runtime.variables, v.clicked, "CLICKED")->value = clicked;
+    onFirstUse(ui.script.variables, v.button, "BUTTON")->value = buttons;
+    onFirstUse(ui.script.variables, v.clicked, "CLICKED")->value = clicked;
 }
 
-void bindModifiers(Runtime& runtime) {
-    InputVariables& v = InputAccess::of(runtime).v;
+void bindModifiers(UiContext& ui) {
+    InputVariables& v = InputAccess::of(ui).v;
     if (v.numLock) return;
-    VariableTable& table = runtime.variables;
+    VariableTable& table = ui.script.variables;
     onFirstUse(table, v.ctrl, "CTRL");
     onFirstUse(table, v.shift, "SHIFT");
     onFirstUse(table, v.alt, "ALT");
@@ -144,12 +150,12 @@ void bindModifiers(Runtime& runtime) {
     onFirstUse(table, v.numLock, "NUMLOCK");
 }
 
-void showCursor(Runtime& runtime, int number) {
-    Input::State& input = InputAccess::of(runtime);
+void showCursor(UiContext& ui, int number) {
+    Input::State& input = InputAccess::of(ui);
     if (number == input.cursorShown) return;
     input.cursorShown = number;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
-    SDL_Cursor* cursor = number > 0 && number < kCursorCount ? runtime.view.cursors[number] : nullptr;
+    SDL_Cursor* cursor = number > 0 && number < kCursorCount ? ui.view.cursors[number] : nullptr;
     SDL_SetCursor(cursor ? cursor : SDL_GetDefaultCursor());
 }
 
@@ -159,15 +165,16 @@ bool strictlyInside(int x, int y, const SDL_Rect& rect) {
 
 // The console corner at the top right: left click shows the console, middle
 // starts a telnet client to this program, right opens the log in an editor.
-bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
-    View& view = runtime.view;
+bool consoleCorner(UiContext& ui, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
+    View& view = ui.view;
     const bool newPress = clicked && buttons != 0;
     const bool panelsShown = view.top() != 0 && view.right() != 0;
     auto act = [&] {
         if (buttons & kLeftButton) {
             view.v.console->value = view.v.console->value == 0 ? 1 : 0;
         } else if (buttons & kMiddleButton) {
-            runProgram({"x-terminal-emulator", "-e", "telnet", "localhost", std::to_string(runtime.network.port())}, false);
+            const std::string port = std::to_string(ui.network.port());
+            runProgram({"x-terminal-emulator", "-e", "telnet", "localhost", port}, false);
         } else if (buttons & kRightButton) {
             runProgram({"xdg-open", "console.txt"}, false);
         }
@@ -181,7 +188,7 @@ bool consoleCorner(Runtime& runtime, SDL_Surface* screen, int x, int y, int butt
     }
     // The open console's mark sits at its lower right; the console takes
     // every click over it.
-    const SDL_Rect area = consoleRect(runtime, screen);
+    const SDL_Rect area = consoleRect(ui, screen);
     const int right = area.x + area.w, bottom = area.y + area.h;
     if (newPress && x > right - 15 && x <= right && y > bottom - 8 && y <= bottom) {
         act();
@@ -197,16 +204,16 @@ SDL_Rect buttonRect(const PanelState& panel, const MenuButton& button, bool alon
     return SDL_Rect{x, y, button.width, button.height};
 }
 
-void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
-    Menus& menus = runtime.menus;
-    View& view = runtime.view;
+void placeSubmenuNextTo(UiContext& ui, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
+    Menus& menus = ui.menus;
+    View& view = ui.view;
     const bool sidePanel = panelIndex == kLeftPanel || panelIndex == kRightPanel;
     Orientation orientation = menus.submenuOrientation();
     if (orientation == Orientation::FromPanel) orientation = sidePanel ? Orientation::Horizontal : Orientation::Vertical;
     const int maxWidth = sidePanel ? screen->w - view.left() - view.right() : 0;
     const int maxHeight = sidePanel ? 0 : screen->h - view.top() - view.bottom();
     PanelState& sub = menus.panels[kSubmenu];
-    sub.picture = buildPanel(runtime, menus.list(kSubmenu), orientation, maxWidth, maxHeight, true);
+    sub.picture = buildPanel(ui, menus.list(kSubmenu), orientation, maxWidth, maxHeight, true);
     if (!sub.picture) {
         menus.dropSubmenu();
         return;
@@ -222,8 +229,8 @@ void placeSubmenuNextTo(Runtime& runtime, SDL_Surface* screen, int panelIndex, c
 
 // After a click on a button: open a requested submenu next to it, turn a
 // requested fixed one open, or close an open one that does not stay.
-void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
-    Menus& menus = runtime.menus;
+void submenuAfterClick(UiContext& ui, SDL_Surface* screen, int panelIndex, const SDL_Rect& button) {
+    Menus& menus = ui.menus;
     if (menus.submenuState() == SubmenuState::RequestedAtButton) {
         if (menus.list(kSubmenu).empty()) {
             menus.dropSubmenu();
@@ -231,7 +238,7 @@ void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, co
         }
         const int attached = panelIndex == kSubmenu ? menus.submenuPanel() : panelIndex;
         menus.attachSubmenu(attached);
-        placeSubmenuNextTo(runtime, screen, attached, button);
+        placeSubmenuNextTo(ui, screen, attached, button);
         menus.requestRedraw(Redraw::Panels);
     } else {
         menus.pressed();
@@ -240,9 +247,10 @@ void submenuAfterClick(Runtime& runtime, SDL_Surface* screen, int panelIndex, co
 
 // Finds the panel under the pointer (the open submenu first) and the button
 // hit in it. Returns true when some panel contained the pointer.
-bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked, bool& buttonHit) {
-    Menus& menus = runtime.menus;
-    Input::State& input = InputAccess::of(runtime);
+bool handlePanels(UiContext& ui, SDL_Surface* screen, int x, int y, int buttons, int clicked,
+                  bool& buttonHit) {
+    Menus& menus = ui.menus;
+    Input::State& input = InputAccess::of(ui);
     const int order[] = {kSubmenu, kBottomPanel, kRightPanel, kLeftPanel, kTopPanel};
     for (int panelIndex : order) {
         PanelState& panel = menus.panels[panelIndex];
@@ -253,7 +261,7 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
         const bool alongY = panelIndex == kSubmenu ? !(attached == kTopPanel || attached == kBottomPanel)
                                                    : (panelIndex == kLeftPanel || panelIndex == kRightPanel);
         panel.pointerAlong = alongY ? y - panel.rect.y : x - panel.rect.x;
-        runtime.view.notePointerOverMenu();
+        ui.view.notePointerOverMenu();
         for (const ButtonPtr& buttonPointer : menus.list(panelIndex)) {
             MenuButton& button = *buttonPointer;
             if (!button.icon || button.icon->type == "SEPARATOR" || button.icon->type == "SEPERATOR" ||
@@ -271,12 +279,12 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
                 } else {
                     input.latch = true;
                 }
-                Interpreter& interpreter = runtime.interpreter;
+                Interpreter& interpreter = ui.script.interpreter;
                 bool pushed = button.parameters && interpreter.pushFrame(*button.parameters);
-                setMouseVariables(runtime, x - rect.x - 1, y - rect.y - 1, buttons, clicked);
+                setMouseVariables(ui, x - rect.x - 1, y - rect.y - 1, buttons, clicked);
                 interpreter.runTrigger(button.trigger.trigger);
                 if (pushed) interpreter.popFrame();
-                submenuAfterClick(runtime, screen, panelIndex, rect);
+                submenuAfterClick(ui, screen, panelIndex, rect);
             }
             return true;
         }
@@ -287,77 +295,78 @@ bool handlePanels(Runtime& runtime, SDL_Surface* screen, int x, int y, int butto
 
 // A press over the world runs MOUSEDOWN, DRAG and DRAW; a drag runs DRAW at
 // every cell of the straight line from the last one when SOLIDDRAW is set.
-void worldActions(Runtime& runtime, const Cell& cell, int buttons, int clicked) {
-    Input::State& input = InputAccess::of(runtime);
-    setMouseVariables(runtime, cell.x, cell.y, buttons, 0);
-    runNamed(runtime, "MOUSEMOVE");
+void worldActions(UiContext& ui, const Cell& cell, int buttons, int clicked) {
+    Input::State& input = InputAccess::of(ui);
+    setMouseVariables(ui, cell.x, cell.y, buttons, 0);
+    runNamed(ui, "MOUSEMOVE");
     if (buttons == 0) return;
     if (clicked) {
-        setMouseVariables(runtime, cell.x, cell.y, buttons, 1);
-        runNamed(runtime, "MOUSEDOWN");
+        setMouseVariables(ui, cell.x, cell.y, buttons, 1);
+        runNamed(ui, "MOUSEDOWN");
     }
-    setMouseVariables(runtime, cell.x, cell.y, buttons, clicked);
-    runNamed(runtime, "DRAG");
-    if (!clicked && runtime.view.v.solidDraw->value != 0) {
+    setMouseVariables(ui, cell.x, cell.y, buttons, clicked);
+    runNamed(ui, "DRAG");
+    if (!clicked && ui.view.v.solidDraw->value != 0) {
         const int dx = cell.x - input.lastCellX, dy = cell.y - input.lastCellY;
         const int steps = static_cast<int>(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy)) + 1;
         for (int i = 0; i < steps; ++i) {
-            setMouseVariables(runtime, input.lastCellX + i * dx / steps, input.lastCellY + i * dy / steps, buttons, 0);
-            runNamed(runtime, "DRAW");
+            const int x = input.lastCellX + i * dx / steps, y = input.lastCellY + i * dy / steps;
+            setMouseVariables(ui, x, y, buttons, 0);
+            runNamed(ui, "DRAW");
         }
     } else {
-        setMouseVariables(runtime, cell.x, cell.y, buttons, clicked);
-        runNamed(runtime, "DRAW");
+        setMouseVariables(ui, cell.x, cell.y, buttons, clicked);
+        runNamed(ui, "DRAW");
     }
     input.dragState = kDragOverWorld;
 }
 
 }  // namespace
 
-void fireKeyTrigger(Runtime& runtime, const char* prefix, int32_t keyCode) {
-    const std::string* name = runtime.keyNames.nameOf(keyCode);
+void fireKeyTrigger(UiContext& ui, const char* prefix, int32_t keyCode) {
+    const std::string* name = ui.keyNames.nameOf(keyCode);
     if (!name) return;
-    runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain(std::string(prefix) + *name));
+    ui.script.interpreter.runTrigger(ui.script.interpreter.triggers().obtain(std::string(prefix) + *name));
 }
 
-void keyDown(Runtime& runtime, int32_t keyCode) {
-    Input::State& input = InputAccess::of(runtime);
-    if (input.v.showKeyCode->value == 1) runtime.printLine("Pressed Key: " + std::to_string(keyCode), 0);
+void keyDown(UiContext& ui, int32_t keyCode) {
+    Input::State& input = InputAccess::of(ui);
+    if (input.v.showKeyCode->value == 1) ui.script.printLine("Pressed Key: " + std::to_string(keyCode), 0);
     if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
     if (keyCode < kKeyCodes) input.held[keyCode] = true;
     uint32_t& counter = input.repeatCounters[keyCode];
     if (counter == 0) {
         counter = static_cast<uint32_t>(input.v.keyRepeatDelay->value);
-        fireKeyTrigger(runtime, "KEY_", keyCode);
+        fireKeyTrigger(ui, "KEY_", keyCode);
     } else if (counter == 1) {
         counter = static_cast<uint32_t>(input.v.keyRepeatRate->value);
-        fireKeyTrigger(runtime, "KEYREPEAT_", keyCode);
+        fireKeyTrigger(ui, "KEYREPEAT_", keyCode);
     } else {
         --counter;
     }
 }
 
-void keyUp(Runtime& runtime, int32_t keyCode) {
-    Input::State& input = InputAccess::of(runtime);
+void keyUp(UiContext& ui, int32_t keyCode) {
+    Input::State& input = InputAccess::of(ui);
     if (keyCode < 0 || keyCode >= kKeyRepeatCounters) return;
     if (keyCode < kKeyCodes) input.held[keyCode] = false;
-    fireKeyTrigger(runtime, "KEYUP_", keyCode);
+    fireKeyTrigger(ui, "KEYUP_", keyCode);
     input.repeatCounters[keyCode] = 0;
 }
 
-bool consoleOpen(const Runtime& runtime) { return runtime.view.v.console->value != 0; }
+bool consoleOpen(const UiContext& ui) { return ui.view.v.console->value != 0; }
 
 // The open console's line takes every key; none reaches a key trigger.
-void consoleKey(Runtime& runtime, int32_t keyCode) {
-    Console& console = runtime.console;
+void consoleKey(UiContext& ui, int32_t keyCode) {
+    Console& console = ui.console;
     ConsoleLine& line = console.input();
     constexpr int kPageLines = kConsoleHeight / kConsoleLineHeight - 1;
     switch (keyCode) {
-        case kKeyEscape: runtime.view.v.console->value = 0; break;
+        case kKeyEscape: ui.view.v.console->value = 0; break;
         case kKeyReturn:
         case kKeyKeypadEnter: {
             const std::string typed = console.submitInput();
-            runtime.parser.parseLine(typed, 1, 0, "");
+            ui.script.parser.parseLine(typed, 1, 0, "");
             break;
         }
         case kKeyBackspace: line.backspace(); break;
@@ -375,23 +384,23 @@ void consoleKey(Runtime& runtime, int32_t keyCode) {
     console.inputChanged();
 }
 
-void consoleText(Runtime& runtime, std::string_view utf8) {
-    runtime.console.input().insert(utf8);
-    runtime.console.inputChanged();
+void consoleText(UiContext& ui, std::string_view utf8) {
+    ui.console.input().insert(utf8);
+    ui.console.inputChanged();
 }
 
-int effectiveButtons(Runtime& runtime, int mask) {
-    const InputVariables& v = InputAccess::of(runtime).v;
-    if (runtime.input.keyHeld(v.rightClick->value)) return kRightButton;
-    if (runtime.input.keyHeld(v.middleClick->value)) return kMiddleButton;
+int effectiveButtons(UiContext& ui, int mask) {
+    const InputVariables& v = InputAccess::of(ui).v;
+    if (ui.input.keyHeld(v.rightClick->value)) return kRightButton;
+    if (ui.input.keyHeld(v.middleClick->value)) return kMiddleButton;
     return mask & 0xFF;
 }
 
-void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
-    Input::State& input = InputAccess::of(runtime);
-    View& view = runtime.view;
-    Menus& menus = runtime.menus;
-    const Cell cell = cellAt(runtime, x, y);
+void handleMouse(UiContext& ui, SDL_Surface* screen, int x, int y, int buttons, int clicked) {
+    Input::State& input = InputAccess::of(ui);
+    View& view = ui.view;
+    Menus& menus = ui.menus;
+    const Cell cell = cellAt(ui, x, y);
 
     if (input.latch) {
         if (buttons != 0) return;
@@ -399,8 +408,8 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     }
     if (buttons == 0 && input.dragState != kNoDrag) {
         input.dragState = kNoDrag;
-        setMouseVariables(runtime, cell.x, cell.y, 0, clicked);
-        runNamed(runtime, "MOUSEUP");
+        setMouseVariables(ui, cell.x, cell.y, 0, clicked);
+        runNamed(ui, "MOUSEUP");
     }
     // A pointer that stands still over a view that scrolled or zoomed is over
     // another cell: the cell, the name under it and the preview follow.
@@ -421,28 +430,30 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     const bool dragging = input.dragState != kNoDrag;
     if (inWorldArea && !inSubmenu) {
         input.mouseInWorld = true;
-        showCursor(runtime, ((view.v.cursor->value % kCursorCount) + kCursorCount) % kCursorCount);
+        showCursor(ui, ((view.v.cursor->value % kCursorCount) + kCursorCount) % kCursorCount);
         if (!dragging) {
-            uint16_t id = runtime.world.interiorCell(cell.x, cell.y);
-            const std::string& name = runtime.elements.nameOf(id);
+            uint16_t id = ui.world.interiorCell(cell.x, cell.y);
+            const std::string& name = ui.elements.nameOf(id);
             input.hoveredName = name.empty() ? "Nothing" : name;
         }
         input.v.x->value = cell.x;
         input.v.y->value = cell.y;
     } else {
         input.mouseInWorld = false;
-        showCursor(runtime, 0);
+        showCursor(ui, 0);
         if (!dragging) input.hoveredName = "Nothing";
         input.v.x->value = 0;
         input.v.y->value = 0;
     }
 
-    if (consoleCorner(runtime, screen, x, y, buttons, clicked)) return;
+    if (consoleCorner(ui, screen, x, y, buttons, clicked)) return;
 
     bool buttonHit = false;
-    const bool inPanel = handlePanels(runtime, screen, x, y, buttons, clicked, buttonHit);
+    const bool inPanel = handlePanels(ui, screen, x, y, buttons, clicked, buttonHit);
     if (buttonHit) return;
-    if (!inPanel && inWorldArea && input.dragState <= kDragOverWorld) worldActions(runtime, cell, buttons, clicked);
+    if (!inPanel && inWorldArea && input.dragState <= kDragOverWorld) {
+        worldActions(ui, cell, buttons, clicked);
+    }
     // A press that hits no button opens a submenu requested at a fixed place,
     // or closes an open one that does not stay.
     if (buttons != 0) menus.pressed();
@@ -450,27 +461,29 @@ void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int button
     input.lastCellY = cell.y;
 }
 
-void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons) {
-    Input::State& input = InputAccess::of(runtime);
-    VariableTable& table = runtime.variables;
+void sampleInput(UiContext& ui, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons) {
+    Input::State& input = InputAccess::of(ui);
+    VariableTable& table = ui.script.variables;
     Variable* absX = onFirstUse(table, input.v.absX, "ABSX");
     Variable* absY = onFirstUse(table, input.v.absY, "ABSY");
     const int mask = mouseButtons & 0xFF;
     if (mask == 0) {
-        handleMouse(runtime, screen, mouseX, mouseY, 0, 0);
+        handleMouse(ui, screen, mouseX, mouseY, 0, 0);
     } else {
-        noteAction(runtime);
-        if (input.previousButtons != 0) handleMouse(runtime, screen, mouseX, mouseY, effectiveButtons(runtime, mask), 0);
+        noteAction(ui);
+        if (input.previousButtons != 0) {
+            handleMouse(ui, screen, mouseX, mouseY, effectiveButtons(ui, mask), 0);
+        }
     }
     input.previousButtons = static_cast<uint8_t>(mask);
-    if (mouseX != absX->value || mouseY != absY->value) noteAction(runtime);
+    if (mouseX != absX->value || mouseY != absY->value) noteAction(ui);
     absX->value = mouseX;
     absY->value = mouseY;
-    bindModifiers(runtime);
-    for (int code = 0; code < kKeyCodes && !consoleOpen(runtime); ++code) {
+    bindModifiers(ui);
+    for (int code = 0; code < kKeyCodes && !consoleOpen(ui); ++code) {
         if (!input.held[code]) continue;
-        fireKeyTrigger(runtime, "HOLDKEY_", code);
-        if (code < 255) noteAction(runtime);
+        fireKeyTrigger(ui, "HOLDKEY_", code);
+        if (code < 255) noteAction(ui);
     }
     auto held = [&input](int code) { return input.held[code] ? 1 : 0; };
     input.v.leftCtrl->value = held(kKeyLeftCtrl);

@@ -15,7 +15,7 @@
 
 namespace ef2 {
 
-class Runtime;
+struct UiContext;
 
 // Key codes as scripts know them (the classic key numbers): 0..322.
 constexpr int kKeyCodes = 323;
@@ -82,28 +82,28 @@ private:
     State state_;
 };
 
-void bindInputVariables(Runtime& runtime);
+void bindInputVariables(UiContext& ui);
 
 // Runs `prefix` + the key's name for every name the key code has.
-void fireKeyTrigger(Runtime& runtime, const char* prefix, int32_t keyCode);
-void keyDown(Runtime& runtime, int32_t keyCode);
-void keyUp(Runtime& runtime, int32_t keyCode);
+void fireKeyTrigger(UiContext& ui, const char* prefix, int32_t keyCode);
+void keyDown(UiContext& ui, int32_t keyCode);
+void keyUp(UiContext& ui, int32_t keyCode);
 
 // The mouse handler: `buttons` is a mask (1 left, 2 middle, 4 right, 8 and 16
 // for wheel notches), `clicked` 1 for a press event and 0 for the per-pass calls.
-void handleMouse(Runtime& runtime, SDL_Surface* screen, int x, int y, int buttons, int clicked);
+void handleMouse(UiContext& ui, SDL_Surface* screen, int x, int y, int buttons, int clicked);
 
 // While the console is open (CONSOLE set) it has the keyboard: keys edit
 // and run its line, scroll its log, and Escape closes it. No key trigger runs.
-bool consoleOpen(const Runtime& runtime);
-void consoleKey(Runtime& runtime, int32_t keyCode);
-void consoleText(Runtime& runtime, std::string_view utf8);
+bool consoleOpen(const UiContext& ui);
+void consoleKey(UiContext& ui, int32_t keyCode);
+void consoleText(UiContext& ui, std::string_view utf8);
 
 // The per-pass sampling after the events: mouse state, held keys, modifiers.
-void sampleInput(Runtime& runtime, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons);
+void sampleInput(UiContext& ui, SDL_Surface* screen, int mouseX, int mouseY, int mouseButtons);
 
 // The buttons a press or a drag reports: RCLICK and MCLICK keys turn a left
 // click into a right or middle one.
-int effectiveButtons(Runtime& runtime, int mask);
+int effectiveButtons(UiContext& ui, int mask);
 
 }  // namespace ef2

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/runtime.h"
 #include "ui/icons.h"
+#include "ui/ui_context.h"
+#include "ui/view.h"
 #include "world/primitives.h"
 
 namespace ef2 {
@@ -25,7 +26,7 @@ void Menus::requestSubmenu(bool stay, Orientation orientation) {
     submenuOrientation_ = orientation;
 }
 
-void Menus::openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, int x, int y) {
+void Menus::openSubmenuAt(UiContext& ui, bool stay, Orientation orientation, int x, int y) {
     if (orientation == Orientation::FromPanel) orientation = Orientation::Vertical;
     submenuStays_ = stay;
     submenuOrientation_ = orientation;
@@ -33,8 +34,9 @@ void Menus::openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, 
         submenuState_ = SubmenuState::Closed;
         return;
     }
-    int windowHeight = runtime.view.v.windowHeight ? runtime.view.v.windowHeight->value : 0;
-    panels[kSubmenu].picture = buildPanel(runtime, lists_[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
+    int windowHeight = ui.view.v.windowHeight ? ui.view.v.windowHeight->value : 0;
+    panels[kSubmenu].picture =
+        buildPanel(ui, lists_[kSubmenu], orientation, 0, std::max(windowHeight, 1), true);
     submenuX_ = x;
     submenuY_ = y;
     submenuState_ = SubmenuState::RequestedFixed;
@@ -133,7 +135,7 @@ void dropEmptyLastLines(std::vector<Line>& lines) {
 
 // Measures every entry into lines and renders the icons. NEWLINE starts a
 // line (its number, when not 0, sets the thickness of the line it ends).
-PanelLines measureLines(Runtime& runtime, const std::vector<ButtonPtr>& list, bool horizontal) {
+PanelLines measureLines(UiContext& ui, const std::vector<ButtonPtr>& list, bool horizontal) {
     PanelLines measured;
     std::vector<Line>& lines = measured.lines;
     measured.placements.resize(list.size());
@@ -155,7 +157,7 @@ PanelLines measureLines(Runtime& runtime, const std::vector<ButtonPtr>& list, bo
             measureSeparator(lines.back(), number);
             continue;
         }
-        SurfacePtr picture = renderIcon(runtime, *button.icon);
+        SurfacePtr picture = renderIcon(ui, *button.icon);
         measureIcon(lines.back(), horizontal ? picture->w : picture->h, horizontal ? picture->h : picture->w);
         measured.placements[i].picture = std::move(picture);
     }
@@ -228,15 +230,15 @@ void placeButtons(const std::vector<ButtonPtr>& list, const PanelLines& measured
 }  // namespace
 
 // Measures the entries into lines, sizes the picture, then places the icons.
-SurfacePtr buildPanel(Runtime& runtime, const std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
-                      int maxHeight, bool fit) {
+SurfacePtr buildPanel(UiContext& ui, const std::vector<ButtonPtr>& list, Orientation orientation,
+                      int maxWidth, int maxHeight, bool fit) {
     const bool horizontal = orientation != Orientation::Vertical;
-    PanelLines measured = measureLines(runtime, list, horizontal);
+    PanelLines measured = measureLines(ui, list, horizontal);
     if (measured.lines.back().across == 0 || measured.lines.back().along == 0) return nullptr;
     const SDL_Point size = panelSize(measured, horizontal, maxWidth, maxHeight, fit);
     SurfacePtr panel = makeSurface16(size.x, size.y);
     if (!panel) return nullptr;
-    SDL_FillRect(panel.get(), nullptr, runtime.view.backgroundColour());
+    SDL_FillRect(panel.get(), nullptr, ui.view.backgroundColour());
     placeButtons(list, measured, horizontal, panel.get());
     return panel;
 }

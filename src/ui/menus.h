@@ -20,7 +20,7 @@
 
 namespace ef2 {
 
-class Runtime;
+struct UiContext;
 
 enum PanelIndex : int { kTopPanel = 0, kLeftPanel = 1, kRightPanel = 2, kBottomPanel = 3, kSubmenu = 4 };
 constexpr int kPanelCount = 5;
@@ -86,7 +86,7 @@ public:
     void frameComposed() { redrawLevel_ = Redraw::Nothing; }
 
     void requestSubmenu(bool stay, Orientation orientation);
-    void openSubmenuAt(Runtime& runtime, bool stay, Orientation orientation, int x, int y);
+    void openSubmenuAt(UiContext& ui, bool stay, Orientation orientation, int x, int y);
     void closeSubmenu();
     // A requested submenu that cannot open is forgotten.
     void dropSubmenu() { submenuState_ = SubmenuState::Closed; }
@@ -131,7 +131,7 @@ private:
 // Horizontal panels run along x; `fit` makes the picture exactly as big as the
 // buttons need, otherwise it is at least maxWidth x maxHeight. Null when the
 // list shows nothing.
-SurfacePtr buildPanel(Runtime& runtime, const std::vector<ButtonPtr>& list, Orientation orientation, int maxWidth,
-                      int maxHeight, bool fit);
+SurfacePtr buildPanel(UiContext& ui, const std::vector<ButtonPtr>& list, Orientation orientation,
+                      int maxWidth, int maxHeight, bool fit);
 
 }  // namespace ef2

@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/runtime.h"
+#include "script/script_context.h"
+#include "ui/console.h"
+#include "ui/fonts.h"
 #include "ui/icons.h"
+#include "ui/input.h"
 #include "ui/menus.h"
 #include "ui/text.h"
+#include "ui/ui_context.h"
+#include "world/element_table.h"
 #include "world/primitives.h"
+#include "world/world.h"
 
 namespace ef2 {
 
@@ -21,7 +27,7 @@ int floorDivide(int64_t numerator, int64_t denominator) {
     return static_cast<int>(quotient);
 }
 
-int zoomOf(Runtime& runtime) { return std::max(runtime.view.v.zoom->value, 1); }
+int zoomOf(UiContext& ui) { return std::max(ui.view.v.zoom->value, 1); }
 
 // A panel extent from its menu variable. Extents far beyond any window look
 // the same as the window's size; the bound keeps every sum of extents and
@@ -109,26 +115,27 @@ View::~View() {
 
 // SCROLLX and SCROLLY mirror the scroll position after each clamp; they are
 // created the first time the view scrolls.
-static void showScroll(Runtime& runtime) {
-    View& view = runtime.view;
+static void showScroll(UiContext& ui) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
-    onFirstUse(runtime.variables, view.v.scrollX, "SCROLLX")->value = frame.scrollX;
-    onFirstUse(runtime.variables, view.v.scrollY, "SCROLLY")->value = frame.scrollY;
+    onFirstUse(ui.script.variables, view.v.scrollX, "SCROLLX")->value = frame.scrollX;
+    onFirstUse(ui.script.variables, view.v.scrollY, "SCROLLY")->value = frame.scrollY;
 }
 
 // The size of the view inside the panels; created by the first layout.
-static void showWindowSize(Runtime& runtime, const SDL_Surface* screen) {
-    View& view = runtime.view;
+static void showWindowSize(UiContext& ui, const SDL_Surface* screen) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
-    onFirstUse(runtime.variables, view.v.windowHeight, "WINDOWHEIGHT")->value =
+    onFirstUse(ui.script.variables, view.v.windowHeight, "WINDOWHEIGHT")->value =
         screen->h - frame.top - frame.bottom - 1;
-    onFirstUse(runtime.variables, view.v.windowWidth, "WINDOWWIDTH")->value = screen->w - frame.left - frame.right - 1;
+    onFirstUse(ui.script.variables, view.v.windowWidth, "WINDOWWIDTH")->value =
+        screen->w - frame.left - frame.right - 1;
 }
 
-void setUpPresentation(Runtime& runtime, bool withCursors) {
-    VariableTable& t = runtime.variables;
+void setUpPresentation(UiContext& ui, bool withCursors) {
+    VariableTable& t = ui.script.variables;
     auto set = [&t](const char* name, int32_t value) { return t.obtain(name, value, true); };
-    ViewVariables& v = runtime.view.v;
+    ViewVariables& v = ui.view.v;
     // SPEED is made here only for its place in LIST VARS; the program sets its
     // value and runs by it.
     t.obtain("SPEED", 0, false);
@@ -174,19 +181,19 @@ void setUpPresentation(Runtime& runtime, bool withCursors) {
     v.solidDraw = set("SOLIDDRAW", 1);
     // SCROLLX, SCROLLY, PREVIEW, WINDOWHEIGHT, WINDOWWIDTH, BUTTON and CLICKED
     // are created on first use.
-    runtime.menus.closeSubmenu();
+    ui.menus.closeSubmenu();
     // Slot 0 stays empty: it stands for the system cursor.
     if (withCursors) {
-        for (int i = 0; i < 10; ++i) runtime.view.cursors[i + 1] = makeCursor(kCursorShapes[i]);
+        for (int i = 0; i < 10; ++i) ui.view.cursors[i + 1] = makeCursor(kCursorShapes[i]);
     }
 }
 
 // With the colour layer WW cells wide (the frame columns included) and HEIGHT
 // rows high, the scroll position stays where the view still shows the world.
-void clampScroll(Runtime& runtime, const SDL_Surface* screen) {
-    View::Frame& frame = ViewAccess::of(runtime.view);
-    const int64_t z = zoomOf(runtime);
-    const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
+void clampScroll(UiContext& ui, const SDL_Surface* screen) {
+    View::Frame& frame = ViewAccess::of(ui.view);
+    const int64_t z = zoomOf(ui);
+    const int64_t worldWidth = ui.world.gridWidth(), worldHeight = ui.world.height();
     int64_t sx = frame.scrollX, sy = frame.scrollY;
     sy = std::min<int64_t>(sy, worldHeight * z - screen->h + frame.top + frame.bottom - z + 3);
     sx = std::min<int64_t>(sx, worldWidth * z - screen->w + frame.left + frame.right - 2 * z + 1);
@@ -194,27 +201,27 @@ void clampScroll(Runtime& runtime, const SDL_Surface* screen) {
     if (sy < 1 - z) sy = 1 - z;
     frame.scrollX = static_cast<int>(sx);
     frame.scrollY = static_cast<int>(sy);
-    showScroll(runtime);
+    showScroll(ui);
 }
 
-void setScroll(Runtime& runtime, const SDL_Surface* screen, int x, int y) {
-    View::Frame& frame = ViewAccess::of(runtime.view);
+void setScroll(UiContext& ui, const SDL_Surface* screen, int x, int y) {
+    View::Frame& frame = ViewAccess::of(ui.view);
     frame.scrollX = x;
     frame.scrollY = y;
-    if (screen) clampScroll(runtime, screen);
+    if (screen) clampScroll(ui, screen);
 }
 
-Cell cellAt(Runtime& runtime, int x, int y) {
-    const View::Frame& frame = ViewAccess::of(runtime.view);
-    const int z = zoomOf(runtime);
+Cell cellAt(UiContext& ui, int x, int y) {
+    const View::Frame& frame = ViewAccess::of(ui.view);
+    const int z = zoomOf(ui);
     return Cell{floorDivide(int64_t{x} - frame.left + frame.scrollX - 1, z) + 1,
                 floorDivide(int64_t{y} - frame.top + frame.scrollY - 2, z) + 2};
 }
 
-void layoutWindow(Runtime& runtime, const SDL_Surface* screen) {
-    runtime.menus.requestRedraw(Redraw::View);
-    showWindowSize(runtime, screen);
-    runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("WINDOWRESIZED"));
+void layoutWindow(UiContext& ui, const SDL_Surface* screen) {
+    ui.menus.requestRedraw(Redraw::View);
+    showWindowSize(ui, screen);
+    ui.script.interpreter.runTrigger(ui.script.interpreter.triggers().obtain("WINDOWRESIZED"));
 }
 
 namespace {
@@ -243,10 +250,10 @@ void rectOutline(SDL_Surface* screen, int x, int y, int w, int h, uint16_t colou
 }
 
 // The panel rectangles and their pictures, rebuilt at the Panels redraw level.
-void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
-    View& view = runtime.view;
+void rebuildPanels(UiContext& ui, const SDL_Surface* screen) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
-    Menus& menus = runtime.menus;
+    Menus& menus = ui.menus;
     const int sw = screen->w, sh = screen->h;
     const int bottomHeight = view.v.status->value != 0 ? frame.bottom - kStatusLineHeight : frame.bottom;
     struct Layout {
@@ -267,15 +274,15 @@ void rebuildPanels(Runtime& runtime, const SDL_Surface* screen) {
         if (layout.extent == -1) continue;
         // What lies beyond the screen is never seen: a panel thicker or longer
         // than the screen gets a picture of the screen's size at most.
-        panel.picture = buildPanel(runtime, menus.list(layout.panel), layout.orientation,
+        panel.picture = buildPanel(ui, menus.list(layout.panel), layout.orientation,
                                    std::clamp(layout.width, 1, std::max(sw, 1)),
                                    std::clamp(layout.height, 1, std::max(sh, 1)), false);
         panel.rect = SDL_Rect{layout.x, layout.y, 0, 0};
     }
 }
 
-bool panelShown(Runtime& runtime, int panel) {
-    const ViewVariables& v = runtime.view.v;
+bool panelShown(UiContext& ui, int panel) {
+    const ViewVariables& v = ui.view.v;
     switch (panel) {
         case kTopPanel: return v.menuTop->value != 0;
         case kLeftPanel: return v.menuLeft->value != 0;
@@ -292,12 +299,12 @@ int scrollOffset(int pictureLength, int visible, int pointerAlong) {
     return static_cast<int>(std::clamp<int64_t>(offset, 0, pictureLength - visible));
 }
 
-void blitPanels(Runtime& runtime, SDL_Surface* screen) {
-    View::Frame& frame = ViewAccess::of(runtime.view);
+void blitPanels(UiContext& ui, SDL_Surface* screen) {
+    View::Frame& frame = ViewAccess::of(ui.view);
     const int sw = screen->w, sh = screen->h;
     for (int index = kTopPanel; index <= kBottomPanel; ++index) {
-        PanelState& panel = runtime.menus.panels[index];
-        if (!panel.picture || !panelShown(runtime, index)) continue;
+        PanelState& panel = ui.menus.panels[index];
+        if (!panel.picture || !panelShown(ui, index)) continue;
         const bool horizontal = index == kTopPanel || index == kBottomPanel;
         const int visible = horizontal ? sw - frame.left - frame.right : sh - frame.top - frame.bottom;
         const int length = horizontal ? panel.picture->w : panel.picture->h;
@@ -313,11 +320,11 @@ void blitPanels(Runtime& runtime, SDL_Surface* screen) {
 
 // The submenu stays inside the window and is outlined on every side but the
 // one facing the panel it belongs to.
-void drawSubmenu(Runtime& runtime, SDL_Surface* screen) {
-    Menus& menus = runtime.menus;
+void drawSubmenu(UiContext& ui, SDL_Surface* screen) {
+    Menus& menus = ui.menus;
     PanelState& panel = menus.panels[kSubmenu];
     if (!menus.submenuShown() || !panel.picture) return;
-    View& view = runtime.view;
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
     const int w = panel.picture->w, h = panel.picture->h;
     const int bottomLimit = screen->h - h - (view.v.status->value != 0 ? kStatusLineHeight : 0);
@@ -356,9 +363,9 @@ int64_t propertyValue(const Element& element, ViewMode mode) {
 }
 
 // Per-element colours of the heat maps and the custom colour views.
-std::vector<uint16_t> propertyColours(Runtime& runtime, ViewMode mode) {
-    const ViewVariables& v = runtime.view.v;
-    const int count = runtime.world.cacheSize();
+std::vector<uint16_t> propertyColours(UiContext& ui, ViewMode mode) {
+    const ViewVariables& v = ui.view.v;
+    const int count = ui.world.cacheSize();
     std::vector<uint16_t> colours(static_cast<std::size_t>(count), 0);
     const int64_t maxPos = std::max(v.viewMaxPos->value, 1), maxNeg = std::max(v.viewMaxNeg->value, 1);
     auto gradient = [](int64_t i, int64_t max, const Variable* r, const Variable* g, const Variable* b) {
@@ -366,7 +373,7 @@ std::vector<uint16_t> propertyColours(Runtime& runtime, ViewMode mode) {
                       static_cast<uint8_t>(b->value * i / max));
     };
     for (int id = 0; id < count; ++id) {
-        const Element* element = runtime.elements.get(static_cast<uint32_t>(id));
+        const Element* element = ui.elements.get(static_cast<uint32_t>(id));
         if (!element) continue;
         if (isCustomColours(mode)) {
             const Rgb& custom = element->customColours[-static_cast<int>(mode) - 1];
@@ -430,21 +437,21 @@ struct Picture {
 // Pixel by pixel: every screen pixel shows the cell the mouse handler reports
 // for it, in the colour the mode gives.
 template <typename ColourOf>
-void paintPixels(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ColourOf&& colourOf) {
-    World& world = runtime.world;
+void paintPixels(UiContext& ui, SDL_Surface* screen, const Picture& picture, ColourOf&& colourOf) {
+    World& world = ui.world;
     const int sw = screen->w, sh = screen->h;
     const int x0 = std::max(picture.screenX, 0), x1 = std::min(picture.screenX + picture.width, sw);
     const int y0 = std::max(picture.screenY, 0), y1 = std::min(picture.screenY + picture.height, sh);
     if (x0 >= x1 || y0 >= y1) return;
     std::vector<int> columns(static_cast<std::size_t>(x1 - x0));
     for (int x = x0; x < x1; ++x) {
-        int cx = cellAt(runtime, x, picture.screenY).x;
+        int cx = cellAt(ui, x, picture.screenY).x;
         columns[x - x0] = cx >= 0 && cx < world.gridWidth() ? cx : -1;
     }
     uint16_t* pixels = pixels16(screen);
     const int stride = stride16(screen);
     for (int y = y0; y < y1; ++y) {
-        const int cy = cellAt(runtime, picture.screenX, y).y;
+        const int cy = cellAt(ui, picture.screenX, y).y;
         uint16_t* row = pixels + y * stride;
         if (cy < 0 || cy >= world.gridHeight()) continue;
         const int offset = cy * world.stride();
@@ -461,26 +468,26 @@ void blitLayer(SDL_Surface* layer, const SDL_Rect& source, SDL_Surface* screen, 
 }
 
 // The heat maps and the custom colour views: every cell in its element's colour.
-void paintElementColours(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
-    const uint16_t* cells = runtime.world.cells();
-    std::vector<uint16_t> table = propertyColours(runtime, mode);
-    paintPixels(runtime, screen, picture, [&](int i, uint16_t) {
+void paintElementColours(UiContext& ui, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
+    const uint16_t* cells = ui.world.cells();
+    std::vector<uint16_t> table = propertyColours(ui, mode);
+    paintPixels(ui, screen, picture, [&](int i, uint16_t) {
         uint16_t id = cells[i];
         return id < table.size() ? table[id] : uint16_t{0};
     });
 }
 
 // The blended views mix the world colours into the previous frame.
-void paintBlend(Runtime& runtime, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
-    const uint16_t* colours = runtime.world.colours();
+void paintBlend(UiContext& ui, SDL_Surface* screen, const Picture& picture, ViewMode mode) {
+    const uint16_t* colours = ui.world.colours();
     if (mode == ViewMode::Fade) {
-        const int up = runtime.view.v.alpha1->value, down = runtime.view.v.alpha2->value;
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return fade(p, colours[i], up, down); });
+        const int up = ui.view.v.alpha1->value, down = ui.view.v.alpha2->value;
+        paintPixels(ui, screen, picture, [&](int i, uint16_t p) { return fade(p, colours[i], up, down); });
     } else if (mode == ViewMode::Average) {
-        paintPixels(runtime, screen, picture,
+        paintPixels(ui, screen, picture,
                     [&](int i, uint16_t p) { return static_cast<uint16_t>((uint32_t{p} + colours[i]) / 2); });
     } else {
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t p) { return glow(p, colours[i]); });
+        paintPixels(ui, screen, picture, [&](int i, uint16_t p) { return glow(p, colours[i]); });
     }
 }
 
@@ -497,10 +504,10 @@ void blitForeground(const View& view, const SDL_Rect& source, SDL_Surface* scree
 // At zoom 1 the world is blitted: the background layer, a translucent pass
 // of the colour layer when ALPHA1 asks for trails, the colour layer keyed on
 // empty cells when something lies below it, and the foreground layer.
-void blitLayers(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
-    const View& view = runtime.view;
-    World& world = runtime.world;
-    const Cell origin = cellAt(runtime, picture.screenX, picture.screenY);
+void blitLayers(UiContext& ui, SDL_Surface* screen, const Picture& picture) {
+    const View& view = ui.view;
+    World& world = ui.world;
+    const Cell origin = cellAt(ui, picture.screenX, picture.screenY);
     const SDL_Rect source{origin.x, origin.y, picture.width, picture.height};
     SDL_Surface* layer = world.colourSurface();
     bool keyed = false;
@@ -523,28 +530,28 @@ void blitLayers(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
     if (view.foregroundLayer) blitForeground(view, source, screen, picture);
 }
 
-void worldPicture(Runtime& runtime, SDL_Surface* screen, const Picture& picture) {
-    const ViewMode mode = ViewMode{runtime.view.v.view->value};
+void worldPicture(UiContext& ui, SDL_Surface* screen, const Picture& picture) {
+    const ViewMode mode = ViewMode{ui.view.v.view->value};
     if (isHeatMap(mode) || isCustomColours(mode)) {
-        paintElementColours(runtime, screen, picture, mode);
+        paintElementColours(ui, screen, picture, mode);
     } else if (mode == ViewMode::Fade || mode == ViewMode::Average || mode == ViewMode::Glow) {
-        paintBlend(runtime, screen, picture, mode);
-    } else if (zoomOf(runtime) > 1) {
-        const uint16_t* colours = runtime.world.colours();
-        paintPixels(runtime, screen, picture, [&](int i, uint16_t) { return colours[i]; });
+        paintBlend(ui, screen, picture, mode);
+    } else if (zoomOf(ui) > 1) {
+        const uint16_t* colours = ui.world.colours();
+        paintPixels(ui, screen, picture, [&](int i, uint16_t) { return colours[i]; });
     } else {
-        blitLayers(runtime, screen, picture);
+        blitLayers(ui, screen, picture);
     }
 }
 
 // The world picture's place: centred when the world is smaller than the view.
 // The scroll position is then set so that the mouse handler reports the cells
 // that are shown.
-Picture placeWorld(Runtime& runtime, const SDL_Surface* screen) {
-    View::Frame& frame = ViewAccess::of(runtime.view);
-    const int64_t z = zoomOf(runtime);
+Picture placeWorld(UiContext& ui, const SDL_Surface* screen) {
+    View::Frame& frame = ViewAccess::of(ui.view);
+    const int64_t z = zoomOf(ui);
     const int viewWidth = screen->w - frame.left - frame.right - 1, viewHeight = screen->h - frame.top - frame.bottom - 1;
-    const int64_t worldWidth = runtime.world.gridWidth(), worldHeight = runtime.world.height();
+    const int64_t worldWidth = ui.world.gridWidth(), worldHeight = ui.world.height();
     Picture picture{frame.left + 1, frame.top + 1, viewWidth, viewHeight};
     if (viewWidth + 2 * z > worldWidth * z) {
         picture.screenX = static_cast<int>(viewWidth / 2 + frame.left - (worldWidth / 2) * z + z + 1);
@@ -556,14 +563,14 @@ Picture placeWorld(Runtime& runtime, const SDL_Surface* screen) {
         picture.height = static_cast<int>(worldHeight * z);
         frame.scrollY = frame.top + 2 - z - picture.screenY;
     }
-    showScroll(runtime);
+    showScroll(ui);
     return picture;
 }
 
-void drawConsole(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
-    View& view = runtime.view;
+void drawConsole(UiContext& ui, SDL_Surface* screen, bool fullRedraw) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
-    Console& console = runtime.console;
+    Console& console = ui.console;
     const int sw = screen->w;
     if (view.v.console->value == 0) {
         if (!fullRedraw && !console.changed()) return;
@@ -584,7 +591,7 @@ void drawConsole(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
         return;
     }
     console.clearChanged();
-    const SDL_Rect area = consoleRect(runtime, screen);
+    const SDL_Rect area = consoleRect(ui, screen);
     if (area.w <= 0 || area.h <= 0) return;
     // The picture's bottom lines (the newest, and the input line) are shown.
     SDL_Rect source{0, kConsoleHeight - area.h, area.w, area.h};
@@ -598,36 +605,36 @@ void drawConsole(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
     horizontalLine(screen, area.x, right, bottom, frame.borderColour);
 }
 
-void drawStatusLine(Runtime& runtime, SDL_Surface* screen, bool fullRedraw) {
-    View& view = runtime.view;
+void drawStatusLine(UiContext& ui, SDL_Surface* screen, bool fullRedraw) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
     if (view.v.status->value == 0) return;
-    const std::string& text = runtime.status.text();
+    const std::string& text = ui.status.text();
     if (!fullRedraw && text == frame.lastStatusText) return;
     frame.lastStatusText = text;
     const int sw = screen->w, sh = screen->h;
     horizontalLine(screen, 0, sw - 1, sh - kStatusLineHeight, frame.borderColour);
     fillRect(screen, 0, sh - 17, sw, 17, frame.backgroundColour);
-    drawText(screen, runtime.fonts.status(), text, 2, sh - 2, frame.borderColour, false);
+    drawText(screen, ui.fonts.status(), text, 2, sh - 2, frame.borderColour, false);
 }
 
 // The preview runs DRAW with PREVIEW set, so that drawing statements paint
 // the colour layer only; the next full repaint removes it.
-void runPreview(Runtime& runtime) {
-    View& view = runtime.view;
+void runPreview(UiContext& ui) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
-    World& world = runtime.world;
-    if (runtime.input.mouseInWorld() && view.v.showPreview->value != 0) {
-        VariableTable& table = runtime.variables;
+    World& world = ui.world;
+    if (ui.input.mouseInWorld() && view.v.showPreview->value != 0) {
+        VariableTable& table = ui.script.variables;
         Variable* preview = onFirstUse(table, view.v.preview, "PREVIEW");
         preview->value = 1;
         world.markColourLayerStale();
         world.repaintColourLayer();
-        view.v.x->value = runtime.input.lastCellX();
-        view.v.y->value = runtime.input.lastCellY();
+        view.v.x->value = ui.input.lastCellX();
+        view.v.y->value = ui.input.lastCellY();
         onFirstUse(table, view.v.button, "BUTTON")->value = 1;
         onFirstUse(table, view.v.clicked, "CLICKED")->value = 1;
-        runtime.interpreter.runTrigger(runtime.interpreter.triggers().obtain("DRAW"));
+        ui.script.interpreter.runTrigger(ui.script.interpreter.triggers().obtain("DRAW"));
         frame.previewDirty = true;
         preview->value = 0;
     } else if (frame.previewDirty) {
@@ -639,8 +646,8 @@ void runPreview(Runtime& runtime) {
 
 }  // namespace
 
-SDL_Rect consoleRect(const Runtime& runtime, const SDL_Surface* screen) {
-    const View::Frame& frame = ViewAccess::of(runtime.view);
+SDL_Rect consoleRect(const UiContext& ui, const SDL_Surface* screen) {
+    const View::Frame& frame = ViewAccess::of(ui.view);
     const int x = std::clamp(frame.left + 1, 0, screen->w), y = std::clamp(frame.top + 1, 0, screen->h);
     const int right = std::clamp(screen->w - frame.right, x, screen->w);
     const int bottom = std::clamp(screen->h - frame.bottom - 1, y, screen->h);
@@ -662,8 +669,8 @@ void takeColours(View& view) {
 // The panel extents, measured anew when STATUS or a MENU extent changed.
 // The frame of a new layout shows only the background; the next one rebuilds
 // everything.
-bool layoutChanged(Runtime& runtime, SDL_Surface* screen) {
-    View& view = runtime.view;
+bool layoutChanged(UiContext& ui, SDL_Surface* screen) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
     const ViewVariables& v = view.v;
     if (v.status->value == frame.lastStatus && v.menuTop->value == frame.lastMenuTop &&
@@ -681,8 +688,8 @@ bool layoutChanged(Runtime& runtime, SDL_Surface* screen) {
     frame.right = panelExtent(v.menuRight->value, 0);
     frame.bottom = panelExtent(v.menuBottom->value, v.status->value != 0 ? kStatusLineHeight : 0);
     SDL_FillRect(screen, nullptr, frame.backgroundColour);
-    runtime.menus.requestRedraw(Redraw::Panels);
-    layoutWindow(runtime, screen);
+    ui.menus.requestRedraw(Redraw::Panels);
+    layoutWindow(ui, screen);
     return true;
 }
 
@@ -720,36 +727,36 @@ void joinPictureToFrame(const View& view, SDL_Surface* screen, const Picture& pi
 
 // Measures the layout, sizes the panels and places the world picture, then
 // draws the frame's parts from the bottom up.
-void composeFrame(Runtime& runtime, SDL_Surface* screen) {
-    View& view = runtime.view;
+void composeFrame(UiContext& ui, SDL_Surface* screen) {
+    View& view = ui.view;
     View::Frame& frame = ViewAccess::of(view);
-    Menus& menus = runtime.menus;
+    Menus& menus = ui.menus;
     const ViewVariables& v = view.v;
-    LockGuard guard(runtime.world.resizeLock());
+    LockGuard guard(ui.world.resizeLock());
     if (v.console->value != frame.lastConsole) {
         frame.lastConsole = v.console->value;
         menus.requestRedraw(Redraw::Panels);
     }
     takeColours(view);
-    if (layoutChanged(runtime, screen)) return;
+    if (layoutChanged(ui, screen)) return;
     if (v.zoom->value != frame.lastZoom) {
         frame.lastZoom = v.zoom->value;
         menus.requestRedraw(Redraw::View);
     }
-    if (menus.redrawLevel() >= Redraw::Panels) rebuildPanels(runtime, screen);
-    clampScroll(runtime, screen);
-    const Picture picture = placeWorld(runtime, screen);
+    if (menus.redrawLevel() >= Redraw::Panels) rebuildPanels(ui, screen);
+    clampScroll(ui, screen);
+    const Picture picture = placeWorld(ui, screen);
     frame.worldRect = SDL_Rect{picture.screenX, picture.screenY, picture.width, picture.height};
 
     const bool fullRedraw = menus.redrawLevel() >= Redraw::View;
     if (fullRedraw) paintBackground(view, screen, picture);
     joinPictureToFrame(view, screen, picture);
-    blitPanels(runtime, screen);
-    runPreview(runtime);
-    worldPicture(runtime, screen, picture);
-    drawSubmenu(runtime, screen);
-    drawConsole(runtime, screen, fullRedraw);
-    drawStatusLine(runtime, screen, fullRedraw);
+    blitPanels(ui, screen);
+    runPreview(ui);
+    worldPicture(ui, screen, picture);
+    drawSubmenu(ui, screen);
+    drawConsole(ui, screen, fullRedraw);
+    drawStatusLine(ui, screen, fullRedraw);
     frame.pointerOverMenu = false;
     menus.frameComposed();
 }

@@ -14,7 +14,7 @@
 
 namespace ef2 {
 
-class Runtime;
+struct UiContext;
 
 // The status line takes this many pixels at the bottom of the window.
 constexpr int kStatusLineHeight = 18;
@@ -107,26 +107,26 @@ private:
 
 // Creates the presentation variables with their defaults, the cursors (when
 // there is a window) and requests a full redraw.
-void setUpPresentation(Runtime& runtime, bool withCursors);
+void setUpPresentation(UiContext& ui, bool withCursors);
 
 // Keeps the scroll position within what the world and the window allow.
-void clampScroll(Runtime& runtime, const SDL_Surface* screen);
-void setScroll(Runtime& runtime, const SDL_Surface* screen, int x, int y);
+void clampScroll(UiContext& ui, const SDL_Surface* screen);
+void setScroll(UiContext& ui, const SDL_Surface* screen, int x, int y);
 
 // Sets WINDOWHEIGHT and WINDOWWIDTH from the screen and the panels and runs
 // WINDOWRESIZED.
-void layoutWindow(Runtime& runtime, const SDL_Surface* screen);
+void layoutWindow(UiContext& ui, const SDL_Surface* screen);
 
-void composeFrame(Runtime& runtime, SDL_Surface* screen);
+void composeFrame(UiContext& ui, SDL_Surface* screen);
 
 // Where the open console is drawn: over the top of the world view, below the
 // top panel and between the side panels, so that no menu is hidden.
-SDL_Rect consoleRect(const Runtime& runtime, const SDL_Surface* screen);
+SDL_Rect consoleRect(const UiContext& ui, const SDL_Surface* screen);
 
 // The cell under a window pixel, as the mouse handler reports it.
 struct Cell {
     int x, y;
 };
-Cell cellAt(Runtime& runtime, int x, int y);
+Cell cellAt(UiContext& ui, int x, int y);
 
 }  // namespace ef2

@@ -12,9 +12,9 @@ namespace {
 class Mouse : public test::ScreenFixture {
 protected:
     Mouse() : ScreenFixture(1000, 1000, 486, 504) {}
-    void press(int x, int y, int buttons = 1) { handleMouse(runtime, screen.get(), x, y, buttons, 1); }
-    void hold(int x, int y, int buttons = 1) { handleMouse(runtime, screen.get(), x, y, buttons, 0); }
-    void release(int x, int y) { handleMouse(runtime, screen.get(), x, y, 0, 0); }
+    void press(int x, int y, int buttons = 1) { handleMouse(ui, screen.get(), x, y, buttons, 1); }
+    void hold(int x, int y, int buttons = 1) { handleMouse(ui, screen.get(), x, y, buttons, 0); }
+    void release(int x, int y) { handleMouse(ui, screen.get(), x, y, 0, 0); }
 };
 
 TEST_F(Mouse, CellsFollowZoomAndScroll) {
@@ -46,21 +46,21 @@ TEST_F(Mouse, AStillPointerFollowsTheViewWhenItScrollsOrZooms) {
     compose();
     const View& view = runtime.view;
     const int x = view.left() + 1, y = view.top() + 1;
-    sampleInput(runtime, screen.get(), x, y, 0);
+    sampleInput(ui, screen.get(), x, y, 0);
     EXPECT_EQ(value("X"), 1);
     EXPECT_EQ(runtime.input.hoveredName(), "Clear");
     // The pointer does not move; the view does.
     run("SCROLL 100 50\n");
     compose();
-    sampleInput(runtime, screen.get(), x, y, 0);
+    sampleInput(ui, screen.get(), x, y, 0);
     EXPECT_EQ(value("X"), 101);
     EXPECT_EQ(value("Y"), 51);
     EXPECT_EQ(runtime.input.hoveredName(), "Sand");
     EXPECT_EQ(runtime.input.lastCellX(), 101) << "the preview is drawn at the cell under the pointer";
     run("ZOOM = 2\n");
     compose();
-    sampleInput(runtime, screen.get(), x + 10, y + 10, 0);
-    const Cell zoomed = cellAt(runtime, x + 10, y + 10);
+    sampleInput(ui, screen.get(), x + 10, y + 10, 0);
+    const Cell zoomed = cellAt(ui, x + 10, y + 10);
     EXPECT_EQ(value("X"), zoomed.x);
 }
 
@@ -174,12 +174,12 @@ TEST_F(Mouse, ASubmenuAtAFixedPlaceOpensAtTheNextPress) {
 TEST_F(Mouse, KeysRunTheirTriggersWithRepeats) {
     run("KEYCODE 27 ESC\nKEYCODE 97 A\nON KEY_A INC DOWN\nON KEYREPEAT_A INC REPEAT\nON KEYUP_A INC UP\nKEYREPEATDELAY = 3\n"
         "KEYREPEATRATE = 2\nKEYCODE 27 ESCAPE\n");
-    for (int poll = 0; poll < 8; ++poll) keyDown(runtime, 97);
-    keyUp(runtime, 97);
+    for (int poll = 0; poll < 8; ++poll) keyDown(ui, 97);
+    keyUp(ui, 97);
     EXPECT_EQ(value("DOWN"), 1);
     EXPECT_EQ(value("REPEAT"), 3);  // after 3 polls, then every 2nd
     EXPECT_EQ(value("UP"), 1);
-    keyDown(runtime, 97);
+    keyDown(ui, 97);
     EXPECT_EQ(value("DOWN"), 2);
     EXPECT_EQ(*runtime.keyNames.nameOf(27), "ESC");  // the first name of a code wins
 }

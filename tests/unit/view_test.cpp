@@ -34,7 +34,7 @@ class Panels : public ScreenFixture {};
 TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
     std::vector<ButtonPtr> row = {button("HEX", solidHex()), button("SEPARATOR", "5"), button("HEX", solidHex()),
                                   button("SEPARATOR", "-8"), button("HEX", solidHex())};
-    SurfacePtr picture = buildPanel(runtime, row, Orientation::Horizontal, 10, 10, true);
+    SurfacePtr picture = buildPanel(ui, row, Orientation::Horizontal, 10, 10, true);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(row[2]->x, 37);
     EXPECT_EQ(row[4]->x, 61);  // overlapping the previous one by 8
@@ -42,18 +42,18 @@ TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
     EXPECT_EQ(picture->h, 32);
 
     std::vector<ButtonPtr> centred = {button("SEPARATOR", "0"), button("HEX", solidHex()), button("SEPARATOR", "0")};
-    buildPanel(runtime, centred, Orientation::Horizontal, 100, 32, false);
+    buildPanel(ui, centred, Orientation::Horizontal, 100, 32, false);
     EXPECT_EQ(centred[1]->x, 34);
 
     std::vector<ButtonPtr> lines = {button("HEX", solidHex()), button("NEWLINE", "40"), button("NEWLINE"),
                                     button("HEX", solidHex())};
-    picture = buildPanel(runtime, lines, Orientation::Horizontal, 1, 1, true);
+    picture = buildPanel(ui, lines, Orientation::Horizontal, 1, 1, true);
     EXPECT_EQ(lines[3]->x, 0);
     EXPECT_EQ(lines[3]->y, 40);  // empty lines collapse; NEWLINE 40 sized the first
     EXPECT_EQ(picture->h, 72);
 
     std::vector<ButtonPtr> column = {button("HEX", solidHex()), button("UNKNOWN")};
-    buildPanel(runtime, column, Orientation::Vertical, 1, 1, true);
+    buildPanel(ui, column, Orientation::Vertical, 1, 1, true);
     EXPECT_EQ(column[1]->x, 8);  // the 16-pixel empty icon is centred in the column
     EXPECT_EQ(column[1]->y, 32);
 
@@ -64,12 +64,12 @@ TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
     for (int i = 0; i < 3000; ++i) vast.push_back(button("SEPARATOR", "2147483647"));
     vast.push_back(button("NEWLINE", "2147483647"));
     vast.push_back(button("HEX", solidHex()));
-    picture = buildPanel(runtime, vast, Orientation::Horizontal, 10, 10, true);
+    picture = buildPanel(ui, vast, Orientation::Horizontal, 10, 10, true);
     ASSERT_NE(picture, nullptr);
     EXPECT_LE(int64_t{picture->w} * picture->h, int64_t{1} << 25);
 
     std::vector<ButtonPtr> nothing = {button("SEPARATOR", "5")};
-    EXPECT_EQ(buildPanel(runtime, nothing, Orientation::Horizontal, 10, 10, false), nullptr);
+    EXPECT_EQ(buildPanel(ui, nothing, Orientation::Horizontal, 10, 10, false), nullptr);
 }
 
 TEST_F(Panels, MenuStatementsBuildPanelsThatShowOnScreen) {
@@ -98,15 +98,15 @@ TEST_F(Frames, SmallWorldsAreCentredAndScrollingIsClamped) {
     EXPECT_EQ(rect.w, 8);
     EXPECT_EQ(rect.h, 6);
     // The mouse reports the cell that is shown under it.
-    Cell first = cellAt(runtime, rect.x, rect.y);
+    Cell first = cellAt(ui, rect.x, rect.y);
     EXPECT_EQ(first.x, 1);
     EXPECT_EQ(first.y, 1);
-    Cell last = cellAt(runtime, rect.x + rect.w - 1, rect.y + rect.h - 1);
+    Cell last = cellAt(ui, rect.x + rect.w - 1, rect.y + rect.h - 1);
     EXPECT_EQ(last.x, 8);
     EXPECT_EQ(last.y, 6);
 
     runtime.world.resize(1000, 1000);
-    setScroll(runtime, screen.get(), 100000, -100000);
+    setScroll(ui, screen.get(), 100000, -100000);
     EXPECT_EQ(runtime.view.scrollY(), 0);
     EXPECT_EQ(runtime.view.scrollX(), 1002 - 200 + runtime.view.left() + runtime.view.right() + 1 - 2);
     EXPECT_EQ(value("SCROLLX"), runtime.view.scrollX());
@@ -142,17 +142,17 @@ TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
     compose();
     EXPECT_EQ(at(1, 1), rgb565(255, 0, 0));
     test::put(runtime, 1, 1, 0);
-    composeFrame(runtime, screen.get());
+    composeFrame(ui, screen.get());
     // The average is taken of whole 16-bit values, so channels bleed.
     EXPECT_EQ(at(1, 1), rgb565(255, 0, 0) / 2);
     run("VIEW = 10\nALPHA1 = 1\nALPHA2 = 1\n");  // fade: one step per channel and frame
     test::put(runtime, 1, 1, light);
     uint16_t before = at(1, 1);  // red 15, green 32 (bled), blue 0
-    composeFrame(runtime, screen.get());
+    composeFrame(ui, screen.get());
     EXPECT_EQ(at(1, 1), before + (1 << 11) - (1 << 5));
     // Limits that overlap: the upward one wins, and channels wrap in their bits.
     run("ALPHA1 = -5\nALPHA2 = -2147483648\n");
-    composeFrame(runtime, screen.get());
+    composeFrame(ui, screen.get());
     EXPECT_EQ(at(1, 1), (11 << 11) | (31 << 5) | 27);  // red 16 - 5, green 31 + 2^31, blue 0 - 5
 
     // Glow: channel by channel, the world colour plus half of three times the
@@ -161,9 +161,9 @@ TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
     test::put(runtime, 1, 1, light);
     run("VIEW = 12\n");
     pixels16(screen.get())[(rect.y) * stride16(screen.get()) + rect.x] = (20 << 11) | 31;
-    composeFrame(runtime, screen.get());
+    composeFrame(ui, screen.get());
     EXPECT_EQ(at(1, 1), (30 << 11) | (32 << 5) | 31);  // red 0 + 60/2, green 63 - 63/2, blue 46 held at 31
-    composeFrame(runtime, screen.get());
+    composeFrame(ui, screen.get());
     EXPECT_EQ(at(1, 1), (31 << 11) | (63 << 5) | 31);
 }
 
@@ -178,7 +178,7 @@ TEST_F(Frames, ZoomRepeatsEachCellAndTheMouseAgrees) {
         for (int x = 0; x < screen->w; ++x) {
             if (pixel(x, y) != rgb565(255, 0, 0)) continue;
             ++found;
-            Cell cell = cellAt(runtime, x, y);
+            Cell cell = cellAt(ui, x, y);
             EXPECT_EQ(cell.x, 2) << "pixel " << x << ", " << y;
             EXPECT_EQ(cell.y, 2) << "pixel " << x << ", " << y;
         }
@@ -200,14 +200,14 @@ TEST_F(Panels, HostilePanelSizesAndZoomStillComposeAFrame) {
             EXPECT_LE(panel.picture->w, screen->w) << sizes;
             EXPECT_LE(panel.picture->h, screen->h) << sizes;
         }
-        handleMouse(runtime, screen.get(), 100, 100, 1, 1);
-        handleMouse(runtime, screen.get(), 100, 100, 0, 0);
+        handleMouse(ui, screen.get(), 100, 100, 1, 1);
+        handleMouse(ui, screen.get(), 100, 100, 0, 0);
     }
     run("MENUTOP = 33\nMENULEFT = 33\nMENURIGHT = 32\nMENUBOTTOM = 33\n");
     for (const char* zoom : {"ZOOM = 1073741824\n", "ZOOM = 2147483647\n"}) {
         run(zoom);
         compose();
-        setScroll(runtime, screen.get(), 2147483647, 2147483647);
+        setScroll(ui, screen.get(), 2147483647, 2147483647);
         compose();
         EXPECT_GE(runtime.view.scrollX(), 0) << zoom;
     }
@@ -239,7 +239,7 @@ TEST_F(Frames, ConsoleKeepsTheNewestLinesAndTheLogKeepsAll) {
     compose();
     EXPECT_FALSE(runtime.console.changed());  // shown: the mark is cleared
     // It is drawn over the world, below the top panel: the menus stay.
-    const SDL_Rect area = consoleRect(runtime, screen.get());
+    const SDL_Rect area = consoleRect(ui, screen.get());
     EXPECT_EQ(area.y, runtime.view.top() + 1);
     EXPECT_EQ(area.x, runtime.view.left() + 1);
     EXPECT_LE(area.x + area.w, screen->w - runtime.view.right());
@@ -251,36 +251,36 @@ TEST_F(Frames, TheConsoleLineRunsWhatIsTypedAndKeepsAHistory) {
     std::filesystem::remove(folder + "console_history.txt");
     runtime.console.openLog(folder + "console.txt", Confinement::None);
     run("CONSOLE = 1\nON KEY_C SET CLEARED 1\nKEYCODE 99 C\n");
-    consoleText(runtime, "SET TYPED 43");
-    consoleKey(runtime, kKeyBackspace);
-    consoleText(runtime, "2");
-    consoleKey(runtime, kKeyHome);
-    consoleText(runtime, "  ");
-    consoleKey(runtime, kKeyReturn);
+    consoleText(ui, "SET TYPED 43");
+    consoleKey(ui, kKeyBackspace);
+    consoleText(ui, "2");
+    consoleKey(ui, kKeyHome);
+    consoleText(ui, "  ");
+    consoleKey(ui, kKeyReturn);
     EXPECT_EQ(value("TYPED"), 42);
     EXPECT_EQ(runtime.console.recentLines().back(), ">   SET TYPED 42");
-    consoleText(runtime, "GET TYPED");
-    consoleKey(runtime, kKeyReturn);
+    consoleText(ui, "GET TYPED");
+    consoleKey(ui, kKeyReturn);
     EXPECT_EQ(runtime.console.recentLines().back(), "[TYPED] 42");
-    consoleKey(runtime, 99);  // a key with a trigger does nothing while the line has the keys
+    consoleKey(ui, 99);  // a key with a trigger does nothing while the line has the keys
     EXPECT_EQ(value("CLEARED"), 0);
     // The history walks back and forward to the draft.
-    consoleText(runtime, "draft");
-    consoleKey(runtime, kKeyUp);
+    consoleText(ui, "draft");
+    consoleKey(ui, kKeyUp);
     EXPECT_EQ(runtime.console.input().text(), "GET TYPED");
-    consoleKey(runtime, kKeyUp);
-    consoleKey(runtime, kKeyUp);
+    consoleKey(ui, kKeyUp);
+    consoleKey(ui, kKeyUp);
     EXPECT_EQ(runtime.console.input().text(), "  SET TYPED 42");
-    consoleKey(runtime, kKeyDown);
-    consoleKey(runtime, kKeyDown);
+    consoleKey(ui, kKeyDown);
+    consoleKey(ui, kKeyDown);
     EXPECT_EQ(runtime.console.input().text(), "draft");
     // UTF-8 is edited a character at a time.
-    consoleText(runtime, "\xC3\xA9\xE2\x82\xAC");
-    consoleKey(runtime, kKeyBackspace);
-    consoleKey(runtime, kKeyLeft);
-    consoleKey(runtime, kKeyDelete);
+    consoleText(ui, "\xC3\xA9\xE2\x82\xAC");
+    consoleKey(ui, kKeyBackspace);
+    consoleKey(ui, kKeyLeft);
+    consoleKey(ui, kKeyDelete);
     EXPECT_EQ(runtime.console.input().text(), "draft");
-    consoleKey(runtime, kKeyEscape);
+    consoleKey(ui, kKeyEscape);
     EXPECT_EQ(value("CONSOLE"), 0);
 
     // The history is kept beside the log for the next run, at most 100 lines.
@@ -319,7 +319,7 @@ TEST_F(Frames, HexIconsTextClippingAndWrite) {
     runtime.parser.parseText("ELEMENT G Lit 1 2 3 0 1 1 1 0 \"\" 0 HEX \"F0\" 255 255 255\n", 0, std::nullopt);
     const Element* lit = runtime.elements.get(runtime.elements.idOfName("Lit", false));
     ASSERT_NE(lit, nullptr);
-    SurfacePtr picture = renderIcon(runtime, *lit->icon);
+    SurfacePtr picture = renderIcon(ui, *lit->icon);
     ASSERT_EQ(picture->w, 32);
     for (int x = 0; x < 8; ++x) {
         EXPECT_EQ(pixels16(picture.get())[x], x < 4 ? 0xFFFF : 0) << "pixel " << x;
@@ -336,10 +336,10 @@ TEST_F(Frames, StringIconsAndLoadedLayersReachTheScreen) {
     run("MESSAGE ADDTEXT \"Saved words\"\nMESSAGE SAVESTRING 7\n");
     ButtonPtr stored = button("STRING", "3 + 4");
     ButtonPtr empty = button("STRING", "8");
-    prepareIcon(runtime, *stored->icon);
-    prepareIcon(runtime, *empty->icon);
-    SurfacePtr words = renderIcon(runtime, *stored->icon);
-    SurfacePtr nothing = renderIcon(runtime, *empty->icon);
+    prepareIcon(ui, *stored->icon);
+    prepareIcon(ui, *empty->icon);
+    SurfacePtr words = renderIcon(ui, *stored->icon);
+    SurfacePtr nothing = renderIcon(ui, *empty->icon);
     EXPECT_GT(words->w, nothing->w + 20);
 
     // FILE icons load pictures, but only from names a script may use.
@@ -348,8 +348,8 @@ TEST_F(Frames, StringIconsAndLoadedLayersReachTheScreen) {
     std::string absolute = std::string(std::filesystem::current_path()) + "/view_test_icon.bmp";
     ButtonPtr local = button("FILE", "./view_test_icon.bmp");
     ButtonPtr outside = button("FILE", absolute);
-    SurfacePtr loaded = renderIcon(runtime, *local->icon);
-    SurfacePtr refused = renderIcon(runtime, *outside->icon);
+    SurfacePtr loaded = renderIcon(ui, *local->icon);
+    SurfacePtr refused = renderIcon(ui, *outside->icon);
     std::remove("view_test_icon.bmp");
     EXPECT_EQ(loaded->w, 20);
     EXPECT_EQ(refused->w, kEmptyIconWidth);
