@@ -150,7 +150,8 @@ inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
     // seed() sets the generator to the state of the last roll made.
     const int attempt = __builtin_ctz(hits);
     random.seed(state * kDrawJumps[attempt + 1].multiplier + kDrawJumps[attempt + 1].increment);
-    const int offset = attempt < 2 ? (attempt == 0 ? -horizontal : horizontal) : (attempt == 2 ? vertical : -vertical);
+    const int offset =
+        attempt < 2 ? (attempt == 0 ? -horizontal : horizontal) : (attempt == 2 ? vertical : -vertical);
     grid.write(index + offset, rule.partnerResult);
     grid.write(index, rule.ownerResult);
     return true;
