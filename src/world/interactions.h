@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "world/physics.h"
 #include "world/random.h"
@@ -81,6 +84,41 @@ constexpr DrawJump kDrawJumps[5] = {drawJump(0), drawJump(1), drawJump(2), drawJ
 // What the draw that leaves the generator in `state` returns.
 inline uint32_t drawnValue(uint32_t state) { return (state >> 16) & 0x7FFFu; }
 
+// Bit k - 1 is set when the k-th of the next four draws from `state` (k = 1..4)
+// is below `chance`. Side by side in vector lanes on x86-64, which leaves the
+// general registers to the scan around it.
+inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
+#if defined(__SSE2__)
+    const __m128i now = _mm_set1_epi32(static_cast<int>(state));
+    // 32 x 32-bit products of lanes 0 and 2: draws 1 and 3, and draws 2 and 4.
+    const __m128i oddProducts = _mm_mul_epu32(
+        now, _mm_set_epi32(0, static_cast<int>(kDrawJumps[3].multiplier), 0,
+                           static_cast<int>(kDrawJumps[1].multiplier)));
+    const __m128i evenProducts = _mm_mul_epu32(
+        now, _mm_set_epi32(0, static_cast<int>(kDrawJumps[4].multiplier), 0,
+                           static_cast<int>(kDrawJumps[2].multiplier)));
+    __m128i states = _mm_unpacklo_epi32(_mm_shuffle_epi32(oddProducts, _MM_SHUFFLE(3, 3, 2, 0)),
+                                        _mm_shuffle_epi32(evenProducts, _MM_SHUFFLE(3, 3, 2, 0)));
+    states = _mm_add_epi32(states, _mm_set_epi32(static_cast<int>(kDrawJumps[4].increment),
+                                                 static_cast<int>(kDrawJumps[3].increment),
+                                                 static_cast<int>(kDrawJumps[2].increment),
+                                                 static_cast<int>(kDrawJumps[1].increment)));
+    const __m128i drawn = _mm_and_si128(_mm_srli_epi32(states, 16), _mm_set1_epi32(0x7FFF));
+    // Every draw is below a chance above 32767: such a chance acts as 32768,
+    // which the signed comparison can hold.
+    const int limit = static_cast<int>(chance < 0x8000u ? chance : 0x8000u);
+    const __m128i below = _mm_cmplt_epi32(drawn, _mm_set1_epi32(limit));
+    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(below)));
+#else
+    unsigned bits = 0;
+    for (int k = 1; k <= 4; ++k) {
+        const uint32_t after = state * kDrawJumps[k].multiplier + kDrawJumps[k].increment;
+        bits |= unsigned{drawnValue(after) < chance} << (k - 1);
+    }
+    return bits;
+#endif
+}
+
 // An ordinary rule without trigger of an element without the no-bias flag:
 // when a neighbour holds the partner, four attempts at -h, +h, +v, -v; the
 // first roll below the chance on a partner applies the rule. Nothing can
@@ -90,40 +128,30 @@ inline uint32_t drawnValue(uint32_t state) { return (state >> 16) & 0x7FFFu; }
                                              int index, int horizontal, int vertical, bool edgeRow) {
     const uint16_t* at = grid.cells + index;
     const uint16_t partner = rule.partner;
-    const bool left = at[-horizontal] == partner, right = at[horizontal] == partner;
-    const bool ahead = at[vertical] == partner, behind = at[-vertical] == partner;
+    // The attempts' neighbours as bits 0-3, in the order of the attempts.
+    const unsigned sides = unsigned{at[-horizontal] == partner} | unsigned{at[horizontal] == partner} << 1 |
+                           unsigned{at[-vertical] == partner} << 3;
+    const bool ahead = at[vertical] == partner;
     // The +v neighbour does not count in an edge row, but it is still tried.
-    const bool near = left | right | (ahead & !edgeRow) | behind;
+    const bool near = (sides != 0) | (ahead & !edgeRow);
+    const unsigned partners = sides | static_cast<unsigned>(ahead && near) << 2;
     // Whether a partner is near goes either way from cell to cell, and the
     // four rolls follow one another in the generator: the rolls are computed
     // side by side from its state, and the generator moves on by four draws
     // only when a partner is near, without a branch.
-    const uint32_t state = random.state(), chance = rule.chance;
-    auto after = [state](int draws) { return state * kDrawJumps[draws].multiplier + kDrawJumps[draws].increment; };
-    const uint32_t first = after(1), second = after(2), third = after(3), fourth = after(4);
-    auto below = [chance](uint32_t drawn) { return drawnValue(drawn) < chance; };
-    const bool hitLeft = below(first) & left, hitRight = below(second) & right;
-    const bool hitAhead = below(third) & ahead & near, hitBehind = below(fourth) & behind;
-    if (!(hitLeft | hitRight | hitAhead | hitBehind)) {
+    const uint32_t state = random.state();
+    const unsigned hits = rollsBelow(state, rule.chance) & partners;
+    if (hits == 0) {
+        const uint32_t fourth = state * kDrawJumps[4].multiplier + kDrawJumps[4].increment;
         const uint32_t moved = 0u - static_cast<uint32_t>(near);
         random.seed((fourth & moved) | (state & ~moved));
         return false;
     }
     // seed() sets the generator to the state of the last roll made.
-    int offset;
-    if (hitLeft) {
-        offset = -horizontal;
-        random.seed(first);
-    } else if (hitRight) {
-        offset = horizontal;
-        random.seed(second);
-    } else if (hitAhead) {
-        offset = vertical;
-        random.seed(third);
-    } else {
-        offset = -vertical;
-        random.seed(fourth);
-    }
+    const int attempt = __builtin_ctz(hits);
+    random.seed(state * kDrawJumps[attempt + 1].multiplier + kDrawJumps[attempt + 1].increment);
+    const int offset =
+        attempt < 2 ? (attempt == 0 ? -horizontal : horizontal) : (attempt == 2 ? vertical : -vertical);
     grid.write(index + offset, rule.partnerResult);
     grid.write(index, rule.ownerResult);
     return true;
@@ -134,6 +162,9 @@ inline uint32_t drawnValue(uint32_t state) { return (state >> 16) & 0x7FFFu; }
 [[gnu::always_inline]] inline bool applyPlainRules(const CellWriter& grid, Random& random,
                                                    const std::vector<CachedRule>& rules, int index,
                                                    int horizontal, int vertical, bool edgeRow) {
+    // The usual single rule on its own: without the loop around it, its
+    // values stay in registers.
+    if (rules.size() == 1) return plainRule(grid, random, rules[0], index, horizontal, vertical, edgeRow);
     for (const CachedRule& rule : rules) {
         if (plainRule(grid, random, rule, index, horizontal, vertical, edgeRow)) return true;
     }

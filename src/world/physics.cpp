@@ -604,6 +604,16 @@ private:
         return x;
     }
 
+    // Bit k: the k-th of `cells` cells the scan meets from column `from` on
+    // is not skipped.
+    template <int kDir>
+    static uint64_t processedCells(const ScanEntry* scan, const uint16_t* row, int from, int cells) {
+        uint64_t bits = 0;
+        for (int k = 0; k < cells; ++k)
+            bits |= uint64_t{scan[row[from + kDir * k]].kind != ScanKind::Skip} << k;
+        return bits;
+    }
+
     // Processes cells with plain rules or none, with their death and
     // movement, from column x on and passes over skipped cells between them,
     // until the end cell, a plain mover, a quiet reactive cell or rules that
@@ -618,20 +628,33 @@ private:
         const int32_t* marks = marks_;
         const int last = width_ + 1, stride = stride_, rowStart = rowStart_, endColumn = endColumn_;
         const int rowNumber = row_;
-        bool mixed = false;  // as in scanRow
+        // Skipped cells mixed at random with others would make the test of
+        // each cell's kind a coin toss for the branch predictor: the kinds of
+        // a stretch of cells are looked up at once, as bits of `pending`
+        // counted from column `from`, and the loop walks the set bits. A cell
+        // processed may change the next two in the row (a rule's partner, a
+        // slide), whose bits are then looked up again.
+        constexpr int kStretch = 64;
+        uint64_t pending = 0;
+        int from = x, cells = 0;  // the stretch; the first begins at x
         while (true) {
-            if (mixed && Scan<kDir>::fits(x, 4, last)) {
-                const unsigned skipped = skippedCells<kDir>(scan, row + x);
-                if (skipped == 0xFu) {
-                    x += kDir * Scan<kDir>::equalRun(row, x, last, row[x]);
+            if (pending == 0) {
+                // The next stretch begins after the last one.
+                from += kDir * cells;
+                cells = std::min(kStretch, kDir > 0 ? last - from + 1 : from + 1);
+                pending = processedCells<kDir>(scan, row, from, cells);
+                if (pending == 0) {
+                    // The stretch stops short of the end cell, which is never
+                    // skipped; a run of skipped cells may go on beyond it.
+                    from += kDir * cells;
+                    from += kDir * Scan<kDir>::equalRun(row, from, last, row[from - kDir]);
+                    cells = 0;
                     continue;
                 }
-                x += kDir * __builtin_ctz(~skipped);
-            } else if (scan[row[x]].kind == ScanKind::Skip) {
-                mixed = true;
-                x += kDir;
-                continue;
             }
+            const int k = __builtin_ctzll(pending);
+            pending &= pending - 1;
+            x = from + kDir * k;
             const uint16_t id = row[x];
             const ScanEntry& entry = scan[id];
             if (x == endColumn || entry.kind == ScanKind::Mover) break;
@@ -643,24 +666,33 @@ private:
                 break;
             const ElementPhysics& particle = physics[id];
             const int index = rowStart + x;
+            bool changed = false;
             if (particle.hasRules && marks[x] != rowNumber) {
                 if (!particle.plainRules) break;
                 if ((entry.directRules || touchesPartner(id, index)) &&
                     applyPlainRules(random, id, index, movement.edgeRow)) {
-                    x += kDir;
-                    continue;
+                    changed = true;
                 }
             }
-            if (particle.totalDeathRate != 0) {
+            if (!changed && particle.totalDeathRate != 0) {
                 movement.r = advanceDeath(movement.r);
+                // Death only changes the cell itself.
                 if (particle.totalDeathRate >= movement.r) {
                     die(random, index, id);
-                    x += kDir;
                     continue;
                 }
             }
-            movement.move(x, index, id, particle);
-            x += kDir;
+            if (!changed) {
+                movement.move(x, index, id, particle);
+                changed = !staysInPlace(particle.fallMagnitude);
+            }
+            if (changed) {
+                for (int next = k + 1; next <= k + 2 && next < cells; ++next) {
+                    const uint64_t bit = uint64_t{1} << next;
+                    const bool processed = scan[row[from + kDir * next]].kind != ScanKind::Skip;
+                    pending = (pending & ~bit) | (processed ? bit : 0);
+                }
+            }
         }
         movement_ = movement;
         random_ = random;
