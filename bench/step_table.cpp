@@ -1,8 +1,8 @@
 // The step table of `make bench`: every scene of step_scenes.cpp, timed in CPU
-// time of this thread as the median of several rounds, beside a reference
-// figure measured in the same run (one draw of the program's random generator,
-// a serial chain of a multiply and an add). The ratio of a scene to the
-// reference compares across machines and loads far better than nanoseconds.
+// time of this thread as the median of several rounds (taken in turn across
+// the scenes), beside a reference figure measured in the same run (one draw of the
+// program's random generator, a serial chain of a multiply and an add). The ratio
+// of a scene to the reference compares across machines and loads far better than nanoseconds.
 //
 //   ef2_step_table [--rounds N] [--seconds S] [--only KEY,KEY] [--cpu MODEL]
 //                  [--results FILE] [--quote FILE] [--committed FILE]
@@ -20,6 +20,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -184,24 +185,39 @@ int runTable(const Options& options) {
     std::vector<Row> rows;
     std::vector<double> allReferences;
     std::vector<std::string> warnings;
+    // The rounds go round the scenes (round 1 of every scene, then round 2, ...),
+    // so that a spell in which the machine runs slower, as a shared machine
+    // does for half a minute at a time, reaches every scene's rounds alike
+    // instead of the scenes measured during it.
+    struct Measured {
+        const StepScene* scene;
+        std::unique_ptr<SceneRun> run;
+        std::vector<double> seconds, ratios;
+    };
+    std::vector<Measured> measured;
     for (const StepScene& scene : stepScenes()) {
         if (!options.only.empty() &&
             std::find(options.only.begin(), options.only.end(), scene.key) == options.only.end()) {
             continue;
         }
-        SceneRun run(scene);
-        timeRound(run, options.seconds / 4);  // warms caches and the page tables
-        std::vector<double> seconds, ratios;
-        for (int round = 0; round < options.rounds; ++round) {
+        measured.push_back({&scene, std::make_unique<SceneRun>(scene), {}, {}});
+    }
+    for (int round = 0; round < options.rounds; ++round) {
+        for (Measured& entry : measured) {
+            SceneRun& run = *entry.run;
+            timeRound(run, options.seconds / 8);  // brings the scene back into the caches
             double reference = referenceNanoseconds();
             double perStep = timeRound(run, options.seconds);
             allReferences.push_back(reference);
-            seconds.push_back(perStep);
-            ratios.push_back(perStep * 1e9 / static_cast<double>(run.cellsPerStep()) / reference);
+            entry.seconds.push_back(perStep);
+            entry.ratios.push_back(perStep * 1e9 / static_cast<double>(run.cellsPerStep()) / reference);
         }
-        double perStep = median(seconds);
-        Row row{&scene, perStep * 1e9 / static_cast<double>(run.cellsPerStep()), 1 / perStep, median(ratios),
-                checksumAfter(scene, checksumSteps(scene))};
+    }
+    for (Measured& entry : measured) {
+        const StepScene& scene = *entry.scene;
+        double perStep = median(entry.seconds);
+        Row row{&scene, perStep * 1e9 / static_cast<double>(entry.run->cellsPerStep()), 1 / perStep,
+                median(entry.ratios), checksumAfter(scene, checksumSteps(scene))};
         std::printf("%-55s %6s %8.3f ns/cell-step %9.0f steps/s  ratio %7.3f\n", scene.title.c_str(),
                     sizeText(scene.size).c_str(), row.nsPerCell, row.stepsPerSecond, row.ratio);
         std::fflush(stdout);
