@@ -81,6 +81,11 @@ constexpr DrawJump drawJump(int draws) {
 }
 constexpr DrawJump kDrawJumps[5] = {drawJump(0), drawJump(1), drawJump(2), drawJump(3), drawJump(4)};
 
+// The generator's state after `draws` (0 to 4) more draws from `state`.
+inline uint32_t stateAfter(uint32_t state, int draws) {
+    return state * kDrawJumps[draws].multiplier + kDrawJumps[draws].increment;
+}
+
 // What the draw that leaves the generator in `state` returns.
 inline uint32_t drawnValue(uint32_t state) { return (state >> 16) & 0x7FFFu; }
 
@@ -112,8 +117,7 @@ inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
 #else
     unsigned bits = 0;
     for (int k = 1; k <= 4; ++k) {
-        const uint32_t after = state * kDrawJumps[k].multiplier + kDrawJumps[k].increment;
-        bits |= unsigned{drawnValue(after) < chance} << (k - 1);
+        bits |= unsigned{drawnValue(stateAfter(state, k)) < chance} << (k - 1);
     }
     return bits;
 #endif
@@ -142,14 +146,14 @@ inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
     const uint32_t state = random.state();
     const unsigned hits = rollsBelow(state, rule.chance) & partners;
     if (hits == 0) {
-        const uint32_t fourth = state * kDrawJumps[4].multiplier + kDrawJumps[4].increment;
+        const uint32_t fourth = stateAfter(state, 4);
         const uint32_t moved = 0u - static_cast<uint32_t>(near);
         random.seed((fourth & moved) | (state & ~moved));
         return false;
     }
     // seed() sets the generator to the state of the last roll made.
     const int attempt = __builtin_ctz(hits);
-    random.seed(state * kDrawJumps[attempt + 1].multiplier + kDrawJumps[attempt + 1].increment);
+    random.seed(stateAfter(state, attempt + 1));
     const int offset =
         attempt < 2 ? (attempt == 0 ? -horizontal : horizontal) : (attempt == 2 ? vertical : -vertical);
     grid.write(index + offset, rule.partnerResult);

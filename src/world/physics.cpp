@@ -604,13 +604,18 @@ private:
         return x;
     }
 
+    // The k-th cell the scan meets from column `from` on is not skipped.
+    template <int kDir>
+    static bool processedCell(const ScanEntry* scan, const uint16_t* row, int from, int k) {
+        return scan[row[from + kDir * k]].kind != ScanKind::Skip;
+    }
+
     // Bit k: the k-th of `cells` cells the scan meets from column `from` on
     // is not skipped.
     template <int kDir>
     static uint64_t processedCells(const ScanEntry* scan, const uint16_t* row, int from, int cells) {
         uint64_t bits = 0;
-        for (int k = 0; k < cells; ++k)
-            bits |= uint64_t{scan[row[from + kDir * k]].kind != ScanKind::Skip} << k;
+        for (int k = 0; k < cells; ++k) bits |= uint64_t{processedCell<kDir>(scan, row, from, k)} << k;
         return bits;
     }
 
@@ -689,8 +694,7 @@ private:
             if (changed) {
                 for (int next = k + 1; next <= k + 2 && next < cells; ++next) {
                     const uint64_t bit = uint64_t{1} << next;
-                    const bool processed = scan[row[from + kDir * next]].kind != ScanKind::Skip;
-                    pending = (pending & ~bit) | (processed ? bit : 0);
+                    pending = (pending & ~bit) | (processedCell<kDir>(scan, row, from, next) ? bit : 0);
                 }
             }
         }
