@@ -77,6 +77,14 @@ struct Lanes {
 };
 #endif
 
+// The cells from `at` on as one unaligned word.
+template <typename Word>
+Word load(const uint16_t* at) {
+    Word word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
 // The scan walks a row toward higher columns (kDir = 1) or lower ones (-1).
 // A window is the eight cells the scan meets next from column x: x..x+7, or
 // x-7..x. Columns 0 and WIDTH+1 bound what may be read, so a window is only
@@ -277,7 +285,7 @@ struct Movement {
     bool edgeRow;
     int64_t higherThreshold, lowerThreshold;
     uint32_t r;  // the row's random value; a 16-bit quantity
-    bool higherOpen, lowerOpen;
+    unsigned open;  // the slide's open flags: bit 0 toward higher columns, bit 1 toward lower ones
 
     [[gnu::always_inline]] void move(int x, int index, uint16_t element, const ElementPhysics& particle) {
         const int32_t fall = particle.fallMagnitude;
@@ -314,10 +322,16 @@ struct Movement {
         slide(x, index, element, particle, toward);
     }
 
-    // a when `condition` holds, else b, without a branch.
+    // a when `condition` holds, else b, without a branch: left to itself the
+    // compiler branches, and here the condition is a coin toss.
     static uint32_t pick(bool condition, uint32_t a, uint32_t b) {
+#if defined(__x86_64__) && defined(__GNUC__)
+        asm("test %1, %1\n\tcmovnz %2, %0" : "+r"(b) : "r"(condition), "r"(a) : "cc");
+        return b;
+#else
         const uint32_t mask = 0u - static_cast<uint32_t>(condition);
         return (a & mask) | (b & ~mask);
+#endif
     }
 
     void fallInto(int x, int index, int target, const ElementPhysics& particle) {
@@ -349,7 +363,6 @@ struct Movement {
         const int32_t* weights = magnitudes;
         // A cell is passable when it holds something lighter.
         auto passable = [weights, fall](const uint16_t* at, int d) -> unsigned { return weights[at[d]] < fall; };
-        const unsigned open = unsigned{higherOpen} | unsigned{lowerOpen} << 1;
         const unsigned key = passable(here, 1) | passable(below, 1) << 1 | passable(here, -1) << 2 |
                              passable(below, -1) << 3 | evenR << 4 | open << 5;
         // Staying keeps the open flags as they are.
@@ -359,8 +372,7 @@ struct Movement {
             outcome = slideFurther(magnitudes, x - width - 1, x, here, below, fall, evenR != 0);
             reach = 2;
         }
-        higherOpen = (outcome & 4u) != 0;
-        lowerOpen = (outcome & 8u) != 0;
+        open = outcome >> 2;
         // The next particle reads the cells this one moves into, so the move
         // stays a branch: predicted, it lets the next particle start early.
         const Slide choice = static_cast<Slide>(outcome & 3u);
@@ -415,8 +427,8 @@ public:
         } else {
             for (int row = 0; row < height_ && !worldReplaced_; ++row) processRow(row);
         }
-        state_.higherOpen = movement_.higherOpen;
-        state_.lowerOpen = movement_.lowerOpen;
+        state_.higherOpen = (movement_.open & 1u) != 0;
+        state_.lowerOpen = (movement_.open & 2u) != 0;
         // A trigger that resized the world ends the step where it stands.
         if (!worldReplaced_) epilogue();
     }
@@ -443,7 +455,7 @@ private:
         WindThresholds wind = windThresholds(options_.wind->value);
         movement_.higherThreshold = wind.higher;
         movement_.lowerThreshold = wind.lower;
-        movement_.higherOpen = movement_.lowerOpen = true;
+        movement_.open = 3u;
     }
 
     void detectOptionChanges() {
@@ -718,13 +730,19 @@ private:
             // A quiet particle does nothing in move() either: in a mixed world
             // the loop only hands over to the quiet runs of scanRow when the
             // next particle is quiet too, which keeps this test predictable.
-            // (The cell after the next is the row's end cell at worst, and
-            // its neighbours are still within the grid.)
+            // Both quiet means the cell behind, the two ahead and the two below
+            // these two hold id; each pair is compared as one word. The cell
+            // behind may have just been written by the particle before, so it
+            // is read on its own: a word read across a narrower write still in
+            // flight waits for the write. (The cell after the next is
+            // the row's end cell at worst, and its neighbours are still within
+            // the grid.)
             const uint16_t* at = row + x;
-            const uint16_t* next = at + kDir;
-            if (((at[-1] == id) & (at[1] == id) & (at[entry.fallOffset] == id)) &&
-                ((next[0] == id) & (next[kDir] == id) & (next[entry.fallOffset] == id)))
-                return x;
+            const uint16_t* ahead = kDir > 0 ? at + 1 : at - 2;
+            const uint32_t pair = id * 0x00010001u;
+            const uint32_t rowDiffers = (load<uint32_t>(ahead) ^ pair) | (at[-kDir] ^ id);
+            const uint32_t belowDiffers = load<uint32_t>(ahead - kDir + entry.fallOffset) ^ pair;
+            if ((rowDiffers | belowDiffers) == 0) return x;
             movement.move(x, rowStart + x, id, movement.physics[id]);
             x += kDir;
         }
