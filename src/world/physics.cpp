@@ -339,9 +339,15 @@ struct Movement {
         swapCells(index, target);
     }
 
+    // All four reads come before the writes: the colour layer lies a whole
+    // number of pages after the grid, so a read of a colour just after the
+    // write of its cell would look like a read of that write.
     void swapCells(int a, int b) {
-        std::swap(cells[a], cells[b]);
-        std::swap(colours[a], colours[b]);
+        const uint16_t cellA = cells[a], cellB = cells[b], colourA = colours[a], colourB = colours[b];
+        cells[a] = cellB;
+        cells[b] = cellA;
+        colours[a] = colourB;
+        colours[b] = colourA;
     }
 
     // Slides sideways: looks for the nearest column, on either side, where the
