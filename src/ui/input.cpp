@@ -261,14 +261,13 @@ bool handlePanels(UiContext& ui, SDL_Surface* screen, int x, int y, int buttons,
         const bool alongY = panelIndex == kSubmenu ? !(attached == kTopPanel || attached == kBottomPanel)
                                                    : (panelIndex == kLeftPanel || panelIndex == kRightPanel);
         panel.pointerAlong = alongY ? y - panel.rect.y : x - panel.rect.x;
-        ui.view.notePointerOverMenu();
         for (const ButtonPtr& buttonPointer : menus.list(panelIndex)) {
             MenuButton& button = *buttonPointer;
             if (!button.icon || button.icon->type == "SEPARATOR" || button.icon->type == "SEPERATOR" ||
                 button.width == 0) {
                 continue;
             }
-            SDL_Rect rect = buttonRect(panel, button, panelIndex == kSubmenu ? alongY : alongY);
+            SDL_Rect rect = buttonRect(panel, button, alongY);
             if (!strictlyInside(x, y, rect)) continue;
             buttonHit = true;
             const bool otherDrag = input.dragState > kDragOverWorld && input.dragState != button.buttonId;

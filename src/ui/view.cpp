@@ -757,7 +757,6 @@ void composeFrame(UiContext& ui, SDL_Surface* screen) {
     drawSubmenu(ui, screen);
     drawConsole(ui, screen, fullRedraw);
     drawStatusLine(ui, screen, fullRedraw);
-    frame.pointerOverMenu = false;
     menus.frameComposed();
 }
 

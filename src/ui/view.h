@@ -82,8 +82,6 @@ public:
     uint16_t backgroundColour() const { return frame_.backgroundColour; }
     SDL_Color labelForeground() const { return frame_.labelForeground; }
     SDL_Color labelBackground() const { return frame_.labelBackground; }
-    // The mouse handler found the pointer over a menu in this frame.
-    void notePointerOverMenu() { frame_.pointerOverMenu = true; }
 
     struct Frame {
         int top = 32, left = 32, right = 32, bottom = 52;
@@ -97,7 +95,6 @@ public:
                 lastMenuBottom = -1, lastZoom = -1;
         bool previewDirty = false;
         std::string lastStatusText;
-        bool pointerOverMenu = false;
     };
 
 private:

@@ -53,9 +53,13 @@ void clearScratchFolder() {
 }
 
 void writeInput(const std::string& name, const uint8_t* data, std::size_t size) {
-    if (std::FILE* file = std::fopen(name.c_str(), "wb")) {
-        if (size > 0) std::fwrite(data, 1, size, file);
-        std::fclose(file);
+    // An input that never reached the disk would let the target pass on
+    // nothing, so a short write stops the run.
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    const bool written = file && (size == 0 || std::fwrite(data, 1, size, file) == size);
+    if (!file || std::fclose(file) != 0 || !written) {
+        std::fprintf(stderr, "fuzz: cannot write the input file %s\n", name.c_str());
+        std::abort();
     }
 }
 
