@@ -740,15 +740,18 @@ private:
             // these two hold id; each pair is compared as one word. The cell
             // behind may have just been written by the particle before, so it
             // is read on its own: a word read across a narrower write still in
-            // flight waits for the write. (The cell after the next is
-            // the row's end cell at worst, and its neighbours are still within
-            // the grid.)
+            // flight waits for the write. Empty space below rules it out, and
+            // move() branches on that anyway, so falling particles skip the
+            // test. (The cell after the next is the row's end cell at worst,
+            // and its neighbours are still within the grid.)
             const uint16_t* at = row + x;
-            const uint16_t* ahead = kDir > 0 ? at + 1 : at - 2;
-            const uint32_t pair = id * 0x00010001u;
-            const uint32_t rowDiffers = (load<uint32_t>(ahead) ^ pair) | (at[-kDir] ^ id);
-            const uint32_t belowDiffers = load<uint32_t>(ahead - kDir + entry.fallOffset) ^ pair;
-            if ((rowDiffers | belowDiffers) == 0) return x;
+            if (at[entry.fallOffset] != kClear) {
+                const uint16_t* ahead = kDir > 0 ? at + 1 : at - 2;
+                const uint32_t pair = id * 0x00010001u;
+                const uint32_t rowDiffers = (load<uint32_t>(ahead) ^ pair) | (at[-kDir] ^ id);
+                const uint32_t belowDiffers = load<uint32_t>(ahead - kDir + entry.fallOffset) ^ pair;
+                if ((rowDiffers | belowDiffers) == 0) return x;
+            }
             movement.move(x, rowStart + x, id, movement.physics[id]);
             x += kDir;
         }
