@@ -69,6 +69,18 @@ inline void writeCell(World& world, int index, uint16_t id) {
     CellWriter(world).write(index, id);
 }
 
+// a when `condition` holds, else b, without a branch: the step uses it where
+// the condition is a coin toss, and left to itself the compiler branches.
+inline uint32_t pick(bool condition, uint32_t a, uint32_t b) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    asm("test %1, %1\n\tcmovnz %2, %0" : "+r"(b) : "r"(condition), "r"(a) : "cc");
+    return b;
+#else
+    const uint32_t mask = 0u - static_cast<uint32_t>(condition);
+    return (a & mask) | (b & ~mask);
+#endif
+}
+
 // Several draws of the generator side by side: the state after k draws is
 // the state now times kDrawJumps[k].multiplier plus its increment.
 struct DrawJump {
@@ -146,9 +158,7 @@ inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
     const uint32_t state = random.state();
     const unsigned hits = rollsBelow(state, rule.chance) & partners;
     if (hits == 0) {
-        const uint32_t fourth = stateAfter(state, 4);
-        const uint32_t moved = 0u - static_cast<uint32_t>(near);
-        random.seed((fourth & moved) | (state & ~moved));
+        random.seed(pick(near, stateAfter(state, 4), state));
         return false;
     }
     // seed() sets the generator to the state of the last roll made.
@@ -179,8 +189,8 @@ inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
 // neighbour's low 8 bits are in the element's filter. Kept out of line: inlined
 // into the step, the compiler spills the four ids and reloads them wider, which
 // stalls every cell (measured: 12 ns instead of 8.5 ns per cell).
-[[gnu::noinline]] inline bool anyNeighbourFlagged(const NeighbourFilter& filter, const uint16_t* cells, int index, int horizontal,
-                                int vertical) {
+[[gnu::noinline]] inline bool anyNeighbourFlagged(const NeighbourFilter& filter, const uint16_t* cells, int index,
+                                                   int horizontal, int vertical) {
     const uint32_t a = cells[index - horizontal] & 0xFFu, b = cells[index + horizontal] & 0xFFu;
     const uint32_t c = cells[index + vertical] & 0xFFu, d = cells[index - vertical] & 0xFFu;
     const uint64_t bits = (filter[a >> 6] >> (a & 63u)) | (filter[b >> 6] >> (b & 63u)) |

@@ -322,18 +322,6 @@ struct Movement {
         slide(x, index, element, particle, toward);
     }
 
-    // a when `condition` holds, else b, without a branch: left to itself the
-    // compiler branches, and here the condition is a coin toss.
-    static uint32_t pick(bool condition, uint32_t a, uint32_t b) {
-#if defined(__x86_64__) && defined(__GNUC__)
-        asm("test %1, %1\n\tcmovnz %2, %0" : "+r"(b) : "r"(condition), "r"(a) : "cc");
-        return b;
-#else
-        const uint32_t mask = 0u - static_cast<uint32_t>(condition);
-        return (a & mask) | (b & ~mask);
-#endif
-    }
-
     void fallInto(int x, int index, int target, const ElementPhysics& particle) {
         if (particle.noBias) marks[x] = markedRow;
         swapCells(index, target);
