@@ -563,7 +563,7 @@ private:
                 } else if (entry.kind == ScanKind::ReactiveStill) {
                     if (quietCell<ScanKind::ReactiveStill>(row + x, id, stride, entry)) {
                         x += kDir * quietRun<kDir, ScanKind::ReactiveStill>(row, x, last, stride, id, entry);
-                    } else if (!physics_[id].plainRules) {
+                    } else if (!entry.plainRules) {
                         break;
                     } else {
                         // Without death and movement, plain rules are all a

@@ -204,6 +204,7 @@ void World::compileScanEntry(uint16_t id, const ElementPhysics& physics, bool sk
             scan.partners[k] = scan.partners[0];
     }
     const bool fewPartners = scan.partnerCount != kManyPartners;
+    scan.plainRules = physics.plainRules;
     scan.directRules = physics.plainRules && caches_.ruleTables[id].size() <= kScanPartners;
     if (skipped) {
         scan.kind = ScanKind::Skip;

@@ -119,6 +119,7 @@ struct ScanEntry {
     // Plain rules (see ElementPhysics), at most kScanPartners of them: cheaper
     // to try one by one than to test the partners first.
     uint8_t directRules = 0;
+    uint8_t plainRules = 0;  // as in ElementPhysics
     int32_t fallOffset = 0;  // as in ElementPhysics
 };
 
