@@ -277,6 +277,8 @@ struct Movement {
     uint16_t* cells;
     uint16_t* colours;
     const ElementPhysics* physics;
+    const uint16_t* sinkLimits;  // see PhysicsCaches
+    int sinkTableIds;
     const int32_t* magnitudes;  // fall magnitudes by element
     int32_t* marks;
     int row;
@@ -305,18 +307,14 @@ struct Movement {
                 return fallInto(x, index, target, particle);
         }
         // A particle may sink into what is below when that is lighter (its own
-        // kind never is). Whether it is goes either way at random in a mixed
-        // world, so the draw and the test are made without a branch: the
-        // particle sinks when the draw is below lead / viscosity, which for a
-        // positive lead is (draw + 1) * viscosity <= lead, and never for a
-        // negative viscosity.
-        const ElementPhysics& other = physics[below];
-        const bool heavier = (particle.signedFall > other.signedFall) & (marks[x] != row);
+        // kind never is). Whether it does goes either way at random in a mixed
+        // world, so the draw and the test are made without a branch.
+        const uint32_t limit = (element < sinkTableIds) & (below < sinkTableIds)
+                                   ? sinkLimits[element * kSinkTableSide + below]
+                                   : sinkLimit(particle, physics[below]);
+        const bool heavier = (limit != 0) & (marks[x] != row);
         const uint32_t drawn = advanceMovement(r);
-        int64_t viscosity = int64_t{other.viscosity} + particle.viscosity;
-        viscosity += viscosity == 0;
-        const int64_t lead = int64_t{particle.signedFall} - other.signedFall;
-        const bool sinks = heavier & (viscosity > 0) & ((int64_t{drawn} + 1) * viscosity <= lead);
+        const bool sinks = heavier & (drawn + 1 < limit);
         r = pick(heavier, drawn, r);
         if (sinks) return fallInto(x, index, target, particle);
         slide(x, index, element, particle, toward);
@@ -496,6 +494,8 @@ private:
         movement_.cells = cells_;
         movement_.colours = colours_;
         movement_.physics = physics_;
+        movement_.sinkLimits = caches.sinkLimits.data();
+        movement_.sinkTableIds = caches.sinkTableIds;
         movement_.magnitudes = caches.fallMagnitude.data();
         movement_.marks = marks_;
         movement_.width = width_;

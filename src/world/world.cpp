@@ -9,6 +9,8 @@ namespace ef2 {
 World::World(VariableTable& variables, ElementTable& elements, RebuildRequest& rebuildRequest)
     : variables_(variables), elements_(elements), rebuildRequest_(rebuildRequest) {
     caches_.elements.assign(kCacheEntries, ElementPhysics{});
+    // Full size from the start: the step holds on to the table's address.
+    caches_.sinkLimits.assign(std::size_t{kSinkTableSide} * kSinkTableSide, 0);
     caches_.scan.assign(kCacheEntries, ScanEntry{});
     caches_.fallMagnitude.assign(kCacheEntries, ElementPhysics{}.fallMagnitude);
     caches_.displayColour.assign(kCacheEntries, 0);
@@ -103,6 +105,7 @@ void World::rebuild(int level) {
     }
     if (level >= kRebuildPresence) {
         for (int id = cacheSize_ - 1; id >= 0; --id) compileElement(static_cast<uint16_t>(id));
+        compileSinkLimits();
     }
     if (exists()) {
         if (level >= kRebuildFrame) restoreFrameColumns();
@@ -159,6 +162,27 @@ void World::compileElement(uint16_t id) {
     bool inert = !physics.hasRules && physics.signedFall == kImmovable && physics.totalDeathRate == 0;
     compileScanEntry(id, physics, id == kClear || (id != kNothing && inert));
     caches_.displayColour[id] = rgb565(element->colour.r, element->colour.g, element->colour.b);
+}
+
+// Recomputed only when a fall rate or viscosity it derives from has changed:
+// the set of present elements, which changes far more often, plays no part.
+void World::compileSinkLimits() {
+    const int ids = std::min(cacheSize_, kSinkTableSide);
+    const ElementPhysics* physics = caches_.elements.data();
+    bool changed = ids != caches_.sinkTableIds;
+    for (int id = 0; id < ids && !changed; ++id) {
+        const ElementPhysics& now = physics[id];
+        changed = now.signedFall != sinkInputs_[id].signedFall || now.viscosity != sinkInputs_[id].viscosity;
+    }
+    if (!changed) return;
+    sinkInputs_.assign(physics, physics + ids);
+    for (int particle = 0; particle < ids; ++particle) {
+        for (int below = 0; below < ids; ++below) {
+            caches_.sinkLimits[static_cast<std::size_t>(particle) * kSinkTableSide + below] =
+                static_cast<uint16_t>(sinkLimit(physics[particle], physics[below]));
+        }
+    }
+    caches_.sinkTableIds = ids;
 }
 
 void World::compileRules(uint16_t id, const Element& element) {

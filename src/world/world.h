@@ -13,6 +13,7 @@
 // table into caches, the colour-layer repaint and the presence flags. The step
 // itself is in physics.h; the rules it applies are compiled here.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -123,8 +124,29 @@ struct ScanEntry {
     int32_t fallOffset = 0;  // as in ElementPhysics
 };
 
+// Whether a particle sinks into the cell below it, when that holds something
+// else: only into something lighter, and then when a draw (0..32767) of the
+// movement's generator is below lead / viscosity. The whole test as one number:
+// 0 when the cell below is not lighter, else the largest draw that sinks plus 2
+// (1: none does), so that a draw sinks when draw + 1 < the number.
+inline uint32_t sinkLimit(const ElementPhysics& particle, const ElementPhysics& below) {
+    if (particle.signedFall <= below.signedFall) return 0;
+    int64_t viscosity = int64_t{below.viscosity} + particle.viscosity;
+    viscosity += viscosity == 0;
+    if (viscosity < 0) return 1;
+    const int64_t lead = int64_t{particle.signedFall} - below.signedFall;
+    return static_cast<uint32_t>(std::min<int64_t>(lead / viscosity, 0x8000) + 1);
+}
+
+// Elements with ids below this have their sink limits looked up in a table.
+constexpr int kSinkTableSide = 256;
+
 struct PhysicsCaches {
     std::vector<ElementPhysics> elements;
+    // sinkLimit of particle p over element b at p * kSinkTableSide + b, for
+    // ids below sinkTableIds; its size never changes.
+    std::vector<uint16_t> sinkLimits;
+    int sinkTableIds = 0;
     std::vector<ScanEntry> scan;
     std::vector<int32_t> fallMagnitude;  // as in ElementPhysics, packed for the slide's looks
     std::vector<uint16_t> displayColour;   // RGB565
@@ -241,6 +263,7 @@ private:
     void compileRules(uint16_t id, const Element& element);
     void compileDeathTable(uint16_t id, const Element& element);
     void compileScanEntry(uint16_t id, const ElementPhysics& physics, bool skipped);
+    void compileSinkLimits();
     void repaintAll();
 
     VariableTable& variables_;
@@ -259,6 +282,7 @@ private:
     int cacheSize_ = 0;  // entries of the table the caches were compiled for
 
     PhysicsCaches caches_;
+    std::vector<ElementPhysics> sinkInputs_;  // what the sink limits were computed from
     std::vector<uint8_t> presence_;
     std::vector<uint8_t> previousPresence_;
     StepState state_;

@@ -104,8 +104,13 @@ void fillBlocks(Runtime& runtime, ScenarioRandom& random, const std::vector<uint
     }
 }
 
+// Element ids: small ones only, or small ones mixed with ids past 255 (the
+// step keeps tables for small ids and computes the rest as it goes).
+enum class Ids { Small, Mixed };
+
 // Builds the same random world in `runtime` for the same scenario number.
-Scenario buildScenario(Runtime& runtime, int number, bool withRules, Fill fill = Fill::Scattered) {
+Scenario buildScenario(Runtime& runtime, int number, bool withRules, Fill fill = Fill::Scattered,
+                       Ids idRange = Ids::Small) {
     ScenarioRandom random(static_cast<uint64_t>(number) + 17);
     Scenario scenario{8 + random.below(50), 6 + random.below(40)};
     if (fill == Fill::Blocks) scenario = {1 + random.below(150), 1 + random.below(30)};
@@ -115,6 +120,10 @@ Scenario buildScenario(Runtime& runtime, int number, bool withRules, Fill fill =
     int elementCount = 2 + random.below(6);
     std::vector<uint16_t> ids;
     for (int i = 0; i < elementCount; ++i) {
+        if (idRange == Ids::Mixed && i % 2 == 1) {
+            for (int filler = 0; filler < 150; ++filler)
+                elements.idOfName("F" + std::to_string(i) + "." + std::to_string(filler), true);
+        }
         uint16_t id = elements.idOfName("E" + std::to_string(i), true);
         ids.push_back(id);
         elements.setWeight(id, random.pick<int32_t>({0, 1, 5, 50, 100, 300, 1000, 1000, 3000, -100, -1000, 100000,
@@ -193,11 +202,12 @@ std::string firstDifference(World& real, World& reference) {
     return {};
 }
 
-void compareOnRandomWorlds(bool withRules, Fill fill = Fill::Scattered, int scenarios = 60, int steps = 200) {
+void compareOnRandomWorlds(bool withRules, Fill fill = Fill::Scattered, int scenarios = 60, int steps = 200,
+                           Ids idRange = Ids::Small) {
     for (int number = 0; number < scenarios; ++number) {
         Runtime real, reference;
-        Scenario scenario = buildScenario(real, number, withRules, fill);
-        buildScenario(reference, number, withRules, fill);
+        Scenario scenario = buildScenario(real, number, withRules, fill, idRange);
+        buildScenario(reference, number, withRules, fill, idRange);
         for (int stepNumber = 0; stepNumber < steps; ++stepNumber) {
             if (stepNumber == steps / 2) {
                 changeOptions(real, number);
@@ -223,6 +233,11 @@ TEST(PhysicsOracle, RealStepMatchesReferenceWithRandomRulesAndTriggers) { compar
 TEST(PhysicsOracle, RealStepMatchesReferenceOnWorldsOfBlocks) {
     compareOnRandomWorlds(false, Fill::Blocks, 50, 120);
     compareOnRandomWorlds(true, Fill::Blocks, 50, 120);
+}
+
+TEST(PhysicsOracle, RealStepMatchesReferenceWithElementIdsPast255) {
+    compareOnRandomWorlds(false, Fill::Scattered, 30, 150, Ids::Mixed);
+    compareOnRandomWorlds(true, Fill::Blocks, 30, 120, Ids::Mixed);
 }
 
 }  // namespace
