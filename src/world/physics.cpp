@@ -289,9 +289,11 @@ struct Movement {
     uint32_t r;  // the row's random value; a 16-bit quantity
     unsigned open;  // the slide's open flags: bit 0 toward higher columns, bit 1 toward lower ones
 
+    // kMovable: the caller knows the particle moves (a plain mover).
+    template <bool kMovable = false>
     [[gnu::always_inline]] void move(int x, int index, uint16_t element, const ElementPhysics& particle) {
         const int32_t fall = particle.fallMagnitude;
-        if (staysInPlace(fall)) return;
+        if (!kMovable && staysInPlace(fall)) return;
         const int toward = particle.fallOffset;
         const int target = index + toward;
         const uint16_t below = cells[target];
@@ -740,7 +742,7 @@ private:
                 const uint32_t belowDiffers = load<uint32_t>(ahead - kDir + entry.fallOffset) ^ pair;
                 if ((rowDiffers | belowDiffers) == 0) return x;
             }
-            movement.move(x, rowStart + x, id, movement.physics[id]);
+            movement.move<true>(x, rowStart + x, id, movement.physics[id]);
             x += kDir;
         }
     }
