@@ -69,18 +69,6 @@ inline void writeCell(World& world, int index, uint16_t id) {
     CellWriter(world).write(index, id);
 }
 
-// a when `condition` holds, else b, without a branch: the step uses it where
-// the condition is a coin toss, and left to itself the compiler branches.
-inline uint32_t pick(bool condition, uint32_t a, uint32_t b) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    asm("test %1, %1\n\tcmovnz %2, %0" : "+r"(b) : "r"(condition), "r"(a) : "cc");
-    return b;
-#else
-    const uint32_t mask = 0u - static_cast<uint32_t>(condition);
-    return (a & mask) | (b & ~mask);
-#endif
-}
-
 // Several draws of the generator side by side: the state after k draws is
 // the state now times kDrawJumps[k].multiplier plus its increment.
 struct DrawJump {

@@ -27,6 +27,18 @@ void physicsStep(World& world, Random& random, const InteractionTriggerRunner& r
 inline uint32_t advanceDeath(uint32_t r) { return (r * 3723u + 6u) & 0x7FFFu; }
 inline uint32_t advanceMovement(uint32_t r) { return (r * 7u) & 0x7FFFu; }
 
+// a when `condition` holds, else b, without a branch: the step uses it where
+// the condition is a coin toss, and left to itself the compiler branches.
+inline uint32_t pick(bool condition, uint32_t a, uint32_t b) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    asm("test %1, %1\n\tcmovnz %2, %0" : "+r"(b) : "r"(condition), "r"(a) : "cc");
+    return b;
+#else
+    const uint32_t mask = 0u - static_cast<uint32_t>(condition);
+    return (a & mask) | (b & ~mask);
+#endif
+}
+
 // WIND as the two thresholds below which a slide toward higher or lower
 // columns may happen.
 struct WindThresholds {
