@@ -278,7 +278,6 @@ struct Movement {
     uint16_t* colours;
     const ElementPhysics* physics;
     const uint16_t* sinkLimits;  // see PhysicsCaches
-    int sinkTableIds;
     const int32_t* magnitudes;  // fall magnitudes by element
     int32_t* marks;
     int row;
@@ -311,9 +310,10 @@ struct Movement {
         // A particle may sink into what is below when that is lighter (its own
         // kind never is). Whether it does goes either way at random in a mixed
         // world, so the draw and the test are made without a branch.
-        const uint32_t limit = (element < sinkTableIds) & (below < sinkTableIds)
-                                   ? sinkLimits[element * kSinkTableSide + below]
-                                   : sinkLimit(particle, physics[below]);
+        // The grid only holds ids the caches know, so an id below the table's
+        // side is one it was computed for.
+        const uint32_t limit = (element | below) < kSinkTableSide ? sinkLimits[element * kSinkTableSide + below]
+                                                                  : sinkLimit(particle, physics[below]);
         const bool heavier = (limit != 0) & (marks[x] != row);
         const uint32_t drawn = advanceMovement(r);
         const bool sinks = heavier & (drawn + 1 < limit);
@@ -497,7 +497,6 @@ private:
         movement_.colours = colours_;
         movement_.physics = physics_;
         movement_.sinkLimits = caches.sinkLimits.data();
-        movement_.sinkTableIds = caches.sinkTableIds;
         movement_.magnitudes = caches.fallMagnitude.data();
         movement_.marks = marks_;
         movement_.width = width_;
