@@ -30,7 +30,8 @@ void makeWorld(Runtime& runtime, int share) {
         for (int x = 1; x <= kSize; ++x) {
             random = random * 1103515245u + 12345u;
             const bool filled = static_cast<int>((random >> 16) % 100) < share;
-            runtime.world.setCell(x, y, filled ? static_cast<uint16_t>(2 + (random >> 8) % kElements) : kClear);
+            runtime.world.setCell(x, y,
+                                  filled ? static_cast<uint16_t>(2 + (random >> 8) % kElements) : kClear);
         }
     }
 }
@@ -38,7 +39,8 @@ void makeWorld(Runtime& runtime, int share) {
 class BenchFile {
 public:
     explicit BenchFile(const std::string& ending)
-        : path_(std::filesystem::temp_directory_path() / ("ef2-bench-" + std::to_string(getpid()) + ending)) {}
+        : path_(std::filesystem::temp_directory_path() / ("ef2-bench-" + std::to_string(getpid()) + ending)) {
+    }
     ~BenchFile() { std::filesystem::remove(path_); }
     std::string path() const { return path_.string(); }
 
@@ -49,7 +51,8 @@ private:
 bool sameCells(const World& a, const std::vector<uint16_t>& cells) {
     for (int y = 0; y < a.gridHeight(); ++y) {
         for (int x = 0; x < a.gridWidth(); ++x) {
-            if (a.cells()[y * a.stride() + x] != cells[static_cast<std::size_t>(y) * a.gridWidth() + x]) return false;
+            if (a.cells()[y * a.stride() + x] != cells[static_cast<std::size_t>(y) * a.gridWidth() + x])
+                return false;
         }
     }
     return true;

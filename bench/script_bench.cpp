@@ -42,7 +42,8 @@ void BM_ParseTenThousandLines(benchmark::State& state) {
         scene.reset();
         state.ResumeTiming();
     }
-    state.counters["lines_per_second"] = benchmark::Counter(10000, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["lines_per_second"] =
+        benchmark::Counter(10000, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_EvaluateTwentyOperatorExpression(benchmark::State& state) {
@@ -50,9 +51,9 @@ void BM_EvaluateTwentyOperatorExpression(benchmark::State& state) {
     Runtime& runtime = scene.runtime;
     runtime.variables.obtain("A", 3, true);
     runtime.variables.obtain("B", 7, true);
-    Expression expression(runtime,
-                          "A + B * 2 - 1 / 3 + A % 5 + B & 255 | 16 + A MAX 4 MIN 900 - B + 11 * A + 2 - B + 9 ^ 1",
-                          kDefaultPercentBase);
+    Expression expression(
+        runtime, "A + B * 2 - 1 / 3 + A % 5 + B & 255 | 16 + A MAX 4 MIN 900 - B + 11 * A + 2 - B + 9 ^ 1",
+        kDefaultPercentBase);
     if (!expression.isValid()) state.SkipWithError("the expression does not parse");
     int64_t sum = 0;
     for (auto _ : state) {
@@ -72,8 +73,9 @@ void BM_ParseLongFormula(benchmark::State& state) {
         Expression expression(scene.runtime, formula);
         benchmark::DoNotOptimize(expression.isValid());
     }
-    state.counters["ns_per_operator"] = benchmark::Counter(
-        static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_operator"] =
+        benchmark::Counter(static_cast<double>(state.range(0)),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_RunTenStatementTrigger(benchmark::State& state) {
@@ -84,12 +86,14 @@ void BM_RunTenStatementTrigger(benchmark::State& state) {
         "IF (F == 0) <SET G 1>\nSET H (A - B)\nINC I\nSET J (I + H)\n}\n",
         0, "bench.ef2");
     Trigger* trigger = runtime.interpreter.triggers().find("T");
-    if (!trigger || trigger->actions.size() != 10) state.SkipWithError("the trigger does not hold 10 statements");
+    if (!trigger || trigger->actions.size() != 10)
+        state.SkipWithError("the trigger does not hold 10 statements");
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i) runtime.interpreter.runTrigger(trigger);
     }
     if (runtime.variables.find("I")->value == 0) state.SkipWithError("the trigger did not run");
-    state.counters["runs_per_second"] = benchmark::Counter(1000, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["runs_per_second"] =
+        benchmark::Counter(1000, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 BENCHMARK(BM_ParseTenThousandLines)->Unit(benchmark::kMillisecond);

@@ -310,9 +310,9 @@ int runTable(const Options& options) {
           << " after), release build (`-O2`), one core: "
           << "CPU time of the measuring thread, median of " << options.rounds << " rounds of at least "
           << format("%.2f", options.seconds) << " s per scene"
-          << (cores.summary().empty() ? std::string()
-                                      : ", each round on the core that ran a short probe fastest (" +
-                                            cores.summary() + ")")
+          << (cores.summary().empty()
+                  ? std::string()
+                  : ", each round on the core that ran a short probe fastest (" + cores.summary() + ")")
           << ".\n\n"
           << table(rows, reference);
     if (!options.quote.empty()) std::ofstream(options.quote) << quote.str();

@@ -86,9 +86,10 @@ void BM_RebuildPanelsSixtyButtons(benchmark::State& state) {
     std::string script;
     const std::string hex(256, 'A');
     for (int i = 0; i < 30; ++i) {
-        script += "MENU TOP ADD TEXT B" + std::to_string(i) + " TEXT \"Tool " + std::to_string(i) + "\" <SET T " +
+        script += "MENU TOP ADD TEXT B" + std::to_string(i) + " TEXT \"Tool " + std::to_string(i) +
+                  "\" <SET T " + std::to_string(i) + ">\n";
+        script += "MENU LEFT ADD TEXT E" + std::to_string(i) + " HEX " + hex + " <SET E " +
                   std::to_string(i) + ">\n";
-        script += "MENU LEFT ADD TEXT E" + std::to_string(i) + " HEX " + hex + " <SET E " + std::to_string(i) + ">\n";
     }
     scene.runtime.parser.parseText(script, 0, std::nullopt);
     composeFrame(scene.ui, scene.screen.get());

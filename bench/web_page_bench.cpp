@@ -17,7 +17,8 @@ std::string pageOfCells(int cells) {
     std::string page = "<html><body><table>\n";
     for (int i = 0; i < cells; ++i) {
         page += "<tr><td class=\"num\">" + std::to_string(i + 1) + "</td><td class=\"code\">SET A" +
-                std::to_string(i) + " &#40;B &amp;lt; " + std::to_string(i) + "&#41; &quot;x&quot;</td></tr>\n";
+                std::to_string(i) + " &#40;B &amp;lt; " + std::to_string(i) +
+                "&#41; &quot;x&quot;</td></tr>\n";
     }
     return page + "</table></body></html>\n";
 }
@@ -28,7 +29,8 @@ void BM_WebPageTableCells(benchmark::State& state) {
         state.PauseTiming();
         auto runtime = std::make_unique<Runtime>();
         state.ResumeTiming();
-        forEachCodeBlock(page, [&](std::string_view content) { parseLinesOf(*runtime, content, 0, "page.html"); });
+        forEachCodeBlock(page,
+                         [&](std::string_view content) { parseLinesOf(*runtime, content, 0, "page.html"); });
         benchmark::DoNotOptimize(runtime->variables.find("A0"));
         state.PauseTiming();
         runtime.reset();

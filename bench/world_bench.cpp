@@ -33,11 +33,12 @@ void BM_Fill400By400(benchmark::State& state) {
     uint16_t sand = test::defineElement(runtime, "Sand", 100);
     uint16_t water = test::defineElement(runtime, "Water", 50);
     uint16_t wall = test::defineElement(runtime, "Wall", 0);
-    draw(runtime.world, runtime.random, runtime.stamps, wall, static_cast<int>(Shape::Rect), {9, 9, 401, 401, 0, 0});
+    draw(runtime.world, runtime.random, runtime.stamps, wall, static_cast<int>(Shape::Rect),
+         {9, 9, 401, 401, 0, 0});
     bool flip = false;
     for (auto _ : state) {
-        draw(runtime.world, runtime.random, runtime.stamps, flip ? sand : water, static_cast<int>(Shape::Fill),
-             {200, 200, 0, 0, 0, 0});
+        draw(runtime.world, runtime.random, runtime.stamps, flip ? sand : water,
+             static_cast<int>(Shape::Fill), {200, 200, 0, 0, 0, 0});
         flip = !flip;
     }
 }

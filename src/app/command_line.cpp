@@ -67,8 +67,8 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv) {
             if (!needValue(value)) return result;
             int64_t scale = 0;
             if (!readCount(value, scale) || scale < 1 || scale > kMaxScale) {
-                result.error = "--scale needs a whole number from 1 to " + std::to_string(kMaxScale) + ", not \"" +
-                               value + "\"";
+                result.error = "--scale needs a whole number from 1 to " + std::to_string(kMaxScale) +
+                               ", not \"" + value + "\"";
                 return result;
             }
             line.scale = static_cast<int>(scale);

@@ -12,15 +12,15 @@ struct CommandLine {
     bool headless = false;
     std::optional<int64_t> steps;  // run exactly this many steps, then exit
     bool bench = false;
-    std::string workdir;           // empty: the program's folder
-    std::string savePath;          // with --steps: the world is saved here at the exit
-    std::string screenshotPath;    // with --steps: one frame is written here as a PNG at the exit
-    bool assumeYes = false;        // questions are answered yes without asking
-    int scale = 1;                 // window pixels per screen pixel
-    int port = 7777;               // remote control: listening, add-on hand-over, telnet
+    std::string workdir;         // empty: the program's folder
+    std::string savePath;        // with --steps: the world is saved here at the exit
+    std::string screenshotPath;  // with --steps: one frame is written here as a PNG at the exit
+    bool assumeYes = false;      // questions are answered yes without asking
+    int scale = 1;               // window pixels per screen pixel
+    int port = 7777;             // remote control: listening, add-on hand-over, telnet
     std::string listenAddress = "127.0.0.1";
-    bool network = true;           // false: do not listen
-    bool registerLinks = false;    // register the link schemes, then exit
+    bool network = true;                 // false: do not listen
+    bool registerLinks = false;          // register the link schemes, then exit
     std::vector<std::string> arguments;  // files and links, in order
     bool showVersion = false;
     bool showHelp = false;

@@ -20,7 +20,7 @@ class Runtime;
 // replaces the world with the picture; anything else is script text of
 // origin `messageId`.
 void loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messageId,
-                   Confinement confinement = Confinement::WorkingFolder);
+                    Confinement confinement = Confinement::WorkingFolder);
 
 // A world file by its form (io/world_files.h): a picture replaces the world
 // (false, with the world unchanged, when it cannot be read), a script world

@@ -65,7 +65,9 @@ int Program::run() {
     return status;
 }
 
-static bool isAddonLink(const std::string& argument) { return argument.starts_with(kAddonScheme); }
+static bool isAddonLink(const std::string& argument) {
+    return argument.starts_with(kAddonScheme);
+}
 
 // Listening comes before the window: an instance started with an add-on link
 // while another one holds the port only hands the link over and ends, without
@@ -89,7 +91,8 @@ void Program::startNetwork() {
 bool Program::startUp() {
     startNetwork();
     bool headless = commandLine_.headless;
-    runtime_.desktop = DesktopSettings{headless, commandLine_.assumeYes, [this] { runtime_.releaseStuckInput(); }};
+    runtime_.desktop =
+        DesktopSettings{headless, commandLine_.assumeYes, [this] { runtime_.releaseStuckInput(); }};
     if (SDL_Init(headless ? SDL_INIT_TIMER : SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
         std::fprintf(stderr, "emberfall2: cannot start SDL: %s\n", SDL_GetError());
         return false;
@@ -123,7 +126,8 @@ bool Program::startUp() {
     };
     // The font sits next to the program; a working directory of its own may lack it.
     std::string font = fileReadable(kFontFile) ? std::string(kFontFile) : programFolder() + "/" + kFontFile;
-    if (!runtime_.fonts.open(font)) std::fprintf(stderr, "emberfall2: cannot open \"%s\"; text will not show\n", font.c_str());
+    if (!runtime_.fonts.open(font))
+        std::fprintf(stderr, "emberfall2: cannot open \"%s\"; text will not show\n", font.c_str());
     runtime_.console.setFont(runtime_.fonts.console());
     runtime_.view.screen = display_->screen();
 
@@ -187,9 +191,12 @@ void Program::rememberRestartOptions() {
 
 void Program::bindPhaseTriggers() {
     TriggerRegistry& triggers = runtime_.interpreter.triggers();
-    phases_ = PhaseTriggers{triggers.obtain("PREPHYSICS"),      triggers.obtain("POSTPHYSICS"),
-                            triggers.obtain("PRETIMER"),        triggers.obtain("POSTTIMER"),
-                            triggers.obtain("PREUPDATESCREEN"), triggers.obtain("POSTUPDATESCREEN"),
+    phases_ = PhaseTriggers{triggers.obtain("PREPHYSICS"),
+                            triggers.obtain("POSTPHYSICS"),
+                            triggers.obtain("PRETIMER"),
+                            triggers.obtain("POSTTIMER"),
+                            triggers.obtain("PREUPDATESCREEN"),
+                            triggers.obtain("POSTUPDATESCREEN"),
                             nullptr};
 }
 
@@ -243,10 +250,10 @@ void Program::createBuiltInVariables() {
     variables.obtain("KEYREPEATDELAY", 50, true);
     variables.obtain("KEYREPEATRATE", 3, true);
     physics_ = variables.obtain("PHYSICS", 1, true);
-    clock_ = ClockVariables{variables.obtain("YEAR", 0, true),    variables.obtain("MONTH", 0, true),
-                            variables.obtain("DAY", 0, true),     variables.obtain("WEEKDAY", 0, true),
-                            variables.obtain("HOUR", 0, true),    variables.obtain("MINUTE", 0, true),
-                            variables.obtain("SECOND", 0, true),  variables.obtain("UNIXTIME", 0, true)};
+    clock_ = ClockVariables{variables.obtain("YEAR", 0, true),   variables.obtain("MONTH", 0, true),
+                            variables.obtain("DAY", 0, true),    variables.obtain("WEEKDAY", 0, true),
+                            variables.obtain("HOUR", 0, true),   variables.obtain("MINUTE", 0, true),
+                            variables.obtain("SECOND", 0, true), variables.obtain("UNIXTIME", 0, true)};
     variables.obtain("RCLICK", 0, true);
     variables.obtain("MCLICK", 0, true);
     // The window's size in pixels; a script that sets them asks for another size.
@@ -316,7 +323,8 @@ void Program::waitForWork() {
     int64_t wait = kMaxIdleWaitMs;
     const int32_t speed = speed_->value;
     if (speed == 0) wait = std::min<int64_t>(wait, int64_t{lastScreenUpdate_} + updateView_->value + 1 - now);
-    if (speed > 0 && budget_ < 0.0f) wait = std::min<int64_t>(wait, static_cast<int64_t>(-budget_ * 1000.0f / speed));
+    if (speed > 0 && budget_ < 0.0f)
+        wait = std::min<int64_t>(wait, static_cast<int64_t>(-budget_ * 1000.0f / speed));
     wait = std::min<int64_t>(wait, (int64_t{secondStamp_} + 1) * 1000 - now);
     if (wait < 1) return;
     if (SDL_WasInit(SDL_INIT_VIDEO)) {
@@ -402,9 +410,11 @@ void Program::updateScreen() {
 // (unless the window lost its picture).
 void Program::presentIfChanged() {
     const SDL_Surface* screen = display_->screen();
-    const std::size_t pixels = static_cast<std::size_t>(screen->pitch / 2) * static_cast<std::size_t>(screen->h);
+    const std::size_t pixels =
+        static_cast<std::size_t>(screen->pitch / 2) * static_cast<std::size_t>(screen->h);
     const auto* first = static_cast<const uint16_t*>(screen->pixels);
-    if (!mustPresent_ && shownFrame_.size() == pixels && std::equal(first, first + pixels, shownFrame_.begin())) {
+    if (!mustPresent_ && shownFrame_.size() == pixels &&
+        std::equal(first, first + pixels, shownFrame_.begin())) {
         return;
     }
     shownFrame_.assign(first, first + pixels);
@@ -429,7 +439,9 @@ void Program::screenChanged() {
     runtime_.menus.requestRedraw(Redraw::Panels);
 }
 
-void Program::composeFrame() { ef2::composeFrame(runtime_.ui(), display_->screen()); }
+void Program::composeFrame() {
+    ef2::composeFrame(runtime_.ui(), display_->screen());
+}
 
 void Program::refreshClockVariables() {
     std::time_t now = std::time(nullptr);
@@ -548,7 +560,8 @@ void Program::handleEvent(const SDL_Event& event) {
                 }
             }
             handleMouse(ui, screen, x, y, effectiveButtons(ui, mask), 1);
-            interpreter.runTrigger(interpreter.triggers().obtain(event.wheel.y > 0 ? "MOUSEWHEELUP" : "MOUSEWHEELDOWN"));
+            interpreter.runTrigger(
+                interpreter.triggers().obtain(event.wheel.y > 0 ? "MOUSEWHEELUP" : "MOUSEWHEELDOWN"));
             break;
         }
         case SDL_QUIT: interpreter.runTrigger(interpreter.triggers().obtain("QUIT")); break;
@@ -560,7 +573,8 @@ void Program::handleEvent(const SDL_Event& event) {
         }
         case SDL_WINDOWEVENT:
             // The window's size in points; the screen has a scale'th of it.
-            if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_RESTORED) {
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                event.window.event == SDL_WINDOWEVENT_RESTORED) {
                 mustPresent_ = true;
             }
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
@@ -579,7 +593,8 @@ void Program::resizeWindow(int width, int height) {
 }
 
 void loadDroppedFile(Runtime& runtime, std::string file) {
-    if (handleLink(runtime.links(), file, LinkRules::Lenient)) loadScriptFile(runtime, file, 0, Confinement::None);
+    if (handleLink(runtime.links(), file, LinkRules::Lenient))
+        loadScriptFile(runtime, file, 0, Confinement::None);
 }
 
 uint64_t worldChecksum(const World& world) {

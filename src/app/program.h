@@ -76,7 +76,8 @@ private:
     } clock_{};
 
     struct PhaseTriggers {
-        Trigger *prePhysics, *postPhysics, *preTimer, *postTimer, *preUpdateScreen, *postUpdateScreen, *second;
+        Trigger *prePhysics, *postPhysics, *preTimer, *postTimer, *preUpdateScreen, *postUpdateScreen,
+            *second;
     } phases_{};
 
     float budget_ = 0.0f;
@@ -92,7 +93,7 @@ private:
     std::array<bool, 323> pressedThisPoll_{};
     std::set<std::string> addonLinks_;
     std::vector<uint16_t> shownFrame_;  // the pixels last handed to the window
-    bool mustPresent_ = true;  // add-on links of the command line, rewritten
+    bool mustPresent_ = true;           // add-on links of the command line, rewritten
 };
 
 // A file dropped on the window: a script, a world picture, or a zip package

@@ -13,7 +13,9 @@ Runtime::Runtime()
       world(variables, elements, rebuildRequest),
       network(*this) {
     interactionRunner_ = [this](Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,
-                                int y2) { runInteractionTrigger(trigger, acting, neighbour, x1, y1, x2, y2); };
+                                int y2) {
+        runInteractionTrigger(trigger, acting, neighbour, x1, y1, x2, y2);
+    };
 }
 
 Runtime::~Runtime() = default;
@@ -28,7 +30,8 @@ void Runtime::printLine(std::string_view text, int32_t messageId) {
 
 bool Runtime::peerMayReach(int32_t origin, int32_t target) {
     if (origin == 0 || target == 0 || target == origin) return true;
-    printLine("Refused: connection " + std::to_string(origin) + " may not reach connection " + std::to_string(target),
+    printLine("Refused: connection " + std::to_string(origin) + " may not reach connection " +
+                  std::to_string(target),
               0);
     return false;
 }
@@ -48,9 +51,13 @@ void Runtime::runReceivedLine(std::string_view line, int lineNumber, int32_t con
     parser.parseLine(line, lineNumber, connectionId, "Network");
 }
 
-void Runtime::reportLocally(std::string_view line) { printLine(line, 0); }
+void Runtime::reportLocally(std::string_view line) {
+    printLine(line, 0);
+}
 
-void Runtime::reportLink(std::string_view line) { printLine(line, 0); }
+void Runtime::reportLink(std::string_view line) {
+    printLine(line, 0);
+}
 
 bool Runtime::askAboutLink(const std::string& text, const std::string& caption, int32_t origin) {
     const bool fromPeer = actsForPeer(origin);
@@ -67,7 +74,9 @@ void Runtime::releaseStuckInput() {
     releaseStuckDesktopInput();
 }
 
-void Runtime::connectionClosed(int32_t connectionId) { parser.forgetOrigin(connectionId); }
+void Runtime::connectionClosed(int32_t connectionId) {
+    parser.forgetOrigin(connectionId);
+}
 
 // ALLOWALLIPS exists from the start (the main program creates it first of all).
 bool Runtime::allowAllAddresses() {
@@ -80,17 +89,20 @@ const std::string* Runtime::stringSlot(int32_t index) const {
     return text.empty() ? nullptr : &text;
 }
 
-void Runtime::physicsStep() { ef2::physicsStep(world, random, interactionRunner_); }
+void Runtime::physicsStep() {
+    ef2::physicsStep(world, random, interactionRunner_);
+}
 
 // INTERACTION1 and INTERACTION2 hold the two elements, X1 Y1 and X2 Y2 the two
 // cells in framed coordinates.
-void Runtime::runInteractionTrigger(Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2,
-                                    int y2) {
+void Runtime::runInteractionTrigger(Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1,
+                                    int x2, int y2) {
     InteractionVariables& v = interactionVariables_;
     if (!v.acting) {
-        v = InteractionVariables{variables.obtain("INTERACTION1", 0, false), variables.obtain("INTERACTION2", 0, false),
-                                 variables.obtain("X1", 0, false), variables.obtain("Y1", 0, false),
-                                 variables.obtain("X2", 0, false), variables.obtain("Y2", 0, false)};
+        v = InteractionVariables{
+            variables.obtain("INTERACTION1", 0, false), variables.obtain("INTERACTION2", 0, false),
+            variables.obtain("X1", 0, false),           variables.obtain("Y1", 0, false),
+            variables.obtain("X2", 0, false),           variables.obtain("Y2", 0, false)};
     }
     v.acting->value = acting;
     v.neighbour->value = neighbour;
@@ -101,7 +113,9 @@ void Runtime::runInteractionTrigger(Trigger* trigger, uint16_t acting, uint16_t 
     interpreter.runTrigger(trigger);
 }
 
-std::string Runtime::messageText() { return message.text(); }
+std::string Runtime::messageText() {
+    return message.text();
+}
 
 std::optional<int32_t> Runtime::evaluateNumber(std::string_view text) {
     LookupResult result = lookupValue(*this, text);
@@ -109,7 +123,9 @@ std::optional<int32_t> Runtime::evaluateNumber(std::string_view text) {
     return result.value;
 }
 
-void Runtime::report(std::string_view line) { printLine(line, 0); }
+void Runtime::report(std::string_view line) {
+    printLine(line, 0);
+}
 
 bool Runtime::inGroup(int32_t elementId, int32_t group) {
     const ElementGroup* members = elements.group(group);
@@ -120,7 +136,9 @@ bool Runtime::inGroup(int32_t elementId, int32_t group) {
     return false;
 }
 
-bool Runtime::isWorldName(std::string_view name) { return isElementVariableName(name); }
+bool Runtime::isWorldName(std::string_view name) {
+    return isElementVariableName(name);
+}
 
 std::optional<LookupResult> Runtime::readWorldName(std::string_view name) {
     return readElementVariable(*this, elements, name);

@@ -33,8 +33,8 @@
 #include "world/element_table.h"
 #include "world/physics.h"
 #include "world/random.h"
-#include "world/stamp_table.h"
 #include "world/rebuild_request.h"
+#include "world/stamp_table.h"
 #include "world/world.h"
 
 namespace ef2 {
@@ -133,8 +133,8 @@ private:
     bool writeWorldName(std::string_view name, int32_t value, bool overwrite) override;
 
     // Last, after every part it names.
-    UiContext ui_{*this, elements, world, stamps, strings, network, console, fonts, keyNames,
-                  status, view, menus, input};
+    UiContext ui_{*this, elements, world,  stamps, strings, network, console,
+                  fonts, keyNames, status, view,   menus,   input};
 };
 
 }  // namespace ef2

@@ -23,6 +23,8 @@ inline std::string windowCaption() {
     return std::string(kProgramName) + " " + kReleaseName + " - a falling-sand toy driven by scripts";
 }
 
-inline std::string welcomeLine() { return std::string("Welcome to ") + kProgramName; }
+inline std::string welcomeLine() {
+    return std::string("Welcome to ") + kProgramName;
+}
 
 }  // namespace ef2

@@ -30,7 +30,8 @@ std::optional<PictureSize> declaredSize(std::FILE* file) {
     const std::size_t got = std::fread(header, 1, sizeof header, file);
     if (got < 22 || header[0] != 'B' || header[1] != 'M') return std::nullopt;
     const uint32_t infoSize = littleEndian(header + 14, 4);
-    if (infoSize == kCoreHeaderSize) return PictureSize{littleEndian(header + 18, 2), littleEndian(header + 20, 2)};
+    if (infoSize == kCoreHeaderSize)
+        return PictureSize{littleEndian(header + 18, 2), littleEndian(header + 20, 2)};
     if (infoSize < 16 || got < kHeaderBytes) return std::nullopt;
     const auto width = static_cast<int32_t>(littleEndian(header + 18, 4));
     const auto height = static_cast<int32_t>(littleEndian(header + 22, 4));
@@ -47,7 +48,8 @@ std::optional<PictureSize> bmpDeclaredSize(const std::string& path, Confinement 
 
 bool pictureSizeAllowed(int64_t width, int64_t height) {
     constexpr int64_t kMaxSide = kMaxWorldSide + 2;
-    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxWorldCells;
+    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide &&
+           width * height <= kMaxWorldCells;
 }
 
 SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureSizeCheck& sizeAllowed,
@@ -55,7 +57,8 @@ SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureS
     StreamPtr file = openForReading(path, confinement).intoStream("rb");
     if (!file) return nullptr;
     std::optional<PictureSize> declared = declaredSize(file.get());
-    if (!declared || !sizeAllowed(declared->width, declared->height) || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+    if (!declared || !sizeAllowed(declared->width, declared->height) ||
+        std::fseek(file.get(), 0, SEEK_SET) != 0) {
         return nullptr;
     }
     SDL_RWops* stream = SDL_RWFromFP(file.get(), SDL_TRUE);

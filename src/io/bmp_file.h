@@ -41,6 +41,7 @@ SurfacePtr loadBmp(const std::string& path, uint32_t pixelFormat, const PictureS
                    Confinement confinement = Confinement::WorkingFolder);
 
 // Writes the surface with SDL's BMP writer; false when that fails.
-bool saveBmp(SDL_Surface* surface, const std::string& path, Confinement confinement = Confinement::WorkingFolder);
+bool saveBmp(SDL_Surface* surface, const std::string& path,
+             Confinement confinement = Confinement::WorkingFolder);
 
 }  // namespace ef2

@@ -95,7 +95,8 @@ std::optional<long> socketOwner(const sockaddr_storage& address) {
         char local[64] = {}, remote[64] = {};
         unsigned state = 0;
         long uid = -1;
-        if (std::sscanf(line.c_str(), " %*d: %63s %63s %x %*s %*s %*s %ld", local, remote, &state, &uid) != 4) continue;
+        if (std::sscanf(line.c_str(), " %*d: %63s %63s %x %*s %*s %*s %ld", local, remote, &state, &uid) != 4)
+            continue;
         if (key == local) return uid;
     }
     return std::nullopt;
@@ -129,7 +130,8 @@ addrinfo* resolveBefore(const std::string& host, const std::string& service, int
         timespec wait{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000L};
         gai_suspend(list, 1, &wait);
     }
-    if (gai_error(&request->block) == EAI_INPROGRESS && gai_cancel(&request->block) != EAI_CANCELED) return nullptr;
+    if (gai_error(&request->block) == EAI_INPROGRESS && gai_cancel(&request->block) != EAI_CANCELED)
+        return nullptr;
     addrinfo* found = gai_error(&request->block) == 0 ? request->block.ar_result : nullptr;
     delete request;
     return found;
@@ -143,7 +145,8 @@ bool looksLikeHttpRequest(std::string_view line) {
     while (at < line.size() && line[at] >= 'A' && line[at] <= 'Z') ++at;
     if (at == 0 || at >= line.size() || line[at] != ' ') return false;
     std::size_t target = ++at;
-    while (at < line.size() && line[at] != ' ' && line[at] != '\t' && line[at] != '\r' && line[at] != '\n') ++at;
+    while (at < line.size() && line[at] != ' ' && line[at] != '\t' && line[at] != '\r' && line[at] != '\n')
+        ++at;
     if (at == target || at >= line.size() || line[at] != ' ') return false;
     std::string_view rest = line.substr(at + 1);
     return rest.size() >= 6 && rest.starts_with("HTTP/") && rest[5] >= '0' && rest[5] <= '9';
@@ -168,8 +171,8 @@ bool Network::listen(const NetworkOptions& options) {
     int socket = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, 0);
     int yes = 1;
     bool opened = socket >= 0 && setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 &&
-                  bind(socket, found->ai_addr, found->ai_addrlen) == 0 && ::listen(socket, kListenBacklog) == 0 &&
-                  setNonBlocking(socket);
+                  bind(socket, found->ai_addr, found->ai_addrlen) == 0 &&
+                  ::listen(socket, kListenBacklog) == 0 && setNonBlocking(socket);
     sockaddr_storage bound{};
     std::memcpy(&bound, found->ai_addr, found->ai_addrlen);
     freeaddrinfo(found);
@@ -314,8 +317,8 @@ void Network::runLines(Slot& slot, std::string_view text) {
 
 void Network::writeTo(Slot& slot) {
     while (slot.outboxSent < slot.outbox.size()) {
-        ssize_t sent = ::send(slot.socket, slot.outbox.data() + slot.outboxSent, slot.outbox.size() - slot.outboxSent,
-                              MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t sent = ::send(slot.socket, slot.outbox.data() + slot.outboxSent,
+                              slot.outbox.size() - slot.outboxSent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (sent <= 0) {
@@ -362,7 +365,8 @@ void Network::flush(int timeoutMs) {
         if (count == 0 || left <= 0 || ::poll(fds, count, static_cast<int>(left)) <= 0) return;
         for (nfds_t index = 0; index < count; ++index) {
             if (fds[index].revents) writeTo(*owners[index]);
-            if (fds[index].revents & (POLLERR | POLLHUP)) owners[index]->outbox.clear(), owners[index]->outboxSent = 0;
+            if (fds[index].revents & (POLLERR | POLLHUP))
+                owners[index]->outbox.clear(), owners[index]->outboxSent = 0;
         }
     }
 }
@@ -411,8 +415,9 @@ bool Network::peerAllowed(int socket) {
     // user may drive it.
     std::optional<long> owner = socketOwner(peer);
     if (owner && *owner == static_cast<long>(geteuid())) return true;
-    context_.reportLocally(owner ? "Refused a connection from another user (uid " + std::to_string(*owner) + ")"
-                                 : std::string("Refused a connection whose owner is unknown"));
+    context_.reportLocally(owner
+                               ? "Refused a connection from another user (uid " + std::to_string(*owner) + ")"
+                               : std::string("Refused a connection whose owner is unknown"));
     return false;
 }
 
@@ -429,7 +434,8 @@ int32_t Network::occupy(Slot& slot, int socket, bool incoming) {
 void Network::close(Slot& slot, std::string_view reason) {
     const int32_t id = slot.id;
     if (id == 0) return;
-    if (!reason.empty()) context_.reportLocally("Closed connection " + std::to_string(id) + ": " + std::string(reason));
+    if (!reason.empty())
+        context_.reportLocally("Closed connection " + std::to_string(id) + ": " + std::string(reason));
     closeSocket(slot.socket);
     slot = Slot{};
     context_.connectionClosed(id);
@@ -513,7 +519,8 @@ bool handOverLink(const std::string& link, int port, std::string& error) {
         error = "the program on port " + std::to_string(port) + " did not greet as Emberfall 2";
     } else {
         std::string line = link + "\n";
-        bool sent = ::send(socket, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size());
+        bool sent =
+            ::send(socket, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size());
         if (!sent) error = "the link could not be sent";
         // Give the instance a moment to read it before the connection goes.
         shutdown(socket, SHUT_WR);

@@ -40,7 +40,7 @@ public:
 };
 
 struct NetworkOptions {
-    int port = 7777;                         // 0 picks a free port (tests)
+    int port = 7777;                          // 0 picks a free port (tests)
     std::string listenAddress = "127.0.0.1";  // a numeric IPv4 or IPv6 address
 };
 
@@ -108,11 +108,11 @@ public:
 private:
     struct Slot {
         int socket = -1;
-        int32_t id = 0;            // 0 when free
-        bool incoming = false;     // accepted (rather than opened by CONNECT)
+        int32_t id = 0;         // 0 when free
+        bool incoming = false;  // accepted (rather than opened by CONNECT)
         bool checkedFirstLine = false;
-        std::string pending;       // received bytes of an unfinished line
-        std::string outbox;        // replies not yet taken by the system
+        std::string pending;  // received bytes of an unfinished line
+        std::string outbox;   // replies not yet taken by the system
         std::size_t outboxSent = 0;
         bool free() const { return id == 0; }
     };

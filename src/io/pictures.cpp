@@ -7,7 +7,9 @@ namespace ef2 {
 
 namespace {
 
-bool fileStamp(int64_t slot) { return slot >= kFirstFileStamp && slot <= kLastFileStamp; }
+bool fileStamp(int64_t slot) {
+    return slot >= kFirstFileStamp && slot <= kLastFileStamp;
+}
 
 }  // namespace
 

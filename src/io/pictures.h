@@ -32,6 +32,7 @@ bool saveStamp(const StampTable& stamps, const std::string& name, int64_t slot,
 
 // Replaces a picture layer of the view with the picture of a BMP file,
 // converted to RGB565; the layer becomes empty when the file cannot be read.
-void loadLayer(SurfacePtr& layer, const std::string& name, Confinement confinement = Confinement::WorkingFolder);
+void loadLayer(SurfacePtr& layer, const std::string& name,
+               Confinement confinement = Confinement::WorkingFolder);
 
 }  // namespace ef2

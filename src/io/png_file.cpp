@@ -34,7 +34,9 @@ constexpr png_byte kSkippedChunks[] = {
 constexpr std::size_t kMaxInterlacedImageBytes = std::size_t{64} << 20;
 
 // libpng must not print, and must not return from an error: jump back.
-[[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void quietError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void quietWarning(png_structp, png_const_charp) {}
 
 struct Encoding {
@@ -54,8 +56,9 @@ bool encodeRows(png_structp png, png_infop info, std::FILE* file, const Encoding
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
     const int depth = encoding.samples == PngSamples::Rgb16 ? 16 : 8;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(encoding.width), static_cast<png_uint_32>(encoding.height), depth,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(encoding.width),
+                 static_cast<png_uint_32>(encoding.height), depth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (encoding.effort == PngEffort::Fast) {
         png_set_compression_level(png, kFastCompressionLevel);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
@@ -125,7 +128,8 @@ bool writePng(const std::string& path, int width, int height, PngSamples samples
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     std::vector<uint8_t> row(static_cast<std::size_t>(width) * (samples == PngSamples::Rgb16 ? 6 : 3));
-    bool written = info && encodeRows(png, info, file.get(), Encoding{width, height, samples, effort}, fillRow, row);
+    bool written =
+        info && encodeRows(png, info, file.get(), Encoding{width, height, samples, effort}, fillRow, row);
     png_destroy_write_struct(&png, info ? &info : nullptr);
     written = closeStream(std::move(file)) && written;
     return written;

@@ -40,7 +40,8 @@ bool writePng(const std::string& path, int width, int height, PngSamples samples
 using PngSizeCheck = std::function<bool(uint32_t width, uint32_t height)>;
 // Takes one row exactly as stored, without any transformation: `bytesPerPixel`
 // is the pixel's whole bytes (0 for pictures of fewer than 8 bits a pixel).
-using PngRowTaker = std::function<void(uint32_t y, const uint8_t* row, std::size_t rowBytes, std::size_t bytesPerPixel)>;
+using PngRowTaker =
+    std::function<void(uint32_t y, const uint8_t* row, std::size_t rowBytes, std::size_t bytesPerPixel)>;
 
 // Reads a PNG file to its end. Rows reach `takeRow` in order, top to bottom,
 // once each; an interlaced picture is assembled first. False when the file
@@ -53,6 +54,7 @@ bool readPngRows(const std::string& path, const PngSizeCheck& checkSize, const P
                  Confinement confinement = Confinement::WorkingFolder);
 
 // Writes a 16-bit RGB565 surface (the screen) as an 8-bit RGB PNG.
-bool savePng(SDL_Surface* surface, const std::string& path, Confinement confinement = Confinement::WorkingFolder);
+bool savePng(SDL_Surface* surface, const std::string& path,
+             Confinement confinement = Confinement::WorkingFolder);
 
 }  // namespace ef2

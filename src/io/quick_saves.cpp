@@ -19,7 +19,8 @@ void QuickSaveSlots::save(const World& world, int64_t slot) {
         snapshot->cells.resize(static_cast<std::size_t>(snapshot->gridWidth) * snapshot->gridHeight);
         for (int y = 0; y < snapshot->gridHeight; ++y) {
             const uint16_t* row = world.cells() + static_cast<std::size_t>(y) * world.stride();
-            std::copy(row, row + snapshot->gridWidth, snapshot->cells.data() + static_cast<std::size_t>(y) * snapshot->gridWidth);
+            std::copy(row, row + snapshot->gridWidth,
+                      snapshot->cells.data() + static_cast<std::size_t>(y) * snapshot->gridWidth);
         }
         slots_[slot] = std::move(snapshot);
     } catch (const std::bad_alloc&) {
@@ -34,7 +35,8 @@ bool QuickSaveSlots::load(World& world, int64_t slot) {
     }
     for (int y = 0; y < snapshot.gridHeight; ++y) {
         const uint16_t* source = snapshot.cells.data() + static_cast<std::size_t>(y) * snapshot.gridWidth;
-        std::copy(source, source + snapshot.gridWidth, world.cells() + static_cast<std::size_t>(y) * world.stride());
+        std::copy(source, source + snapshot.gridWidth,
+                  world.cells() + static_cast<std::size_t>(y) * world.stride());
     }
     finishLoad(world);
     return true;

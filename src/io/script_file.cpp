@@ -23,7 +23,8 @@ bool readScriptText(const std::string& name, std::string& contents, Confinement 
 // XML goes through the converter beside the program, when there is one:
 // `node xml2ef2.js` reads xml2ef2.xml and writes xml2ef2.ef2.
 void loadXml(ScriptContext& context, const std::string& text, int32_t messageId) {
-    if (StreamPtr out = openForWriting("xml2ef2.xml", WriteMode::Replace, Confinement::WorkingFolder).intoStream("wb")) {
+    if (StreamPtr out =
+            openForWriting("xml2ef2.xml", WriteMode::Replace, Confinement::WorkingFolder).intoStream("wb")) {
         std::fwrite(text.data(), 1, text.size(), out.get());
     }
     std::string converter = programFolder() + "/xml2ef2.js";
@@ -36,7 +37,8 @@ void loadXml(ScriptContext& context, const std::string& text, int32_t messageId)
 
 }  // namespace
 
-void parseLinesOf(ScriptContext& context, std::string_view text, int32_t messageId, const std::string& sourceName) {
+void parseLinesOf(ScriptContext& context, std::string_view text, int32_t messageId,
+                  const std::string& sourceName) {
     int lineNumber = 1;
     while (!text.empty()) {
         std::size_t end = text.find('\n');
@@ -87,7 +89,7 @@ std::string replaced(std::string_view text, std::string_view pattern, char repla
 }
 
 constexpr std::pair<std::string_view, char> kEntities[] = {
-    {"&lt;", '<'},  {"&gt;", '>'},   {"&#40;", '('}, {"&#41;", ')'}, {"&amp;", '&'},
+    {"&lt;", '<'},   {"&gt;", '>'},  {"&#40;", '('}, {"&#41;", ')'}, {"&amp;", '&'},
     {"&quot;", '"'}, {"&#58;", ':'}, {"&#46;", '.'}, {"<br>", '\n'}, {"<br />", '\n'},
 };
 

@@ -38,6 +38,7 @@ void decodeHtmlEntities(std::string& text);
 bool decodeHtmlEntitiesShrinking(std::string& text);
 
 // Hands every line of `text` to the parser, numbering from 1.
-void parseLinesOf(ScriptContext& context, std::string_view text, int32_t messageId, const std::string& sourceName);
+void parseLinesOf(ScriptContext& context, std::string_view text, int32_t messageId,
+                  const std::string& sourceName);
 
 }  // namespace ef2

@@ -36,7 +36,9 @@ void takeBlocks(std::string& page, std::string_view open, std::string_view close
 // exactly as it does whole.
 constexpr std::string_view kPatternCharacters = "&lt;g#401amp;quo58<br> /6";
 
-bool cutsCleanly(char c) { return kPatternCharacters.find(c) == std::string_view::npos; }
+bool cutsCleanly(char c) {
+    return kPatternCharacters.find(c) == std::string_view::npos;
+}
 
 // The page as the table-cell pass sees it: the part read so far, decoded by
 // every cell that began in it, and the unread rest, which owes one decoding
@@ -44,7 +46,8 @@ bool cutsCleanly(char c) { return kPatternCharacters.find(c) == std::string_view
 // stops being decoded as soon as decoding no longer changes it.
 class LazyPage {
 public:
-    LazyPage(std::string_view page, std::size_t pieceBytes) : unread_(page), pieceBytes_(std::max<std::size_t>(pieceBytes, 1)) {}
+    LazyPage(std::string_view page, std::size_t pieceBytes)
+        : unread_(page), pieceBytes_(std::max<std::size_t>(pieceBytes, 1)) {}
 
     // The first occurrence of `text` at or after `from`, reading on as far
     // as needed; npos when the page has none.

@@ -86,7 +86,8 @@ bool loadWorldBmp(World& world, const ElementTable& elements, const std::string&
     NearestElement nearest(elements);
     std::vector<uint16_t> ids(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
-        const uint8_t* pixel = static_cast<const uint8_t*>(picture->pixels) + static_cast<std::size_t>(y) * picture->pitch;
+        const uint8_t* pixel =
+            static_cast<const uint8_t*>(picture->pixels) + static_cast<std::size_t>(y) * picture->pitch;
         uint16_t* out = ids.data() + static_cast<std::size_t>(y) * width;
         for (int x = 0; x < width; ++x, pixel += 3) out[x] = nearest.find(pixel[0], pixel[1], pixel[2]);
     }

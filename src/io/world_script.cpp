@@ -42,7 +42,8 @@ bool saveWorldScript(const World& world, const ElementTable& elements, const std
     for (int y = 0; y < height; ++y) {
         const uint16_t* row = world.cells() + static_cast<std::size_t>(y) * world.stride();
         for (int x = 0; x < width; ++x) {
-            if (row[x] >= 2 && row[x] < records) cellsOf[row[x]].push_back(static_cast<uint32_t>(y) * width + x);
+            if (row[x] >= 2 && row[x] < records)
+                cellsOf[row[x]].push_back(static_cast<uint32_t>(y) * width + x);
         }
     }
     std::string out = "RESIZE ";

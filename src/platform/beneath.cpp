@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 namespace ef2 {
 
 FolderHandle::~FolderHandle() {
@@ -35,7 +34,8 @@ FolderHandle openFoldersBelow(const FolderHandle& base, std::string_view relativ
         if (part.empty() || part == ".") continue;
         if (part == "..") return {};
         walked += (walked.empty() ? "" : "/") + part;
-        if (create && mkdirat(current.descriptor(), part.c_str(), 0755) == 0 && created) created->push_back(walked);
+        if (create && mkdirat(current.descriptor(), part.c_str(), 0755) == 0 && created)
+            created->push_back(walked);
         current = FolderHandle(
             openat(current.descriptor(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }

@@ -196,7 +196,9 @@ StreamPtr FileHandle::intoStream(const char* mode) && {
     return stream;  // on failure the destructor closes the descriptor
 }
 
-bool closeStream(StreamPtr stream) { return stream && std::fclose(stream.release()) == 0; }
+bool closeStream(StreamPtr stream) {
+    return stream && std::fclose(stream.release()) == 0;
+}
 
 FileHandle openForReading(std::string_view name, Confinement confinement, FileError* error) {
     return openWith(name, O_RDONLY, confinement, error);
@@ -238,7 +240,8 @@ FileError readAll(const FileHandle& file, std::string& contents, std::size_t lim
     }
 }
 
-FileError readWholeFile(std::string_view name, std::string& contents, Confinement confinement, std::size_t limit) {
+FileError readWholeFile(std::string_view name, std::string& contents, Confinement confinement,
+                        std::size_t limit) {
     contents.clear();
     FileError error = FileError::None;
     FileHandle file = openForReading(name, confinement, &error);
@@ -258,7 +261,8 @@ bool makeFolder(std::string_view name) {
     return inParentFolder(name, [](int folder, const char* last) {
         if (mkdirat(folder, last, 0777) == 0) return true;
         struct stat status {};
-        return errno == EEXIST && fstatat(folder, last, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+        return errno == EEXIST && fstatat(folder, last, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISDIR(status.st_mode);
     });
 }
 
@@ -276,14 +280,17 @@ bool makeFolders(std::string_view name) {
 
 bool renameFile(std::string_view from, std::string_view to) {
     SplitName source, target;
-    if (!splitName(from, source) || !splitName(to, target) || source.last == "." || target.last == ".") return false;
+    if (!splitName(from, source) || !splitName(to, target) || source.last == "." || target.last == ".")
+        return false;
     FileHandle sourceFolder = openParentFolder(source, nullptr);
     FileHandle targetFolder = openParentFolder(target, nullptr);
     return sourceFolder && targetFolder &&
-           renameat(sourceFolder.descriptor(), source.last.c_str(), targetFolder.descriptor(), target.last.c_str()) ==
-               0;
+           renameat(sourceFolder.descriptor(), source.last.c_str(), targetFolder.descriptor(),
+                    target.last.c_str()) == 0;
 }
 
-void setFolderResolver(FolderResolver resolver) { folderResolver = resolver; }
+void setFolderResolver(FolderResolver resolver) {
+    folderResolver = resolver;
+}
 
 }  // namespace ef2

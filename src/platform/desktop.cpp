@@ -21,7 +21,9 @@ void afterModal(const DesktopSettings& desktop) {
     if (desktop.afterModal) desktop.afterModal();
 }
 
-bool videoAvailable(const DesktopSettings& desktop) { return !desktop.headless && SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+bool videoAvailable(const DesktopSettings& desktop) {
+    return !desktop.headless && SDL_WasInit(SDL_INIT_VIDEO) != 0;
+}
 
 enum class DialogKind { Open, Save };
 
@@ -30,7 +32,8 @@ enum class DialogKind { Open, Save };
 std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters, DialogShown* shown) {
     std::vector<std::string> zenity{"zenity", "--file-selection"};
     if (kind == DialogKind::Save) zenity.push_back("--save");
-    for (const FileFilter& filter : filters) zenity.push_back("--file-filter=" + filter.description + " | " + filter.pattern);
+    for (const FileFilter& filter : filters)
+        zenity.push_back("--file-filter=" + filter.description + " | " + filter.pattern);
     std::string chosen;
     int status = runProgramWithOutput(zenity, chosen);
     if (status == -1) {
@@ -39,8 +42,8 @@ std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters, D
             if (!patterns.empty()) patterns += '\n';
             patterns += filter.pattern + "|" + filter.description;
         }
-        std::vector<std::string> kdialog{"kdialog", kind == DialogKind::Save ? "--getsavefilename" : "--getopenfilename",
-                                         ".", patterns};
+        std::vector<std::string> kdialog{
+            "kdialog", kind == DialogKind::Save ? "--getsavefilename" : "--getopenfilename", ".", patterns};
         status = runProgramWithOutput(kdialog, chosen);
     }
     if (shown) *shown = status != -1;
@@ -51,7 +54,8 @@ std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters, D
 
 }  // namespace
 
-bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption, Asker asker) {
+bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption,
+              Asker asker) {
     const bool mayAssume = asker == Asker::LocalScript && desktop.assumeYes;
     if (desktop.headless) {
         printOnStandardOutput(text);
@@ -63,8 +67,8 @@ bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
     };
-    const SDL_MessageBoxData box{SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(), 2, buttons,
-                                 nullptr};
+    const SDL_MessageBoxData box{
+        SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(), 2, buttons, nullptr};
     int pressed = 0;
     const bool shown = SDL_ShowMessageBox(&box, &pressed) == 0;
     afterModal(desktop);

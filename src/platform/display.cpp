@@ -48,8 +48,9 @@ public:
         scale_ = std::max(scale, 1);
         // Screen pixels stay square blocks when the picture is enlarged.
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-        window_ = SDL_CreateWindow("Emberfall 2", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width * scale_,
-                                   height * scale_, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+        window_ =
+            SDL_CreateWindow("Emberfall 2", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width * scale_,
+                             height * scale_, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
         if (!window_) return fail(error);
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -109,7 +110,8 @@ private:
         int x = 0, y = 0;
         SDL_GetWindowPosition(window_, &x, &y);
         if (x + width <= usable.x + usable.w && y + height <= usable.y + usable.h) return;
-        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                              SDL_WINDOWPOS_CENTERED_DISPLAY(display));
     }
 
     bool fail(std::string& error) {

@@ -47,7 +47,9 @@ std::string linkHandlerEntry(const std::string& programPath) {
            "Type=Application\n"
            "Name=Emberfall 2 link handler\n"
            "Comment=Opens ef2mod:// and ef2addon:// links in Emberfall 2\n"
-           "Exec=" + desktopExecArgument(programPath) + " %u\n"
+           "Exec=" +
+           desktopExecArgument(programPath) +
+           " %u\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
            "MimeType=x-scheme-handler/ef2mod;x-scheme-handler/ef2addon;\n";
@@ -57,7 +59,8 @@ int registerLinkSchemes(const std::string& programPath) {
     namespace fs = std::filesystem;
     for (unsigned char c : programPath) {
         if (c < 0x20 || c == 0x7F) {
-            std::fprintf(stderr, "emberfall2: the program's path holds a control character; not registered\n");
+            std::fprintf(stderr,
+                         "emberfall2: the program's path holds a control character; not registered\n");
             return 1;
         }
     }
@@ -76,7 +79,8 @@ int registerLinkSchemes(const std::string& programPath) {
     for (const char* scheme : kSchemes) {
         int status = runProgram({"xdg-mime", "default", kEntryName, scheme}, true);
         if (status == -1) {
-            std::fprintf(stderr, "emberfall2: xdg-mime was not found; install xdg-utils to register the links\n");
+            std::fprintf(stderr,
+                         "emberfall2: xdg-mime was not found; install xdg-utils to register the links\n");
             return 1;
         }
         if (status != 0) {

@@ -20,10 +20,14 @@ constexpr std::size_t kMaxSegment = 255;
 // Downloads that take longer than this show their progress.
 constexpr double kQuietDownloadSeconds = 0.5;
 
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
 
 // "C:..." on the system the scripts were first written for.
-bool isDrivePath(std::string_view name) { return name.find(':') == 1; }
+bool isDrivePath(std::string_view name) {
+    return name.find(':') == 1;
+}
 
 bool isHostCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
@@ -50,7 +54,8 @@ bool segmentsAllowed(std::string_view path) {
     while (true) {
         std::size_t slash = path.find('/');
         std::string_view segment = path.substr(0, slash);
-        if (segment.empty() || segment == "." || segment == ".." || segment.size() > kMaxSegment) return false;
+        if (segment.empty() || segment == "." || segment == ".." || segment.size() > kMaxSegment)
+            return false;
         for (unsigned char c : segment) {
             if (c < 0x20 || c == 0x7F || c == '\\') return false;
         }
@@ -132,7 +137,7 @@ bool fileNameAllowed(std::string_view name, LinkRules rules) {
 void decodeLinkEscapes(std::string& text) {
     static constexpr std::pair<std::string_view, char> kEscapes[] = {
         {"%20", ' '}, {"%26", '&'}, {"%27", '\''}, {"%28", '('}, {"%29", ')'},
-        {"%2A", '*'}, {"%2B", '+'}, {"%2C", ','}, {"%2D", '-'}, {"%5F", '_'},
+        {"%2A", '*'}, {"%2B", '+'}, {"%2C", ','},  {"%2D", '-'}, {"%5F", '_'},
     };
     // One pass per escape, in this order: an escape formed by an earlier
     // decoding is decoded by a later pass.
@@ -174,8 +179,9 @@ bool handleLink(LinkContext& context, std::string& argument, LinkRules rules, in
     bool asked = false;
     if (argument.starts_with(kModScheme)) {
         argument = std::string(kWebScheme) + argument.substr(kModScheme.size());
-        if (!context.askAboutLink("Would you like to run this mod?\n" + argument + "\nIt could contain viruses.",
-                                  "Download and run mod?", origin)) {
+        if (!context.askAboutLink(
+                "Would you like to run this mod?\n" + argument + "\nIt could contain viruses.",
+                "Download and run mod?", origin)) {
             return false;
         }
         asked = true;
@@ -183,8 +189,9 @@ bool handleLink(LinkContext& context, std::string& argument, LinkRules rules, in
     if (argument.starts_with(kWebScheme)) {
         // A link a network peer sent is never fetched and run unasked.
         if (origin != 0 && !asked &&
-            !context.askAboutLink("Connection " + std::to_string(origin) + " asks to download and run\n" + argument,
-                                  "Download and run mod?", origin)) {
+            !context.askAboutLink(
+                "Connection " + std::to_string(origin) + " asks to download and run\n" + argument,
+                "Download and run mod?", origin)) {
             context.reportLink("Refused link \"" + argument + "\" from connection " + std::to_string(origin));
             return false;
         }

@@ -47,7 +47,8 @@ bool plainFileOrFolder(zip_t* archive, zip_uint64_t index) {
 }
 
 // Checks every entry; fills `entries` or says what is wrong.
-bool listEntries(zip_t* archive, const PackageLimits& limits, std::vector<Entry>& entries, std::string& error) {
+bool listEntries(zip_t* archive, const PackageLimits& limits, std::vector<Entry>& entries,
+                 std::string& error) {
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count < 0 || count > limits.maxEntries) {
         error = "more than " + std::to_string(limits.maxEntries) + " entries";
@@ -81,7 +82,8 @@ bool listEntries(zip_t* archive, const PackageLimits& limits, std::vector<Entry>
             error = "the entry \"" + name + "\" is there twice";
             return false;
         }
-        if (stat.valid & ZIP_STAT_SIZE) declared += static_cast<int64_t>(std::min<zip_uint64_t>(stat.size, INT64_MAX / 4));
+        if (stat.valid & ZIP_STAT_SIZE)
+            declared += static_cast<int64_t>(std::min<zip_uint64_t>(stat.size, INT64_MAX / 4));
         if (declared > limits.maxBytes) {
             error = "more than " + std::to_string(limits.maxBytes >> 20) + " MiB unpacked";
             return false;
@@ -130,12 +132,13 @@ private:
 };
 
 // Streams one entry into the staging folder, counting what arrives.
-bool extractEntry(zip_t* archive, const Entry& entry, Staging& staging, int64_t& total, const PackageLimits& limits,
-                  std::string& error) {
+bool extractEntry(zip_t* archive, const Entry& entry, Staging& staging, int64_t& total,
+                  const PackageLimits& limits, std::string& error) {
     std::string_view folderPart, namePart;
     splitPath(entry.name, folderPart, namePart);
     std::vector<std::string> created;
-    FolderHandle folder = openFoldersBelow(staging.folder(), entry.folder ? entry.name : folderPart, true, &created);
+    FolderHandle folder =
+        openFoldersBelow(staging.folder(), entry.folder ? entry.name : folderPart, true, &created);
     staging.noteFolders(created);
     if (!folder.valid()) {
         error = "cannot unpack \"" + entry.name + "\"";
@@ -144,7 +147,8 @@ bool extractEntry(zip_t* archive, const Entry& entry, Staging& staging, int64_t&
     if (entry.folder) return true;
     std::unique_ptr<zip_file_t, EntryCloser> data(zip_fopen_index(archive, entry.index, 0));
     const std::string name(namePart);
-    int output = openat(folder.descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int output =
+        openat(folder.descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (output < 0 || !data) {
         if (output >= 0) close(output);
         error = "cannot unpack \"" + entry.name + "\"";
@@ -191,7 +195,8 @@ bool placeable(const FolderHandle& target, const Entry& entry) {
     if (entry.folder) return true;
     struct stat status {};
     const std::string name(namePart);
-    return fstatat(current.descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(status.st_mode);
+    return fstatat(current.descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+           S_ISREG(status.st_mode);
 }
 
 bool moveIntoPlace(const FolderHandle& target, Staging& staging, const Entry& entry) {
@@ -208,14 +213,16 @@ bool moveIntoPlace(const FolderHandle& target, Staging& staging, const Entry& en
 FolderHandle folderOf(const std::string& archive) {
     std::string_view folderPart, namePart;
     splitPath(archive, folderPart, namePart);
-    if (!archive.empty() && archive[0] == '/') return openFolder(folderPart.empty() ? "/" : std::string(folderPart));
+    if (!archive.empty() && archive[0] == '/')
+        return openFolder(folderPart.empty() ? "/" : std::string(folderPart));
     return openFoldersBelow(openFolder("."), folderPart, false);
 }
 
 }  // namespace
 
 bool packageEntryNameAllowed(std::string_view name) {
-    if (name.empty() || name.size() > kMaxNameLength || name[0] == '/' || (name.size() >= 2 && name[1] == ':')) {
+    if (name.empty() || name.size() > kMaxNameLength || name[0] == '/' ||
+        (name.size() >= 2 && name[1] == ':')) {
         return false;
     }
     if (name.back() == '/') name.remove_suffix(1);
@@ -225,7 +232,8 @@ bool packageEntryNameAllowed(std::string_view name) {
     while (true) {
         std::size_t slash = name.find('/');
         std::string_view segment = name.substr(0, slash);
-        if (segment.empty() || segment == "." || segment == ".." || segment.size() > kMaxSegmentLength) return false;
+        if (segment.empty() || segment == "." || segment == ".." || segment.size() > kMaxSegmentLength)
+            return false;
         if (slash == std::string_view::npos) return true;
         name.remove_prefix(slash + 1);
     }

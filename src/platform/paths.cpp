@@ -32,9 +32,13 @@ std::string currentDirectory() {
     return buffer.data();
 }
 
-bool changeDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
+bool changeDirectory(const std::string& path) {
+    return chdir(path.c_str()) == 0;
+}
 
-bool fileReadable(const std::string& path) { return regularFileExists(path, Confinement::None); }
+bool fileReadable(const std::string& path) {
+    return regularFileExists(path, Confinement::None);
+}
 
 namespace {
 
@@ -78,7 +82,8 @@ std::string defaultWorkingFolder() {
 }
 
 bool isScreenSaverSwitch(const std::string& argument) {
-    return argument.size() >= 2 && argument[0] == '/' && std::isalpha(static_cast<unsigned char>(argument[1])) &&
+    return argument.size() >= 2 && argument[0] == '/' &&
+           std::isalpha(static_cast<unsigned char>(argument[1])) &&
            (argument.size() == 2 || argument[2] == ':');
 }
 

@@ -34,7 +34,9 @@ int waitFor(pid_t child) {
 
 }  // namespace
 
-void setProgramsAllowed(bool allowed) { programsAllowed = allowed; }
+void setProgramsAllowed(bool allowed) {
+    programsAllowed = allowed;
+}
 
 int runProgram(const std::vector<std::string>& arguments, bool wait) {
     if (arguments.empty() || !programsAllowed) return -1;
@@ -79,7 +81,8 @@ int runProgramWithOutput(const std::vector<std::string>& arguments, std::string&
 
 int runCommandFile(const std::string& commands) {
     if (!programsAllowed) return -1;
-    StreamPtr file = openForWriting(kCommandFileName, WriteMode::Replace, Confinement::WorkingFolder).intoStream("w");
+    StreamPtr file =
+        openForWriting(kCommandFileName, WriteMode::Replace, Confinement::WorkingFolder).intoStream("w");
     if (!file) return -1;
     bool written = std::fwrite(commands.data(), 1, commands.size(), file.get()) == commands.size();
     written = closeStream(std::move(file)) && written;

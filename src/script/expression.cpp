@@ -36,18 +36,22 @@ struct NamedOp {
 };
 
 constexpr NamedOp kOperators[] = {
-    {"+", Expression::Op::Add},          {"-", Expression::Op::Subtract},   {"*", Expression::Op::Multiply},
-    {"/", Expression::Op::Divide},       {"%", Expression::Op::Remainder},  {"&", Expression::Op::BitAnd},
-    {"&&", Expression::Op::LogicalAnd},  {"|", Expression::Op::BitOr},      {"||", Expression::Op::LogicalOr},
-    {"!=", Expression::Op::NotEqual},    {"==", Expression::Op::Equal},     {"<", Expression::Op::Less},
-    {"<=", Expression::Op::LessEqual},   {">", Expression::Op::Greater},    {">=", Expression::Op::GreaterEqual},
-    {"RAND", Expression::Op::Rand},      {"PIXEL", Expression::Op::Pixel},  {"INGROUP", Expression::Op::InGroup},
-    {"MIN", Expression::Op::Min},        {"MAX", Expression::Op::Max},      {"^", Expression::Op::Power},
+    {"+", Expression::Op::Add},           {"-", Expression::Op::Subtract},
+    {"*", Expression::Op::Multiply},      {"/", Expression::Op::Divide},
+    {"%", Expression::Op::Remainder},     {"&", Expression::Op::BitAnd},
+    {"&&", Expression::Op::LogicalAnd},   {"|", Expression::Op::BitOr},
+    {"||", Expression::Op::LogicalOr},    {"!=", Expression::Op::NotEqual},
+    {"==", Expression::Op::Equal},        {"<", Expression::Op::Less},
+    {"<=", Expression::Op::LessEqual},    {">", Expression::Op::Greater},
+    {">=", Expression::Op::GreaterEqual}, {"RAND", Expression::Op::Rand},
+    {"PIXEL", Expression::Op::Pixel},     {"INGROUP", Expression::Op::InGroup},
+    {"MIN", Expression::Op::Min},         {"MAX", Expression::Op::Max},
+    {"^", Expression::Op::Power},
 };
 
 constexpr NamedOp kFunctions[] = {
-    {"SIN", Expression::Op::Sin},       {"COS", Expression::Op::Cos},       {"SQRT", Expression::Op::Sqrt},
-    {"TAN", Expression::Op::Tan},       {"SIN-1", Expression::Op::ArcSin},  {"COS-1", Expression::Op::ArcCos},
+    {"SIN", Expression::Op::Sin},      {"COS", Expression::Op::Cos},      {"SQRT", Expression::Op::Sqrt},
+    {"TAN", Expression::Op::Tan},      {"SIN-1", Expression::Op::ArcSin}, {"COS-1", Expression::Op::ArcCos},
     {"TAN-1", Expression::Op::ArcTan},
 };
 
@@ -65,7 +69,9 @@ std::optional<int32_t> wholeInteger(std::string_view token) {
     return scanned->value;
 }
 
-int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+int32_t wrapAdd(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
 int32_t wrapSubtract(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
@@ -87,7 +93,8 @@ int32_t wrapPower(int32_t base, int32_t exponent) {
 // A floating-point result truncated toward zero; not-a-number and values
 // outside 32 bits become the lowest integer, as the hardware conversion does.
 int32_t truncated(double value) {
-    if (std::isnan(value) || value >= 2147483648.0 || value <= -2147483649.0) return std::numeric_limits<int32_t>::min();
+    if (std::isnan(value) || value >= 2147483648.0 || value <= -2147483649.0)
+        return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
 }
 
@@ -120,7 +127,8 @@ public:
     explicit Parser(ScriptContext& context) : context_(context) {}
 
     // Fills `node` from `text`, which lies in `owner`.
-    void parse(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase, int depth);
+    void parse(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase,
+               int depth);
 
 private:
     std::unique_ptr<Expression> child(const SharedText& owner, std::string_view text, int depth) {
@@ -143,9 +151,12 @@ private:
 
     void parseFunction(Expression& node, const SharedText& owner, Tokenizer& tokens, Op function, int depth);
     void parseTriggerCall(Expression& node, Tokenizer& tokens, std::string_view first);
-    void parseChain(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase, int depth);
-    void parseShort(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase, int depth);
-    void parseLeaf(Expression& node, const SharedText& owner, std::string_view token, int32_t percentBase, int depth);
+    void parseChain(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase,
+                    int depth);
+    void parseShort(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase,
+                    int depth);
+    void parseLeaf(Expression& node, const SharedText& owner, std::string_view token, int32_t percentBase,
+                   int depth);
 
     ScriptContext& context_;
     int tokens_ = 0;
@@ -160,8 +171,8 @@ Expression::~Expression() = default;
 
 // expression -> [ "(" ] body [ ")" ]
 // body       -> function | "*" trigger parameters | chain
-void Expression::Parser::parse(Expression& node, const SharedText& owner, std::string_view text, int32_t percentBase,
-                               int depth) {
+void Expression::Parser::parse(Expression& node, const SharedText& owner, std::string_view text,
+                               int32_t percentBase, int depth) {
     node.owner_ = owner;
     node.source_ = text;
     node.hasSource_ = true;
@@ -189,8 +200,8 @@ void Expression::Parser::parse(Expression& node, const SharedText& owner, std::s
 // function -> FUNCTION argument [ operator rest-of-line ]
 // The function of one token, then optionally an operator and the rest of the
 // line as its right operand; a trailing operator without operand is ignored.
-void Expression::Parser::parseFunction(Expression& node, const SharedText& owner, Tokenizer& tokens, Op function,
-                                       int depth) {
+void Expression::Parser::parseFunction(Expression& node, const SharedText& owner, Tokenizer& tokens,
+                                       Op function, int depth) {
     auto inner = std::unique_ptr<Expression>(new Expression());
     inner->op_ = function;
     std::optional<TokenSpan> argument = tokens.nextSpan(true);
@@ -250,8 +261,11 @@ void Expression::Parser::parseChain(Expression& node, const SharedText& owner, s
         return static_cast<std::size_t>(span.span.data() + span.span.size() - text.data());
     };
     const std::size_t operators = (spans.size() - 1) / 2;
-    const std::size_t leading = spans.size() - 2 * operators;  // one token, or two of which the second is ignored
-    const auto operandOf = [&](std::size_t pair) -> const TokenSpan& { return spans[leading + 2 * pair + 1]; };
+    const std::size_t leading =
+        spans.size() - 2 * operators;  // one token, or two of which the second is ignored
+    const auto operandOf = [&](std::size_t pair) -> const TokenSpan& {
+        return spans[leading + 2 * pair + 1];
+    };
     std::size_t firstPair = 0;
     const std::size_t firstCharacter = text.find_first_not_of(' ');
     if (text[firstCharacter] == '(') {
@@ -289,7 +303,8 @@ void Expression::Parser::parseChain(Expression& node, const SharedText& owner, s
     if (unread) {
         left.reset(new Expression());
     } else {
-        const std::size_t leftEnd = firstPair == 0 ? endOf(spans[leading - 1]) : endOf(operandOf(firstPair - 1));
+        const std::size_t leftEnd =
+            firstPair == 0 ? endOf(spans[leading - 1]) : endOf(operandOf(firstPair - 1));
         left = child(owner, prefixOf(firstPair + 1 == operators, leftEnd), depth + 1);
     }
     bool valid = left->isValid();
@@ -450,7 +465,8 @@ int32_t Expression::evaluateChain(ScriptContext& context) const {
     for (; isChainOperator(node->op_) && node->chainLength_ > kRecursiveChain; node = node->left_.get()) {
         ChainLevel level{node, false, 0};
         if (tracing && node->hasSource_ && !node->announcing_) {
-            std::printf("calculating var: %.*s\n", static_cast<int>(node->source_.size()), node->source_.data());
+            std::printf("calculating var: %.*s\n", static_cast<int>(node->source_.size()),
+                        node->source_.data());
             node->announcing_ = true;
             level.announced = true;
         }
@@ -463,7 +479,8 @@ int32_t Expression::evaluateChain(ScriptContext& context) const {
         value = level.node->applyOperator(context, value, level.drawn);
         if (level.announced) {
             const std::string_view source = level.node->source_;
-            std::printf("calculated  var: %.*s = %i\n", static_cast<int>(source.size()), source.data(), value);
+            std::printf("calculated  var: %.*s = %i\n", static_cast<int>(source.size()), source.data(),
+                        value);
             level.node->announcing_ = false;
         }
     }
@@ -525,9 +542,13 @@ int32_t Expression::computeLeaf(ScriptContext& context) const {
         }
         case Op::TriggerCall: return callTrigger(context);
         case Op::Grouping: return left_->evaluate(context);
-        case Op::Sin: case Op::Cos: case Op::Tan: case Op::ArcSin: case Op::ArcCos: case Op::ArcTan:
-        case Op::Sqrt:
-            return applyFunction(op_, left_->evaluate(context));
+        case Op::Sin:
+        case Op::Cos:
+        case Op::Tan:
+        case Op::ArcSin:
+        case Op::ArcCos:
+        case Op::ArcTan:
+        case Op::Sqrt: return applyFunction(op_, left_->evaluate(context));
         default: return 0;  // invalid
     }
 }

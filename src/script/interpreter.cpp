@@ -51,13 +51,15 @@ void Interpreter::statementsSpent() const {
 void Interpreter::checkClock() {
     untilClockCheck_ = kClockCheckInterval;
     if (coarseMilliseconds() - passStarted_ > limits_.milliseconds) {
-        throw RunawayScript{"more than " + std::to_string(limits_.milliseconds) + " milliseconds in one pass"};
+        throw RunawayScript{"more than " + std::to_string(limits_.milliseconds) +
+                            " milliseconds in one pass"};
     }
 }
 
 Interpreter::TextNestingScope::TextNestingScope(Interpreter& interpreter) : interpreter_(interpreter) {
     if (interpreter_.textNesting_ >= kMaxTextNesting) {
-        throw RunawayScript{"files and message lines nested more than " + std::to_string(kMaxTextNesting) + " deep"};
+        throw RunawayScript{"files and message lines nested more than " + std::to_string(kMaxTextNesting) +
+                            " deep"};
     }
     ++interpreter_.textNesting_;
 }
@@ -65,7 +67,9 @@ Interpreter::TextNestingScope::TextNestingScope(Interpreter& interpreter) : inte
 Interpreter::UntimedWait::UntimedWait(Interpreter& interpreter)
     : interpreter_(interpreter), started_(coarseMilliseconds()) {}
 
-Interpreter::UntimedWait::~UntimedWait() { interpreter_.passStarted_ += coarseMilliseconds() - started_; }
+Interpreter::UntimedWait::~UntimedWait() {
+    interpreter_.passStarted_ += coarseMilliseconds() - started_;
+}
 
 Interpreter::GuardScope::~GuardScope() {
     interpreter.guardDepth_ = 0;
@@ -227,7 +231,8 @@ void Interpreter::popFrame() {
         if (parameters.depth() == 0) context_.printLine("PARAMETER REMOVE ERROR", 0);
         return;
     }
-    if (debugParameter_ && debugParameter_->value != 0) traceFrame("removing parameters to:", *parameters.top());
+    if (debugParameter_ && debugParameter_->value != 0)
+        traceFrame("removing parameters to:", *parameters.top());
 }
 
 int32_t Interpreter::runWithParameters(Trigger* trigger, const ParameterList* parameters) {

@@ -7,7 +7,9 @@
 
 namespace ef2 {
 
-std::optional<std::string> StatementReader::next() { return tokens.nextToken(true); }
+std::optional<std::string> StatementReader::next() {
+    return tokens.nextToken(true);
+}
 
 std::unique_ptr<Expression> StatementReader::expression(const std::optional<std::string>& token,
                                                         int32_t percentBase) {
@@ -21,9 +23,13 @@ TriggerRef StatementReader::trigger(const std::string& token) {
     return context.parser.resolveTriggerName(token, messageId);
 }
 
-std::unique_ptr<ParameterList> StatementReader::parameters() { return parseParameterList(context, tokens); }
+std::unique_ptr<ParameterList> StatementReader::parameters() {
+    return parseParameterList(context, tokens);
+}
 
-bool StatementReader::atEnd() { return tokens.atEnd(); }
+bool StatementReader::atEnd() {
+    return tokens.atEnd();
+}
 
 Parser::Parser(ScriptContext& context, const std::vector<Keyword>& keywords)
     : context_(context), current_(&states_[0]) {
@@ -97,7 +103,8 @@ void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId,
     ActionPtr statement = parseStatement(tokens, messageId);
     if (blocks.captureClosed) {
         // The rows of a drawn object are complete; a top-level object runs now.
-        if (ActionPtr finished = std::move(blocks.topLevelCapture)) runTopLevel(finished, lineNumber, fileName);
+        if (ActionPtr finished = std::move(blocks.topLevelCapture))
+            runTopLevel(finished, lineNumber, fileName);
         return;
     }
     if (statement && depthBefore == 0 && blocks.blockStack.empty() && statement == blocks.captureOwner) {
@@ -125,16 +132,17 @@ void Parser::parseLine(std::string_view line, int lineNumber, int32_t messageId,
     if (fileName.empty()) {
         context_.printLine("ERROR in line " + std::to_string(lineNumber) + ": " + text, messageId);
     } else {
-        context_.printLine("ERROR in file " + std::string(fileName) + " in line " + std::to_string(lineNumber) +
-                               ": " + text,
-                           messageId);
+        context_.printLine(
+            "ERROR in file " + std::string(fileName) + " in line " + std::to_string(lineNumber) + ": " + text,
+            messageId);
     }
 }
 
 void Parser::runTopLevel(const ActionPtr& statement, int lineNumber, std::string_view fileName) {
     if (debugParser_->value != 0) {
-        std::printf("parsed action: messageid: %i, filename: %s, line: %i, action: %s\n", statement->messageId,
-                    std::string(fileName).c_str(), lineNumber, statement->text().c_str());
+        std::printf("parsed action: messageid: %i, filename: %s, line: %i, action: %s\n",
+                    statement->messageId, std::string(fileName).c_str(), lineNumber,
+                    statement->text().c_str());
     }
     context_.interpreter.guarded([&] { statement->execute(context_); });
 }

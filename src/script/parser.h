@@ -48,7 +48,8 @@ public:
 // What a statement's parse function reads from.
 class StatementReader {
 public:
-    StatementReader(ScriptContext& context, Tokenizer& tokens, const std::string& firstWord, int32_t messageId)
+    StatementReader(ScriptContext& context, Tokenizer& tokens, const std::string& firstWord,
+                    int32_t messageId)
         : context(context), tokens(tokens), firstWord(firstWord), messageId(messageId) {}
 
     std::optional<std::string> next();

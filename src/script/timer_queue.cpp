@@ -34,7 +34,9 @@ void TimerQueue::schedule(const TriggerRef& trigger, int32_t delay, std::optiona
     queue_.insert(record);
 }
 
-void TimerQueue::scheduleNothing() { recycle(take()); }
+void TimerQueue::scheduleNothing() {
+    recycle(take());
+}
 
 // A dropped record goes back to the pool, unless its trigger is running right
 // now: the pass returns it when the run is over.
@@ -65,7 +67,8 @@ void TimerQueue::runTimers() {
     frameVariable_->value = static_cast<int32_t>(frameCounter_);
     const Variable* debugFrame = context_.interpreter.debugFrame();
     if (debugFrame && debugFrame->value != 0) {
-        std::printf("frame: %i timers: %i\n", static_cast<int>(frameCounter_), static_cast<int>(queue_.size()));
+        std::printf("frame: %i timers: %i\n", static_cast<int>(frameCounter_),
+                    static_cast<int>(queue_.size()));
     }
     context_.interpreter.guarded([this] { runDue(); }, [this] { dropRunaway(); });
     ++frameCounter_;

@@ -4,7 +4,9 @@
 
 namespace ef2 {
 
-bool isBlankCharacter(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlankCharacter(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 namespace {
 
@@ -46,7 +48,8 @@ std::optional<TokenSpan> Tokenizer::nextSpan(bool allowAngle) {
 
     if (first == '"') {
         lastKind_ = TokenKind::Quoted;
-        while (at < text_.size() && text_[at] != '"') at += (text_[at] == '\\' && at + 1 < text_.size()) ? 2 : 1;
+        while (at < text_.size() && text_[at] != '"')
+            at += (text_[at] == '\\' && at + 1 < text_.size()) ? 2 : 1;
         if (at < text_.size()) ++at;  // the closing quote
         runToBlank();
         at = std::min(at, text_.size());

@@ -9,7 +9,9 @@ namespace ef2 {
 
 namespace {
 
-LookupResult number(int32_t value) { return LookupResult{ValueKind::Number, value, {}}; }
+LookupResult number(int32_t value) {
+    return LookupResult{ValueKind::Number, value, {}};
+}
 
 int32_t valueOrZero(ScriptContext& context, std::string_view text) {
     LookupResult looked = lookupValue(context, text);
@@ -42,7 +44,8 @@ LookupResult lookupValue(ScriptContext& context, std::string_view name) {
     if (name.empty()) return {};
     if (name[0] == '$') {
         const ParameterFrame* frame = context.parameters.top();
-        if (name.size() == 2 && name[1] >= '0' && name[1] <= '9' && frame) return number((*frame)[name[1] - '0']);
+        if (name.size() == 2 && name[1] >= '0' && name[1] <= '9' && frame)
+            return number((*frame)[name[1] - '0']);
         return {};
     }
     if (std::optional<LookupResult> worldValue = context.readWorldName(name)) return *worldValue;

@@ -137,8 +137,9 @@ public:
             arguments.push_back(std::move(word));
         }
         if (runtime.actsForPeer(messageId) &&
-            !askYesNo(runtime.desktop, "A network connection asks to restart the program" +
-                                           (argument_ ? " with " + *argument_ : std::string()) + ".",
+            !askYesNo(runtime.desktop,
+                      "A network connection asks to restart the program" +
+                          (argument_ ? " with " + *argument_ : std::string()) + ".",
                       "Restart?", Asker::NetworkPeer)) {
             runtime.printLine("Refused RESTART for a network connection", 0);
             return;
@@ -157,7 +158,8 @@ private:
 // IF condition trigger [parameters] | IF condition trigger ELSE trigger
 class ActionIf : public Statement, public ElseBranch {
 public:
-    ActionIf(std::unique_ptr<Expression> condition, TriggerRef then, std::unique_ptr<ParameterList> parameters)
+    ActionIf(std::unique_ptr<Expression> condition, TriggerRef then,
+             std::unique_ptr<ParameterList> parameters)
         : condition_(std::move(condition)), then_(std::move(then)), parameters_(std::move(parameters)) {}
     void setElse(TriggerRef otherwise) override { else_ = std::move(otherwise); }
     void run(Runtime& runtime) override {
@@ -184,7 +186,8 @@ private:
 // WHILE condition trigger [parameters]
 class ActionWhile : public Statement {
 public:
-    ActionWhile(std::unique_ptr<Expression> condition, TriggerRef body, std::unique_ptr<ParameterList> parameters)
+    ActionWhile(std::unique_ptr<Expression> condition, TriggerRef body,
+                std::unique_ptr<ParameterList> parameters)
         : condition_(std::move(condition)), body_(std::move(body)), parameters_(std::move(parameters)) {}
     void run(Runtime& runtime) override {
         while (condition_->evaluate(runtime) != 0) {
@@ -202,10 +205,16 @@ private:
 // FOR name FROM start TO|DOWNTO limit [STEP step] DO trigger [parameters]
 class ActionFor : public Statement {
 public:
-    ActionFor(bool down, std::string name, std::unique_ptr<Expression> start, std::unique_ptr<Expression> limit,
-              std::unique_ptr<Expression> step, TriggerRef body, std::unique_ptr<ParameterList> parameters)
-        : down_(down), name_(std::move(name)), start_(std::move(start)), limit_(std::move(limit)),
-          step_(std::move(step)), body_(std::move(body)), parameters_(std::move(parameters)) {}
+    ActionFor(bool down, std::string name, std::unique_ptr<Expression> start,
+              std::unique_ptr<Expression> limit, std::unique_ptr<Expression> step, TriggerRef body,
+              std::unique_ptr<ParameterList> parameters)
+        : down_(down),
+          name_(std::move(name)),
+          start_(std::move(start)),
+          limit_(std::move(limit)),
+          step_(std::move(step)),
+          body_(std::move(body)),
+          parameters_(std::move(parameters)) {}
 
     void run(Runtime& runtime) override {
         Variable* counter = getVariable(runtime, name_, 0, true);
@@ -223,8 +232,8 @@ public:
         }
     }
     std::string text() const override {
-        return "FOR " + quoted(name_) + " FROM " + start_->text() + (down_ ? " DOWNTO " : " TO ") + limit_->text() +
-               " DO " + quoted(body_.name());
+        return "FOR " + quoted(name_) + " FROM " + start_->text() + (down_ ? " DOWNTO " : " TO ") +
+               limit_->text() + " DO " + quoted(body_.name());
     }
 
 private:
@@ -238,7 +247,8 @@ private:
 // FOR EACH element DO trigger [parameters]
 class ActionForEach : public Statement {
 public:
-    ActionForEach(std::unique_ptr<Expression> element, TriggerRef body, std::unique_ptr<ParameterList> parameters)
+    ActionForEach(std::unique_ptr<Expression> element, TriggerRef body,
+                  std::unique_ptr<ParameterList> parameters)
         : element_(std::move(element)), body_(std::move(body)), parameters_(std::move(parameters)) {}
 
     void run(Runtime& runtime) override {
@@ -256,7 +266,9 @@ public:
             }
         }
     }
-    std::string text() const override { return "FOR EACH " + element_->text() + " DO " + quoted(body_.name()); }
+    std::string text() const override {
+        return "FOR EACH " + element_->text() + " DO " + quoted(body_.name());
+    }
 
 private:
     std::unique_ptr<Expression> element_;
@@ -318,7 +330,10 @@ class ActionTimer : public Statement {
 public:
     ActionTimer(TimerUnit unit, std::unique_ptr<Expression> delay, TriggerRef target,
                 std::unique_ptr<ParameterList> parameters)
-        : unit_(unit), delay_(std::move(delay)), target_(std::move(target)), parameters_(std::move(parameters)) {}
+        : unit_(unit),
+          delay_(std::move(delay)),
+          target_(std::move(target)),
+          parameters_(std::move(parameters)) {}
     void run(Runtime& runtime) override {
         std::optional<ParameterFrame> frame;
         if (parameters_) frame = runtime.interpreter.buildFrame(*parameters_);
@@ -329,7 +344,9 @@ public:
         }
         runtime.timers.schedule(target_, delay_->evaluate(runtime), frame);
     }
-    std::string text() const override { return "TIMER " + delay_->text() + " FRAMES " + quoted(target_.name()); }
+    std::string text() const override {
+        return "TIMER " + delay_->text() + " FRAMES " + quoted(target_.name());
+    }
 
 private:
     TimerUnit unit_;
@@ -500,7 +517,9 @@ ActionPtr parseExec(StatementReader& reader) {
 }
 
 // trigger [parameters], when AUTOEXEC is set
-ActionPtr parseBareCall(StatementReader& reader) { return parseCall(reader, reader.firstWord); }
+ActionPtr parseBareCall(StatementReader& reader) {
+    return parseCall(reader, reader.firstWord);
+}
 
 // ON name statement
 ActionPtr parseOn(StatementReader& reader) {
@@ -576,7 +595,9 @@ ActionPtr parseTimer(StatementReader& reader) {
 }
 
 // Emberfall2 ... (a header line)
-ActionPtr parseHeader(StatementReader&) { return make<Action>(); }
+ActionPtr parseHeader(StatementReader&) {
+    return make<Action>();
+}
 
 // ERROR [text]: an error reported back by a peer
 ActionPtr parseErrorLine(StatementReader& reader) {

@@ -12,14 +12,19 @@ namespace ef2 {
 
 namespace {
 
-uint16_t elementId(int32_t value) { return static_cast<uint16_t>(value); }
+uint16_t elementId(int32_t value) {
+    return static_cast<uint16_t>(value);
+}
 
-bool fits32(int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; }
+bool fits32(int64_t value) {
+    return value >= INT32_MIN && value <= INT32_MAX;
+}
 
 // DRAW element SHAPE a1 a2 [a3 [a4 [a5 [a6]]]]
 class ActionDraw : public Statement {
 public:
-    ActionDraw(std::unique_ptr<Expression> element, int shape, std::array<std::unique_ptr<Expression>, 6> arguments)
+    ActionDraw(std::unique_ptr<Expression> element, int shape,
+               std::array<std::unique_ptr<Expression>, 6> arguments)
         : element_(std::move(element)), shape_(shape), arguments_(std::move(arguments)) {}
 
     void run(Runtime& runtime) override {
@@ -44,8 +49,8 @@ private:
 // DRAW element POINTS x y dx1 dy1 dx2 dy2 ...
 class ActionDrawPoints : public Statement {
 public:
-    ActionDrawPoints(std::unique_ptr<Expression> element, std::unique_ptr<Expression> x, std::unique_ptr<Expression> y,
-                     std::vector<std::pair<int32_t, int32_t>> offsets)
+    ActionDrawPoints(std::unique_ptr<Expression> element, std::unique_ptr<Expression> x,
+                     std::unique_ptr<Expression> y, std::vector<std::pair<int32_t, int32_t>> offsets)
         : element_(std::move(element)), x_(std::move(x)), y_(std::move(y)), offsets_(std::move(offsets)) {}
 
     void run(Runtime& runtime) override {
@@ -75,7 +80,8 @@ private:
 // followed by text rows up to "}"; each character of a row is a cell.
 class ActionDrawObject : public Statement, public LineCapture {
 public:
-    ActionDrawObject(std::unique_ptr<Expression> x, std::unique_ptr<Expression> y) : x_(std::move(x)), y_(std::move(y)) {}
+    ActionDrawObject(std::unique_ptr<Expression> x, std::unique_ptr<Expression> y)
+        : x_(std::move(x)), y_(std::move(y)) {}
 
     void setLegend(unsigned char c, std::unique_ptr<Expression> element) { legend_[c] = std::move(element); }
     void setSizeX(std::unique_ptr<Expression> size) { sizeX_ = std::move(size); }
@@ -87,7 +93,8 @@ public:
         // Characters without a legend entry count as element 1: nothing is drawn.
         std::array<int32_t, 256> elements;
         for (int c = 0; c < 256; ++c) elements[c] = legend_[c] ? legend_[c]->evaluate(runtime) : kNothing;
-        int64_t sizeX = sizeX_ ? sizeX_->evaluate(runtime) : 1, sizeY = sizeY_ ? sizeY_->evaluate(runtime) : 1;
+        int64_t sizeX = sizeX_ ? sizeX_->evaluate(runtime) : 1,
+                sizeY = sizeY_ ? sizeY_->evaluate(runtime) : 1;
         // A negative size samples: every n-th character at single size.
         int64_t stepX = 1, stepY = 1;
         if (sizeX < 0) {
@@ -101,7 +108,8 @@ public:
         auto point = [&](int32_t element, int64_t px, int64_t py) {
             if (!fits32(px) || !fits32(py)) return;
             DrawArguments at{static_cast<int32_t>(px), static_cast<int32_t>(py), 0, 0, 0, 0};
-            draw(runtime.world, runtime.random, runtime.stamps, elementId(element), static_cast<int>(Shape::Point), at);
+            draw(runtime.world, runtime.random, runtime.stamps, elementId(element),
+                 static_cast<int>(Shape::Point), at);
         };
         const bool plain = sizeX == 1 && sizeY == 1 && stepX == 1 && stepY == 1;
         int64_t outputRow = 0;
@@ -165,7 +173,8 @@ std::vector<std::pair<int32_t, int32_t>> readOffsets(StatementReader& reader) {
 ActionPtr parsePoints(StatementReader& reader, std::unique_ptr<Expression> element) {
     std::unique_ptr<Expression> x = reader.expression(reader.next()), y = reader.expression(reader.next());
     if (!x || !y) return nullptr;
-    return std::make_shared<ActionDrawPoints>(std::move(element), std::move(x), std::move(y), readOffsets(reader));
+    return std::make_shared<ActionDrawPoints>(std::move(element), std::move(x), std::move(y),
+                                              readOffsets(reader));
 }
 
 ActionPtr parseObject(StatementReader& reader) {

@@ -19,7 +19,8 @@ namespace {
 // the working folder.
 constexpr std::string_view kDialogWord = "FILEDIALOG";
 
-const std::vector<FileFilter> kWorldFilters = {{"PNG File", "*.png"}, {"BMP File", "*.bmp"}, {"EF2 Config", "*.ef2"}};
+const std::vector<FileFilter> kWorldFilters = {
+    {"PNG File", "*.png"}, {"BMP File", "*.bmp"}, {"EF2 Config", "*.ef2"}};
 const std::vector<FileFilter> kLayerFilters = {{"BMP File", "*.bmp"}};
 const std::vector<FileFilter> kAnyFileFilters = {{"*.*", "*.*"}};
 const std::vector<FileFilter> kScriptFilters = {
@@ -30,7 +31,8 @@ enum class Dialog { Open, Save };
 // File dialogs and the clipboard belong to the person at the toy: a
 // statement acting for a network peer never opens them, and gets no name.
 // The time a dialog stays open does not count against the script's pass.
-std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog, const std::vector<FileFilter>& filters) {
+std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog,
+                     const std::vector<FileFilter>& filters) {
     if (runtime.refusedForPeer(messageId, "a file dialog")) return {};
     Interpreter::UntimedWait waiting(runtime.interpreter);
     DialogShown shown = true;
@@ -61,14 +63,25 @@ bool resolveName(Runtime& runtime, std::string& argument, std::string& name, int
 }
 
 // The kinds of LOAD and SAVE; the numbers are the kind numbers of the language.
-enum class Transfer { All = 1, Sand, Stamp, QuickSand, Var, ForegroundLayer, BackgroundLayer, Font, MenuFont, Timers };
+enum class Transfer {
+    All = 1,
+    Sand,
+    Stamp,
+    QuickSand,
+    Var,
+    ForegroundLayer,
+    BackgroundLayer,
+    Font,
+    MenuFont,
+    Timers
+};
 
 struct TransferForm {
     std::string_view word;
     Transfer kind;
-    bool loads, saves;   // which of LOAD and SAVE accept it
-    bool needsNumber;    // the third word (STAMP's index, MENUFONT's size, VAR's value) is required
-    bool fileArgument;   // the argument is a file name, checked while the line is parsed
+    bool loads, saves;  // which of LOAD and SAVE accept it
+    bool needsNumber;   // the third word (STAMP's index, MENUFONT's size, VAR's value) is required
+    bool fileArgument;  // the argument is a file name, checked while the line is parsed
 };
 
 constexpr TransferForm kTransferForms[] = {
@@ -146,7 +159,9 @@ public:
         switch (parts_.form->kind) {
             case Transfer::Sand: loadSand(runtime); break;
             case Transfer::Stamp: loadStampFile(runtime); break;
-            case Transfer::QuickSand: files.quickSaves.load(runtime.world, parts_.slot->evaluate(runtime)); break;
+            case Transfer::QuickSand:
+                files.quickSaves.load(runtime.world, parts_.slot->evaluate(runtime));
+                break;
             case Transfer::ForegroundLayer: loadLayerFile(runtime, runtime.view.foregroundLayer); break;
             case Transfer::BackgroundLayer: loadLayerFile(runtime, runtime.view.backgroundLayer); break;
             case Transfer::Font: runtime.fonts.setTextFontFile(parts_.argument); break;
@@ -207,7 +222,9 @@ public:
         switch (parts_.form->kind) {
             case Transfer::Sand: saveSand(runtime); break;
             case Transfer::Stamp: saveStampFile(runtime); break;
-            case Transfer::QuickSand: runtime.files.quickSaves.save(runtime.world, parts_.slot->evaluate(runtime)); break;
+            case Transfer::QuickSand:
+                runtime.files.quickSaves.save(runtime.world, parts_.slot->evaluate(runtime));
+                break;
             case Transfer::Var: saveVariable(runtime); break;
             case Transfer::Timers: saveTimers(runtime); break;
             default: break;  // ALL, layers and fonts are accepted and save nothing
@@ -369,7 +386,8 @@ private:
         std::optional<std::string> text = clipboardGetText();
         if (!text) return;
         if (text->starts_with("http://")) {
-            if (handleLink(runtime.links(), *text, LinkRules::Lenient, messageId)) loadScriptFile(runtime, *text, messageId);
+            if (handleLink(runtime.links(), *text, LinkRules::Lenient, messageId))
+                loadScriptFile(runtime, *text, messageId);
             return;
         }
         Interpreter::TextNestingScope nesting(runtime.interpreter);
@@ -402,8 +420,11 @@ ActionPtr parseFile(StatementReader& reader) {
     if (*word == "CLOSE") return reader.atEnd() ? std::make_shared<ActionFile>(FileKind::Close, "") : nullptr;
     if (*word != "OPEN" && *word != "DELETE") return nullptr;
     std::optional<std::string> name = reader.next();
-    if (!name || !reader.atEnd() || !linkAllows(runtimeOf(reader), *name, LinkRules::Strict, reader.messageId)) return nullptr;
-    return std::make_shared<ActionFile>(*word == "OPEN" ? FileKind::Open : FileKind::Delete, std::move(*name));
+    if (!name || !reader.atEnd() ||
+        !linkAllows(runtimeOf(reader), *name, LinkRules::Strict, reader.messageId))
+        return nullptr;
+    return std::make_shared<ActionFile>(*word == "OPEN" ? FileKind::Open : FileKind::Delete,
+                                        std::move(*name));
 }
 
 // GETFILE name
@@ -421,6 +442,8 @@ ActionPtr parseInclude(StatementReader& reader) {
 }
 
 // http://address
-ActionPtr parseWebAddressLine(StatementReader& reader) { return make<ActionInclude>(reader.firstWord); }
+ActionPtr parseWebAddressLine(StatementReader& reader) {
+    return make<ActionInclude>(reader.firstWord);
+}
 
 }  // namespace ef2

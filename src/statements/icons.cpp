@@ -27,6 +27,8 @@ std::optional<IconPtr> readIcon(StatementReader& reader, const std::string& fall
     return icon;
 }
 
-IconPtr copyIcon(const IconPtr& icon) { return icon ? std::make_shared<IconRecord>(*icon) : nullptr; }
+IconPtr copyIcon(const IconPtr& icon) {
+    return icon ? std::make_shared<IconRecord>(*icon) : nullptr;
+}
 
 }  // namespace ef2

@@ -9,7 +9,8 @@ namespace {
 // KEYCODE code name
 class ActionKey : public Statement {
 public:
-    ActionKey(std::unique_ptr<Expression> code, std::string name) : code_(std::move(code)), name_(std::move(name)) {}
+    ActionKey(std::unique_ptr<Expression> code, std::string name)
+        : code_(std::move(code)), name_(std::move(name)) {}
     void run(Runtime& runtime) override { runtime.keyNames.defineKeyName(name_, code_->evaluate(runtime)); }
     std::string text() const override { return "KEYCODE " + code_->text() + " " + name_; }
 

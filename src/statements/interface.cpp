@@ -61,7 +61,8 @@ public:
         button->buttonId = f_.buttonId;
         button->draggable = f_.draggable;
         button->name = nameNow(runtime);
-        if ((button->icon->type == "TEXT" || button->icon->type == "Text") && button->icon->argument == "MESSAGE") {
+        if ((button->icon->type == "TEXT" || button->icon->type == "Text") &&
+            button->icon->argument == "MESSAGE") {
             button->icon->argument = runtime.message.text();
         }
         if (f_.red && f_.green && f_.blue) {
@@ -78,16 +79,19 @@ public:
 
     std::string text() const override {
         std::string name = f_.kind == NameKind::Text ? quoted(f_.name) : f_.name;
-        return "MENU " + f_.panelText + " " + f_.modeWord + " " + f_.kindWord + " " + name + " " + f_.icon->text();
+        return "MENU " + f_.panelText + " " + f_.modeWord + " " + f_.kindWord + " " + name + " " +
+               f_.icon->text();
     }
 
 private:
     std::string nameNow(Runtime& runtime) const {
         std::string name = f_.name;
         if (f_.kind == NameKind::Element) {
-            name = runtime.elements.nameOf(static_cast<uint16_t>(Expression(runtime, f_.name).evaluate(runtime)));
+            name = runtime.elements.nameOf(
+                static_cast<uint16_t>(Expression(runtime, f_.name).evaluate(runtime)));
         } else if (f_.kind == NameKind::Group) {
-            const ElementGroup* group = runtime.elements.group(Expression(runtime, f_.name).evaluate(runtime));
+            const ElementGroup* group =
+                runtime.elements.group(Expression(runtime, f_.name).evaluate(runtime));
             name = group ? group->name : std::string();
         }
         if (name == "MESSAGE") name = runtime.message.text();
@@ -100,8 +104,8 @@ private:
 // SUBMENU CLOSE | SUBMENU [HORIZONTAL|VERTICAL] [x y] [STAY]
 class ActionSubMenu : public Statement {
 public:
-    ActionSubMenu(bool close, Orientation orientation, std::unique_ptr<Expression> x, std::unique_ptr<Expression> y,
-                  bool stay)
+    ActionSubMenu(bool close, Orientation orientation, std::unique_ptr<Expression> x,
+                  std::unique_ptr<Expression> y, bool stay)
         : close_(close), orientation_(orientation), x_(std::move(x)), y_(std::move(y)), stay_(stay) {}
 
     void run(Runtime& runtime) override {
@@ -147,7 +151,8 @@ public:
             case StatusKind::Text: status.append(text_); break;
             case StatusKind::Number: status.append(std::to_string(value_->evaluate(runtime))); break;
             case StatusKind::Element: {
-                const Element* element = runtime.elements.get(static_cast<uint32_t>(value_->evaluate(runtime)));
+                const Element* element =
+                    runtime.elements.get(static_cast<uint32_t>(value_->evaluate(runtime)));
                 if (element) status.append(*element->name);
                 break;
             }
@@ -196,7 +201,9 @@ public:
         switch (f_.kind) {
             case WriteKind::Text: text = f_.text; break;
             case WriteKind::Number: text = std::to_string(f_.value->evaluate(runtime)); break;
-            case WriteKind::Element: text = runtime.elements.nameOf(static_cast<uint16_t>(f_.value->evaluate(runtime))); break;
+            case WriteKind::Element:
+                text = runtime.elements.nameOf(static_cast<uint16_t>(f_.value->evaluate(runtime)));
+                break;
             case WriteKind::Group: {
                 const ElementGroup* group = runtime.elements.group(f_.value->evaluate(runtime));
                 text = group ? group->name : std::string();
@@ -218,8 +225,8 @@ public:
     }
 
     std::string text() const override {
-        std::string head = "WRITE " + f_.element->text() + " " + f_.x->text() + " " + f_.y->text() + " " +
-                           f_.size->text();
+        std::string head =
+            "WRITE " + f_.element->text() + " " + f_.x->text() + " " + f_.y->text() + " " + f_.size->text();
         switch (f_.kind) {
             case WriteKind::Text: return head + " TEXT\t" + quoted(f_.text);
             case WriteKind::Number: return head + " NUMBER " + f_.value->text();
@@ -238,7 +245,8 @@ private:
 // SCROLL x y
 class ActionScroll : public Statement {
 public:
-    ActionScroll(std::unique_ptr<Expression> x, std::unique_ptr<Expression> y) : x_(std::move(x)), y_(std::move(y)) {}
+    ActionScroll(std::unique_ptr<Expression> x, std::unique_ptr<Expression> y)
+        : x_(std::move(x)), y_(std::move(y)) {}
     void run(Runtime& runtime) override {
         int y = y_->evaluate(runtime);
         int x = x_->evaluate(runtime);
@@ -255,7 +263,8 @@ constexpr int32_t kWorldSizeBase = 420;
 
 }  // namespace
 
-void writeText(Runtime& runtime, uint16_t element, int x, int y, int size, const std::string& text, bool centred) {
+void writeText(Runtime& runtime, uint16_t element, int x, int y, int size, const std::string& text,
+               bool centred) {
     if (size <= 0) return;
     Variable* width = runtime.variables.obtain("WRITEWIDTH", 0, false);
     Variable* height = runtime.variables.obtain("WRITEHEIGHT", 0, false);
@@ -347,7 +356,8 @@ ActionPtr parseStatus(StatementReader& reader) {
     if (!word) return nullptr;
     if (*word == "CLEAR" || *word == "ADDMOUSEOVER") {
         if (!reader.atEnd()) return nullptr;
-        return std::make_shared<ActionStatus>(*word == "CLEAR" ? StatusKind::Clear : StatusKind::Hovered, "", nullptr);
+        return std::make_shared<ActionStatus>(*word == "CLEAR" ? StatusKind::Clear : StatusKind::Hovered, "",
+                                              nullptr);
     }
     std::optional<std::string> argument = reader.next();
     if (!argument || !reader.atEnd()) return nullptr;
@@ -395,7 +405,8 @@ ActionPtr parseWrite(StatementReader& reader) {
                      : *word == "GROUP"   ? WriteKind::Group
                      : *word == "STRING"  ? WriteKind::String
                                           : WriteKind::Text;
-            if (*word != "NUMBER" && *word != "ELEMENT" && *word != "GROUP" && *word != "STRING") return nullptr;
+            if (*word != "NUMBER" && *word != "ELEMENT" && *word != "GROUP" && *word != "STRING")
+                return nullptr;
             f.value = reader.expression(argument);
             if (!f.value) return nullptr;
         }

@@ -14,6 +14,7 @@ ActionPtr parseScroll(StatementReader& reader);
 
 class Runtime;
 // Writes text into the world as particles of `element`, with its baseline at y.
-void writeText(Runtime& runtime, uint16_t element, int x, int y, int size, const std::string& text, bool centred);
+void writeText(Runtime& runtime, uint16_t element, int x, int y, int size, const std::string& text,
+               bool centred);
 
 }  // namespace ef2

@@ -11,7 +11,17 @@ namespace ef2 {
 namespace {
 
 enum class ListKind {
-    Group = 1, Groups, Elements, Vars, Interactions, DieTos, ElementGroups, Triggers, Actions, Timers, TriggerExecs,
+    Group = 1,
+    Groups,
+    Elements,
+    Vars,
+    Interactions,
+    DieTos,
+    ElementGroups,
+    Triggers,
+    Actions,
+    Timers,
+    TriggerExecs,
 };
 
 struct ListForm {
@@ -21,11 +31,16 @@ struct ListForm {
 };
 
 constexpr ListForm kListForms[] = {
-    {"GROUP", ListKind::Group, true},          {"GROUPS", ListKind::Groups, false},
-    {"ELEMENTS", ListKind::Elements, false},   {"VARS", ListKind::Vars, false},
-    {"INTERACTIONS", ListKind::Interactions, true}, {"DIETOS", ListKind::DieTos, true},
-    {"ELEMENTGROUPS", ListKind::ElementGroups, true}, {"TRIGGERS", ListKind::Triggers, false},
-    {"ACTIONS", ListKind::Actions, true},      {"TIMERS", ListKind::Timers, false},
+    {"GROUP", ListKind::Group, true},
+    {"GROUPS", ListKind::Groups, false},
+    {"ELEMENTS", ListKind::Elements, false},
+    {"VARS", ListKind::Vars, false},
+    {"INTERACTIONS", ListKind::Interactions, true},
+    {"DIETOS", ListKind::DieTos, true},
+    {"ELEMENTGROUPS", ListKind::ElementGroups, true},
+    {"TRIGGERS", ListKind::Triggers, false},
+    {"ACTIONS", ListKind::Actions, true},
+    {"TIMERS", ListKind::Timers, false},
     {"TRIGGEREXECS", ListKind::TriggerExecs, false},
 };
 
@@ -42,7 +57,8 @@ public:
         if (form_.kind == ListKind::TriggerExecs) {
             int32_t all = 0;
             for (const Trigger& trigger : runtime.interpreter.triggers().all()) {
-                all = static_cast<int32_t>(static_cast<uint32_t>(all) + static_cast<uint32_t>(trigger.runCount));
+                all = static_cast<int32_t>(static_cast<uint32_t>(all) +
+                                           static_cast<uint32_t>(trigger.runCount));
             }
             print("(ALLEXECS) " + std::to_string(all));
         }
@@ -59,7 +75,8 @@ private:
 
     std::string header() const {
         switch (form_.kind) {
-            case ListKind::Group: case ListKind::Groups: return "(GROUP)";
+            case ListKind::Group:
+            case ListKind::Groups: return "(GROUP)";
             case ListKind::Elements: return "(ELEMENTS)";
             case ListKind::Vars: return "(VARS)";
             case ListKind::Interactions: return "(INTERACTIONS)";
@@ -84,10 +101,12 @@ private:
                 break;
             }
             case ListKind::Groups:
-                for (int index = 0; index < elements.groupCount(); ++index) print(elements.group(index)->name);
+                for (int index = 0; index < elements.groupCount(); ++index)
+                    print(elements.group(index)->name);
                 break;
             case ListKind::Elements:
-                for (int id = 2; id < elements.recordCount() && elements.get(id); ++id) print(elements.nameOf(id));
+                for (int id = 2; id < elements.recordCount() && elements.get(id); ++id)
+                    print(elements.nameOf(id));
                 break;
             case ListKind::Vars:
                 for (const Variable& variable : runtime.variables.all()) print(variable.name);
@@ -121,7 +140,8 @@ private:
             case ListKind::Timers:
                 runtime.timers.forEach([&](const TimerRecord& record) {
                     int32_t left = static_cast<int32_t>(record.due - runtime.timers.frameCounter());
-                    print(std::to_string(left) + " " + (record.trigger ? record.trigger->name : std::string()));
+                    print(std::to_string(left) + " " +
+                          (record.trigger ? record.trigger->name : std::string()));
                 });
                 break;
             case ListKind::TriggerExecs:
@@ -139,7 +159,8 @@ private:
         uint16_t id = elements.idOfName(argument_, false);
         const Element* element = elements.get(id);
         if (!element) return;
-        for (const Interaction& rule : element->interactions) print(interactionText(elements, rule, *element->name));
+        for (const Interaction& rule : element->interactions)
+            print(interactionText(elements, rule, *element->name));
     }
 
     const ListForm& form_;

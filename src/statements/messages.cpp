@@ -32,8 +32,22 @@ void showMessageBox(Runtime& runtime, const std::string& text) {
 
 // The kinds of MESSAGE; the numbers are the kind numbers of the language.
 enum class MessageKind {
-    Clear = 1, AddText, AddNumber, AddElement, AddGroup, Send, Save, Exec, SendText, MessageBox, MessageLine,
-    AddLine, System, AddElementText, SaveString, AddString,
+    Clear = 1,
+    AddText,
+    AddNumber,
+    AddElement,
+    AddGroup,
+    Send,
+    Save,
+    Exec,
+    SendText,
+    MessageBox,
+    MessageLine,
+    AddLine,
+    System,
+    AddElementText,
+    SaveString,
+    AddString,
 };
 
 // What follows the sub-command word.
@@ -72,7 +86,8 @@ std::string elementName(Runtime& runtime, int32_t value) {
 // The text of an element's icon when the icon is plain text.
 std::string elementIconText(Runtime& runtime, int32_t value) {
     const Element* element = runtime.elements.get(static_cast<uint16_t>(value));
-    return element && element->icon && element->icon->type == "TEXT" ? element->icon->argument : std::string();
+    return element && element->icon && element->icon->type == "TEXT" ? element->icon->argument
+                                                                     : std::string();
 }
 
 std::string groupName(Runtime& runtime, int32_t value) {
@@ -111,7 +126,8 @@ public:
     std::string text() const override {
         if (form_.kind == MessageKind::MessageLine) return "Message " + quoted(text_);
         std::string result = "MESSAGE " + std::string(form_.word);
-        if (form_.argument == MessageArgument::Text || form_.argument == MessageArgument::TextThenOptionalNumber) {
+        if (form_.argument == MessageArgument::Text ||
+            form_.argument == MessageArgument::TextThenOptionalNumber) {
             result += " " + quoted(text_);
         }
         if (number_) result += " " + number_->text();
@@ -178,7 +194,8 @@ ActionPtr parseMessage(StatementReader& reader) {
             if (!token) return nullptr;
             text = std::move(*token);
             // An invalid connection counts as none: the line goes to its origin.
-            if (form->argument == MessageArgument::TextThenOptionalNumber) number = reader.expression(reader.next());
+            if (form->argument == MessageArgument::TextThenOptionalNumber)
+                number = reader.expression(reader.next());
             break;
         }
         case MessageArgument::Number:

@@ -16,8 +16,12 @@
 
 namespace ef2 {
 
-inline Runtime& runtimeOf(ScriptContext& context) { return static_cast<Runtime&>(context); }
-inline Runtime& runtimeOf(StatementReader& reader) { return runtimeOf(reader.context); }
+inline Runtime& runtimeOf(ScriptContext& context) {
+    return static_cast<Runtime&>(context);
+}
+inline Runtime& runtimeOf(StatementReader& reader) {
+    return runtimeOf(reader.context);
+}
 
 class Statement : public Action {
 public:

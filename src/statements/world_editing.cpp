@@ -46,7 +46,8 @@ public:
         elements.setSpray(id, f_.spray->evaluate(runtime));
         elements.setSlide(id, f_.slide->evaluate(runtime));
         elements.setViscosity(id, f_.viscosity->evaluate(runtime));
-        elements.setColour(id, f_.red->evaluate(runtime), f_.green->evaluate(runtime), f_.blue->evaluate(runtime));
+        elements.setColour(id, f_.red->evaluate(runtime), f_.green->evaluate(runtime),
+                           f_.blue->evaluate(runtime));
         elements.setIcon(id, copyIcon(f_.icon));
         int32_t rate = f_.deathRate->evaluate(runtime);
         if (!f_.deathTarget.empty()) {
@@ -58,8 +59,8 @@ public:
 
     std::string text() const override {
         return "ELEMENT " + quoted(f_.group) + " " + quoted(f_.name) + " " + f_.red->text() + " " +
-               f_.green->text() + " " + f_.blue->text() + " " + f_.weight->text() + " " + f_.spray->text() + " " +
-               f_.slide->text() + " " + f_.viscosity->text() + " " + f_.deathRate->text() + " " +
+               f_.green->text() + " " + f_.blue->text() + " " + f_.weight->text() + " " + f_.spray->text() +
+               " " + f_.slide->text() + " " + f_.viscosity->text() + " " + f_.deathRate->text() + " " +
                quoted(f_.deathTarget) + " " + f_.groupOrder->text() + " " + f_.icon->text();
     }
 
@@ -92,13 +93,16 @@ private:
 std::vector<uint16_t> elementsOf(ElementTable& elements, const std::string& token, bool create) {
     constexpr std::string_view kGroupPrefix = "GROUP:";
     if (token.starts_with(kGroupPrefix)) {
-        const ElementGroup* group = elements.group(elements.findGroup(token.substr(kGroupPrefix.size()), false));
+        const ElementGroup* group =
+            elements.group(elements.findGroup(token.substr(kGroupPrefix.size()), false));
         return group ? group->members : std::vector<uint16_t>{};
     }
     return {elements.idOfName(token, create)};
 }
 
-bool isGroupToken(const std::string& token) { return token.starts_with("GROUP:"); }
+bool isGroupToken(const std::string& token) {
+    return token.starts_with("GROUP:");
+}
 
 // INTERACTION[AT] and INTERACTIONTRIGGER[AT]
 class ActionInteraction : public Statement {
@@ -133,7 +137,8 @@ public:
         // stops there: two large groups would otherwise make billions of pairs.
         std::vector<std::pair<std::pair<uint16_t, uint16_t>, uint32_t>> pairs;
         for (std::size_t group = 0; group < f_.results.size(); ++group) {
-            for (auto pair : resultPairs(elements, f_.results[group], kMaxInteractionsPerElement - pairs.size())) {
+            for (auto pair :
+                 resultPairs(elements, f_.results[group], kMaxInteractionsPerElement - pairs.size())) {
                 pairs.push_back({pair, chances[group]});
             }
         }
@@ -150,14 +155,16 @@ public:
                 for (const auto& [results, chance] : pairs) {
                     if (full(owner)) break;
                     elements.addInteraction(owner,
-                                            Interaction{partner, results.first, results.second, chance, excepted, nullptr, nullptr},
+                                            Interaction{partner, results.first, results.second, chance,
+                                                        excepted, nullptr, nullptr},
                                             position);
                 }
                 for (std::size_t t = 0; t < f_.triggers.size(); ++t) {
                     uint32_t chance = chances[f_.results.size() + t];
                     const TriggerRef& trigger = f_.triggers[t].trigger;
                     elements.addInteraction(
-                        owner, Interaction{partner, 0, 0, chance, excepted, trigger.trigger, trigger.owned}, position);
+                        owner, Interaction{partner, 0, 0, chance, excepted, trigger.trigger, trigger.owned},
+                        position);
                 }
             }
         }
@@ -168,7 +175,8 @@ public:
         if (f_.position) result += "AT " + f_.position->text();
         result += " " + quoted(f_.owner) + " " + quoted(f_.partner);
         for (const ResultGroup& group : f_.results) {
-            result += " " + quoted(group.ownerResult) + " " + quoted(group.partnerResult) + " " + group.chance->text();
+            result += " " + quoted(group.ownerResult) + " " + quoted(group.partnerResult) + " " +
+                      group.chance->text();
         }
         for (const TriggerGroup& group : f_.triggers) {
             result += " " + quoted(group.trigger.name()) + " " + group.chance->text();
@@ -196,7 +204,8 @@ private:
     }
 
     // The first `limit` result pairs of a group, owner result major.
-    static std::vector<std::pair<uint16_t, uint16_t>> resultPairs(ElementTable& elements, const ResultGroup& group,
+    static std::vector<std::pair<uint16_t, uint16_t>> resultPairs(ElementTable& elements,
+                                                                  const ResultGroup& group,
                                                                   std::size_t limit) {
         std::vector<std::pair<uint16_t, uint16_t>> pairs;
         bool ownerGroup = isGroupToken(group.ownerResult), partnerGroup = isGroupToken(group.partnerResult);
@@ -215,7 +224,8 @@ private:
             uint16_t owner = elements.idOfName(group.ownerResult, false);
             for (uint16_t b : elementsOf(elements, group.partnerResult, false)) pairs.push_back({owner, b});
         } else {
-            pairs.push_back({elements.idOfName(group.ownerResult, true), elements.idOfName(group.partnerResult, true)});
+            pairs.push_back(
+                {elements.idOfName(group.ownerResult, true), elements.idOfName(group.partnerResult, true)});
         }
         if (pairs.size() > limit) pairs.resize(limit);
         return pairs;
@@ -251,7 +261,9 @@ private:
 class ActionClearDie : public Statement {
 public:
     explicit ActionClearDie(std::string name) : name_(std::move(name)) {}
-    void run(Runtime& runtime) override { runtime.elements.clearDeathRules(runtime.elements.idOfName(name_, true)); }
+    void run(Runtime& runtime) override {
+        runtime.elements.clearDeathRules(runtime.elements.idOfName(name_, true));
+    }
     std::string text() const override { return "DIECLEAR " + quoted(name_); }
 
 private:
@@ -269,8 +281,12 @@ public:
 class ActionGroup : public Statement {
 public:
     enum class Mode { Add = 1, Define = 2, Clear = 3, ClearAll = 4 };
-    ActionGroup(Mode mode, std::string name, std::string element, std::unique_ptr<Expression> order, IconPtr icon)
-        : mode_(mode), name_(std::move(name)), element_(std::move(element)), order_(std::move(order)),
+    ActionGroup(Mode mode, std::string name, std::string element, std::unique_ptr<Expression> order,
+                IconPtr icon)
+        : mode_(mode),
+          name_(std::move(name)),
+          element_(std::move(element)),
+          order_(std::move(order)),
           icon_(std::move(icon)) {}
 
     void run(Runtime& runtime) override {
@@ -293,7 +309,8 @@ public:
 
     std::string text() const override {
         switch (mode_) {
-            case Mode::Add: return "GROUP " + quoted(name_) + " ADD " + quoted(element_) + " " + order_->text();
+            case Mode::Add:
+                return "GROUP " + quoted(name_) + " ADD " + quoted(element_) + " " + order_->text();
             case Mode::Define: return "GROUP " + quoted(name_) + " " + order_->text() + " " + icon_->text();
             case Mode::Clear: return "GROUP " + quoted(name_) + " CLEAR";
             case Mode::ClearAll: return "GROUP CLEARALL";
@@ -396,9 +413,12 @@ public:
         // one square covered the whole world.
         for (int64_t r = std::min<int64_t>(32, limit);; r = std::min(r * 2, limit)) {
             if (best == kEverything) break;
-            if (x0 - r <= 1 && y0 - r <= 1 && x0 + r >= world.width() && y0 + r >= world.height()) best = kEverything;
-            for (int64_t y = std::max<int64_t>(y0 - r, 1); y <= std::min<int64_t>(y0 + r, world.height()); ++y) {
-                for (int64_t x = std::max<int64_t>(x0 - r, 1); x <= std::min<int64_t>(x0 + r, world.width()); ++x) {
+            if (x0 - r <= 1 && y0 - r <= 1 && x0 + r >= world.width() && y0 + r >= world.height())
+                best = kEverything;
+            for (int64_t y = std::max<int64_t>(y0 - r, 1); y <= std::min<int64_t>(y0 + r, world.height());
+                 ++y) {
+                for (int64_t x = std::max<int64_t>(x0 - r, 1); x <= std::min<int64_t>(x0 + r, world.width());
+                     ++x) {
                     if (world.interiorCell(static_cast<int>(x), static_cast<int>(y)) != element) continue;
                     int64_t distance = (x - x0) * (x - x0) + (y - y0) * (y - y0);
                     if (distance < best) {
@@ -425,7 +445,8 @@ private:
 };
 
 // Reads `count` expressions; an empty list when one is missing or invalid.
-std::vector<std::unique_ptr<Expression>> expressions(StatementReader& reader, int count, int32_t percentBase) {
+std::vector<std::unique_ptr<Expression>> expressions(StatementReader& reader, int count,
+                                                     int32_t percentBase) {
     std::vector<std::unique_ptr<Expression>> result;
     for (int i = 0; i < count; ++i) {
         std::unique_ptr<Expression> expression = reader.expression(reader.next(), percentBase);
@@ -460,7 +481,8 @@ ActionPtr parseInteractionForm(StatementReader& reader, bool at, bool triggerFor
     std::size_t at_ = 0;
     for (; rest.size() - at_ >= groupSize; at_ += groupSize) {
         if (triggerForm) {
-            ActionInteraction::TriggerGroup group{reader.trigger(rest[at_]), reader.expression(rest[at_ + 1])};
+            ActionInteraction::TriggerGroup group{reader.trigger(rest[at_]),
+                                                  reader.expression(rest[at_ + 1])};
             if (!group.chance) return nullptr;
             fields.triggers.push_back(std::move(group));
         } else {
@@ -479,8 +501,8 @@ ActionPtr parseInteractionForm(StatementReader& reader, bool at, bool triggerFor
 
 }  // namespace
 
-// ELEMENT group name R G B [weight spray slide viscosity deathrate deathtarget grouporder [icontype icontext [r g b]]]
-// ELEMENT name DIE target rate
+// ELEMENT group name R G B [weight spray slide viscosity deathrate deathtarget grouporder [icontype icontext
+// [r g b]]] ELEMENT name DIE target rate
 ActionPtr parseElement(StatementReader& reader) {
     std::optional<std::string> first = reader.next(), second = reader.next();
     if (!first || !second) return nullptr;
@@ -498,16 +520,18 @@ ActionPtr parseElement(StatementReader& reader) {
         int32_t base;
         const char* fallback;
     };
-    for (Optional optional : {Optional{&f.weight, kWeightBase, "0"}, Optional{&f.spray, kPropertyBase, "1"},
-                              Optional{&f.slide, kPropertyBase, "1"}, Optional{&f.viscosity, kPropertyBase, "1"},
-                              Optional{&f.deathRate, kDefaultPercentBase, "0"}}) {
+    for (Optional optional :
+         {Optional{&f.weight, kWeightBase, "0"}, Optional{&f.spray, kPropertyBase, "1"},
+          Optional{&f.slide, kPropertyBase, "1"}, Optional{&f.viscosity, kPropertyBase, "1"},
+          Optional{&f.deathRate, kDefaultPercentBase, "0"}}) {
         std::optional<std::unique_ptr<Expression>> parsed =
             optionalExpression(reader, reader.next(), optional.base, optional.fallback);
         if (!parsed) return nullptr;
         *optional.target = std::move(*parsed);
     }
     f.deathTarget = reader.next().value_or("");
-    std::optional<std::unique_ptr<Expression>> order = optionalExpression(reader, reader.next(), kDefaultPercentBase, "0");
+    std::optional<std::unique_ptr<Expression>> order =
+        optionalExpression(reader, reader.next(), kDefaultPercentBase, "0");
     if (!order) return nullptr;
     f.groupOrder = std::move(*order);
     std::optional<IconPtr> icon = readIcon(reader, "TEXT", f.name);
@@ -517,13 +541,21 @@ ActionPtr parseElement(StatementReader& reader) {
 }
 
 // INTERACTION owner partner (ownerresult partnerresult chance)... [except]
-ActionPtr parseInteraction(StatementReader& reader) { return parseInteractionForm(reader, false, false); }
+ActionPtr parseInteraction(StatementReader& reader) {
+    return parseInteractionForm(reader, false, false);
+}
 // INTERACTIONAT position owner partner (ownerresult partnerresult chance)... [except]
-ActionPtr parseInteractionAt(StatementReader& reader) { return parseInteractionForm(reader, true, false); }
+ActionPtr parseInteractionAt(StatementReader& reader) {
+    return parseInteractionForm(reader, true, false);
+}
 // INTERACTIONTRIGGER owner partner (trigger chance)... [except]
-ActionPtr parseInteractionTrigger(StatementReader& reader) { return parseInteractionForm(reader, false, true); }
+ActionPtr parseInteractionTrigger(StatementReader& reader) {
+    return parseInteractionForm(reader, false, true);
+}
 // INTERACTIONTRIGGERAT position owner partner (trigger chance)... [except]
-ActionPtr parseInteractionTriggerAt(StatementReader& reader) { return parseInteractionForm(reader, true, true); }
+ActionPtr parseInteractionTriggerAt(StatementReader& reader) {
+    return parseInteractionForm(reader, true, true);
+}
 
 // INTERACTIONREMOVE name index
 ActionPtr parseInteractionRemove(StatementReader& reader) {
@@ -553,7 +585,8 @@ ActionPtr parseElementsClear(StatementReader& reader) {
     return make<ActionClearElements>();
 }
 
-// GROUP CLEARALL | GROUP name CLEAR | GROUP name ADD element order | GROUP name order icontype icontext [r g b]
+// GROUP CLEARALL | GROUP name CLEAR | GROUP name ADD element order | GROUP name order icontype icontext [r g
+// b]
 ActionPtr parseGroup(StatementReader& reader) {
     std::optional<std::string> name = reader.next();
     if (!name) return nullptr;

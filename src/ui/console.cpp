@@ -9,7 +9,9 @@ namespace ef2 {
 
 namespace {
 
-bool continuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool continuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // The history file sits beside the log: "console.txt" -> "console_history.txt".
 std::string historyPathFor(const std::string& logPath) {

@@ -66,7 +66,7 @@ private:
     std::size_t cursor_ = 0;
     std::deque<std::string> history_;
     std::size_t historyPosition_ = 0;  // history_.size() is the line being typed
-    std::string draft_;               // the typed line while the history is walked
+    std::string draft_;                // the typed line while the history is walked
 };
 
 class Console {

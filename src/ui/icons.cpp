@@ -18,7 +18,9 @@ namespace ef2 {
 
 namespace {
 
-SurfacePtr emptyPicture() { return makeSurface16(kEmptyIconWidth, kEmptyIconHeight); }
+SurfacePtr emptyPicture() {
+    return makeSurface16(kEmptyIconWidth, kEmptyIconHeight);
+}
 
 SurfacePtr copyOf(SDL_Surface* picture) {
     if (!picture) return emptyPicture();
@@ -26,7 +28,9 @@ SurfacePtr copyOf(SDL_Surface* picture) {
     return copy ? std::move(copy) : emptyPicture();
 }
 
-int numberIn(const std::string& text) { return std::atoi(text.c_str()); }
+int numberIn(const std::string& text) {
+    return std::atoi(text.c_str());
+}
 
 SurfacePtr label(UiContext& ui, const std::string& text) {
     SurfacePtr picture =
@@ -74,7 +78,8 @@ SurfacePtr hexPicture(UiContext& ui, const IconRecord& icon) {
         int value = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 0;
         for (int bit = 0; bit < 4; ++bit) {
             int index = digit * 4 + bit;
-            pixels[(index / kHexIconSize) * stride + index % kHexIconSize] = (value & (8 >> bit)) ? colour : 0;
+            pixels[(index / kHexIconSize) * stride + index % kHexIconSize] =
+                (value & (8 >> bit)) ? colour : 0;
         }
     }
     return picture;
@@ -119,8 +124,7 @@ SurfacePtr renderIcon(UiContext& ui, IconRecord& icon, int depth) {
         if (icon.argument.empty()) return emptyPicture();
         if (!icon.cachedPicture) {
             SurfacePtr picture = label(ui, icon.argument);
-            icon.cachedPicture =
-                std::shared_ptr<SDL_Surface>(picture.release(), SurfaceDeleter{});
+            icon.cachedPicture = std::shared_ptr<SDL_Surface>(picture.release(), SurfaceDeleter{});
         }
         return copyOf(icon.cachedPicture.get());
     }

@@ -209,7 +209,8 @@ void placeSubmenuNextTo(UiContext& ui, SDL_Surface* screen, int panelIndex, cons
     View& view = ui.view;
     const bool sidePanel = panelIndex == kLeftPanel || panelIndex == kRightPanel;
     Orientation orientation = menus.submenuOrientation();
-    if (orientation == Orientation::FromPanel) orientation = sidePanel ? Orientation::Horizontal : Orientation::Vertical;
+    if (orientation == Orientation::FromPanel)
+        orientation = sidePanel ? Orientation::Horizontal : Orientation::Vertical;
     const int maxWidth = sidePanel ? screen->w - view.left() - view.right() : 0;
     const int maxHeight = sidePanel ? 0 : screen->h - view.top() - view.bottom();
     PanelState& sub = menus.panels[kSubmenu];
@@ -307,7 +308,8 @@ void worldActions(UiContext& ui, const Cell& cell, int buttons, int clicked) {
     runNamed(ui, "DRAG");
     if (!clicked && ui.view.v.solidDraw->value != 0) {
         const int dx = cell.x - input.lastCellX, dy = cell.y - input.lastCellY;
-        const int steps = static_cast<int>(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy)) + 1;
+        const int steps =
+            static_cast<int>(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy)) + 1;
         for (int i = 0; i < steps; ++i) {
             const int x = input.lastCellX + i * dx / steps, y = input.lastCellY + i * dy / steps;
             setMouseVariables(ui, x, y, buttons, 0);
@@ -353,7 +355,9 @@ void keyUp(UiContext& ui, int32_t keyCode) {
     input.repeatCounters[keyCode] = 0;
 }
 
-bool consoleOpen(const UiContext& ui) { return ui.view.v.console->value != 0; }
+bool consoleOpen(const UiContext& ui) {
+    return ui.view.v.console->value != 0;
+}
 
 // The open console's line takes every key; none reaches a key trigger.
 void consoleKey(UiContext& ui, int32_t keyCode) {
@@ -422,10 +426,11 @@ void handleMouse(UiContext& ui, SDL_Surface* screen, int x, int y, int buttons, 
     input.lastZoom = view.v.zoom->value;
 
     const PanelState& sub = menus.panels[kSubmenu];
-    const bool inSubmenu = menus.submenuShown() && sub.picture && x > sub.rect.x && x < sub.rect.x + sub.rect.w &&
-                           y - 1 > sub.rect.y && y - 1 < sub.rect.y + sub.rect.h;
-    const bool inWorldArea = x > view.left() && x < screen->w - view.right() && y > view.top() &&
-                             y < screen->h - view.bottom();
+    const bool inSubmenu = menus.submenuShown() && sub.picture && x > sub.rect.x &&
+                           x < sub.rect.x + sub.rect.w && y - 1 > sub.rect.y &&
+                           y - 1 < sub.rect.y + sub.rect.h;
+    const bool inWorldArea =
+        x > view.left() && x < screen->w - view.right() && y > view.top() && y < screen->h - view.bottom();
     const bool dragging = input.dragState != kNoDrag;
     if (inWorldArea && !inSubmenu) {
         input.mouseInWorld = true;

@@ -25,10 +25,11 @@ constexpr int kKeyRepeatCounters = 1024;
 int32_t legacyKeyCode(SDL_Keycode key);
 
 // Classic key numbers the program itself acts on.
-constexpr int32_t kKeyBackspace = 8, kKeyReturn = 13, kKeyEscape = 27, kKeyDelete = 127, kKeyKeypadEnter = 271,
-                  kKeyUp = 273, kKeyDown = 274, kKeyRight = 275, kKeyLeft = 276, kKeyHome = 278, kKeyEnd = 279,
-                  kKeyPageUp = 280, kKeyPageDown = 281, kKeyRightShift = 303, kKeyLeftShift = 304,
-                  kKeyRightCtrl = 305, kKeyLeftCtrl = 306, kKeyRightAlt = 307, kKeyLeftAlt = 308;
+constexpr int32_t kKeyBackspace = 8, kKeyReturn = 13, kKeyEscape = 27, kKeyDelete = 127,
+                  kKeyKeypadEnter = 271, kKeyUp = 273, kKeyDown = 274, kKeyRight = 275, kKeyLeft = 276,
+                  kKeyHome = 278, kKeyEnd = 279, kKeyPageUp = 280, kKeyPageDown = 281, kKeyRightShift = 303,
+                  kKeyLeftShift = 304, kKeyRightCtrl = 305, kKeyLeftCtrl = 306, kKeyRightAlt = 307,
+                  kKeyLeftAlt = 308;
 
 // The mouse button mask the handler takes and BUTTON reports.
 constexpr int kLeftButton = 1, kMiddleButton = 2, kRightButton = 4;
@@ -67,11 +68,11 @@ public:
         std::array<uint32_t, kKeyRepeatCounters> repeatCounters{};
         std::array<bool, kKeyCodes> held{};
         uint8_t previousButtons = 0;
-        int lastX = -1, lastY = -1;          // the last pointer position given to the handler
+        int lastX = -1, lastY = -1;                          // the last pointer position given to the handler
         int lastScrollX = 0, lastScrollY = 0, lastZoom = 0;  // the view at that time
-        int lastCellX = 0, lastCellY = 0;    // the last world cell, for strokes
-        int dragState = kNoDrag;             // kNoDrag, kDragOverWorld or a button id
-        bool latch = false;                  // a press on a button is held
+        int lastCellX = 0, lastCellY = 0;                    // the last world cell, for strokes
+        int dragState = kNoDrag;                             // kNoDrag, kDragOverWorld or a button id
+        bool latch = false;                                  // a press on a button is held
         bool mouseInWorld = false;
         std::string hoveredName = "Nothing";
         int cursorShown = 0;

@@ -65,13 +65,15 @@ void Menus::pressed() {
 namespace {
 
 struct Line {
-    int across = 0;       // thickness of the line
-    int along = 0;        // its length
+    int across = 0;  // thickness of the line
+    int along = 0;   // its length
     int flexibleGaps = 0;
-    int overlap = 0;      // pending overlap from negative separators
+    int overlap = 0;  // pending overlap from negative separators
 };
 
-bool isSeparator(const std::string& type) { return type == "SEPARATOR" || type == "SEPERATOR"; }
+bool isSeparator(const std::string& type) {
+    return type == "SEPARATOR" || type == "SEPERATOR";
+}
 
 // Panels are measured in saturating steps so that no script can overflow them,
 // and a panel picture never grows beyond a sane size (what lies past it is cut).
@@ -86,7 +88,8 @@ int gapOf(const std::string& argument) {
 }
 
 int saturatingAdd(int total, int more) {
-    return static_cast<int>(std::clamp<int64_t>(int64_t{total} + more, -kMaxPanelSide * 64, kMaxPanelSide * 64));
+    return static_cast<int>(
+        std::clamp<int64_t>(int64_t{total} + more, -kMaxPanelSide * 64, kMaxPanelSide * 64));
 }
 
 // Where each entry went when measured: its line, and whether it broke the line.
@@ -106,8 +109,9 @@ struct PanelLines {
 
 void drawFrame(SDL_Surface* picture, const MenuButton& button, int x, int y, int w, int h) {
     Layer layer = layerOf(picture);
-    const uint16_t colour = rgb565(static_cast<uint8_t>(button.frameRed), static_cast<uint8_t>(button.frameGreen),
-                                   static_cast<uint8_t>(button.frameBlue));
+    const uint16_t colour =
+        rgb565(static_cast<uint8_t>(button.frameRed), static_cast<uint8_t>(button.frameGreen),
+               static_cast<uint8_t>(button.frameBlue));
     forRectOutline(layer, x, y, w - 1, h - 1, [&](int64_t px, int64_t py) { layer.at(px, py) = colour; });
 }
 
@@ -190,7 +194,8 @@ SDL_Point panelSize(PanelLines& measured, bool horizontal, int maxWidth, int max
 
 // Places the icons line by line into the panel picture and notes where each
 // button went; flexible gaps share what is left of the panel's length.
-void placeButtons(const std::vector<ButtonPtr>& list, const PanelLines& measured, bool horizontal, SDL_Surface* panel) {
+void placeButtons(const std::vector<ButtonPtr>& list, const PanelLines& measured, bool horizontal,
+                  SDL_Surface* panel) {
     const std::vector<Line>& lines = measured.lines;
     const int panelLength = horizontal ? panel->w : panel->h;
     int along = 0, currentLine = -1;

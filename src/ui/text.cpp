@@ -13,11 +13,12 @@ struct SdlSurfaceDeleter {
 
 }  // namespace
 
-TextSize drawText(SDL_Surface* target, TTF_Font* font, std::string_view text, int x, int baselineY, uint16_t value,
-                  bool centred) {
+TextSize drawText(SDL_Surface* target, TTF_Font* font, std::string_view text, int x, int baselineY,
+                  uint16_t value, bool centred) {
     if (!target || !font || text.empty()) return {};
     std::string line(text);
-    std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> rendered(TTF_RenderUTF8_Solid(font, line.c_str(), SDL_Color{255, 255, 255, 255}));
+    std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> rendered(
+        TTF_RenderUTF8_Solid(font, line.c_str(), SDL_Color{255, 255, 255, 255}));
     if (!rendered) return {};
     const int width = rendered->w, height = rendered->h;
     // 64-bit: x and baselineY may be any script value.
@@ -48,7 +49,8 @@ SurfacePtr toRgb565(SDL_Surface* picture) {
 SurfacePtr renderLabel(TTF_Font* font, std::string_view text, SDL_Color foreground, SDL_Color background) {
     if (!font || text.empty()) return nullptr;
     std::string line(text);
-    std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> rendered(TTF_RenderUTF8_Shaded(font, line.c_str(), foreground, background));
+    std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> rendered(
+        TTF_RenderUTF8_Shaded(font, line.c_str(), foreground, background));
     if (!rendered) return nullptr;
     return toRgb565(rendered.get());
 }

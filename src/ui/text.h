@@ -19,8 +19,8 @@ struct TextSize {
 // `value` (a mapped colour, or an element id when the target is the grid), so
 // that the text's baseline falls on row `baselineY`. With `centred` the text
 // is centred on x. Pixels outside the target are skipped.
-TextSize drawText(SDL_Surface* target, TTF_Font* font, std::string_view text, int x, int baselineY, uint16_t value,
-                  bool centred);
+TextSize drawText(SDL_Surface* target, TTF_Font* font, std::string_view text, int x, int baselineY,
+                  uint16_t value, bool centred);
 
 // A label: the text in `foreground` on an opaque `background`, as an RGB565
 // picture; nullptr when there is no font or no text.

@@ -19,7 +19,9 @@ namespace ef2 {
 
 namespace {
 
-uint8_t byte(const Variable* variable) { return static_cast<uint8_t>(variable->value); }
+uint8_t byte(const Variable* variable) {
+    return static_cast<uint8_t>(variable->value);
+}
 
 int floorDivide(int64_t numerator, int64_t denominator) {
     int64_t quotient = numerator / denominator;
@@ -27,7 +29,9 @@ int floorDivide(int64_t numerator, int64_t denominator) {
     return static_cast<int>(quotient);
 }
 
-int zoomOf(UiContext& ui) { return std::max(ui.view.v.zoom->value, 1); }
+int zoomOf(UiContext& ui) {
+    return std::max(ui.view.v.zoom->value, 1);
+}
 
 // A panel extent from its menu variable. Extents far beyond any window look
 // the same as the window's size; the bound keeps every sum of extents and
@@ -48,36 +52,45 @@ constexpr CursorShape kCursorShapes[10] = {
     {{"       X        ", "       X        ", "       X        ", "     XXXXX      ", "       X        ",
       "   X   X   X    ", "   X       X    ", "XXXXX  .  XXXXX ", "   X       X    ", "   X   X   X    ",
       "       X        ", "     XXXXX      ", "       X        ", "       X        ", "       X        ", ""},
-     7, 8},
+     7,
+     8},
     {{"", "", "", "", "  XXXXXXXXXXX   ", "  X.........X   ", "  X.       .X   ", "  X.       .X   ",
       "  X.       .X   ", "  X.       .X   ", "  X.........X   ", "  XXXXXXXXXXX   ", "", "", "", ""},
-     7, 8},
-    {{"", "", "     XXXXX      ", "   XX.....XX    ", "  X.       .X   ", "  X.       .X   ", " X.         .X  ",
-      " X.         .X  ", " X.         .X  ", "  X.       .X   ", "  X.       .X   ", "   XX.....XX    ",
-      "     XXXXX      ", "", "", ""},
-     7, 8},
+     7,
+     8},
+    {{"", "", "     XXXXX      ", "   XX.....XX    ", "  X.       .X   ", "  X.       .X   ",
+      " X.         .X  ", " X.         .X  ", " X.         .X  ", "  X.       .X   ", "  X.       .X   ",
+      "   XX.....XX    ", "     XXXXX      ", "", "", ""},
+     7,
+     8},
     {{"", " X           X  ", "  X         X   ", "   X       X    ", "    X     X     ", "     X   X      ",
       "      X X       ", "       X        ", "      X X       ", "     X   X      ", "    X     X     ",
       "   X       X    ", "  X         X   ", " X           X  ", "", ""},
-     7, 8},
+     7,
+     8},
     {{"", " XXXX     XXXX  ", " X           X  ", " X           X  ", " X           X  ", "", "", "", "", "",
       " X           X  ", " X           X  ", " X           X  ", " XXXX     XXXX  ", "", ""},
-     7, 8},
+     7,
+     8},
     {{"       X        ", "      XXX       ", "     X X X      ", "       X        ", "       X        ",
       "  X    X    X   ", " X     X     X  ", "XXXXXXXXXXXXXXX ", " X     X     X  ", "  X    X    X   ",
       "       X        ", "       X        ", "     X X X      ", "      XXX       ", "       X        ", ""},
-     7, 8},
+     7,
+     8},
     {{"", "", "", "", "", "", " XXXXXXXXXXXXX  ", " X...........X  ", " XXXXXXXXXXXXX  ", "", "", "", "", "",
       "", ""},
-     7, 8},
+     7,
+     8},
     {{"      XXX       ", "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ",
       "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ",
       "      X.X       ", "      X.X       ", "      X.X       ", "      X.X       ", "      XXX       ", ""},
-     7, 8},
+     7,
+     8},
     {{"", "   XXX XXX      ", "      X         ", "      X         ", "      X         ", "      X         ",
       "      X         ", "      X         ", "      X         ", "      X         ", "      X         ",
       "      X         ", "      X         ", "   XXX XXX      ", "", ""},
-     7, 12},
+     7,
+     12},
 };
 
 SDL_Cursor* makeCursor(const CursorShape& shape) {
@@ -261,12 +274,14 @@ void rebuildPanels(UiContext& ui, const SDL_Surface* screen) {
         Orientation orientation;
         int extent, width, height, x, y;
     } layouts[4] = {
-        {kTopPanel, Orientation::Horizontal, frame.top, sw - frame.left - frame.right, frame.top, frame.left, 0},
-        {kLeftPanel, Orientation::Vertical, frame.left, frame.left, sh - frame.top - frame.bottom, 0, frame.top},
+        {kTopPanel, Orientation::Horizontal, frame.top, sw - frame.left - frame.right, frame.top, frame.left,
+         0},
+        {kLeftPanel, Orientation::Vertical, frame.left, frame.left, sh - frame.top - frame.bottom, 0,
+         frame.top},
         {kRightPanel, Orientation::Vertical, frame.right, frame.right, sh - frame.top - frame.bottom,
          sw - frame.right + 1, frame.top},
-        {kBottomPanel, Orientation::Horizontal, frame.bottom, sw - frame.left - frame.right, bottomHeight, frame.left,
-         sh - frame.bottom + 1},
+        {kBottomPanel, Orientation::Horizontal, frame.bottom, sw - frame.left - frame.right, bottomHeight,
+         frame.left, sh - frame.bottom + 1},
     };
     for (const Layout& layout : layouts) {
         PanelState& panel = menus.panels[layout.panel];
@@ -384,11 +399,11 @@ std::vector<uint16_t> propertyColours(UiContext& ui, ViewMode mode) {
         if (value == 0) {
             colours[id] = rgb565(byte(v.viewR), byte(v.viewG), byte(v.viewB));
         } else if (value > 0) {
-            colours[id] = gradient(std::min(value, maxPos - 1 > 0 ? maxPos - 1 : 1), maxPos, v.viewPosR, v.viewPosG,
-                                   v.viewPosB);
+            colours[id] = gradient(std::min(value, maxPos - 1 > 0 ? maxPos - 1 : 1), maxPos, v.viewPosR,
+                                   v.viewPosG, v.viewPosB);
         } else {
-            colours[id] = gradient(std::min(-value, maxNeg - 1 > 0 ? maxNeg - 1 : 1), maxNeg, v.viewNegR, v.viewNegG,
-                                   v.viewNegB);
+            colours[id] = gradient(std::min(-value, maxNeg - 1 > 0 ? maxNeg - 1 : 1), maxNeg, v.viewNegR,
+                                   v.viewNegG, v.viewNegB);
         }
     }
     return colours;
@@ -550,7 +565,8 @@ void worldPicture(UiContext& ui, SDL_Surface* screen, const Picture& picture) {
 Picture placeWorld(UiContext& ui, const SDL_Surface* screen) {
     View::Frame& frame = ViewAccess::of(ui.view);
     const int64_t z = zoomOf(ui);
-    const int viewWidth = screen->w - frame.left - frame.right - 1, viewHeight = screen->h - frame.top - frame.bottom - 1;
+    const int viewWidth = screen->w - frame.left - frame.right - 1,
+              viewHeight = screen->h - frame.top - frame.bottom - 1;
     const int64_t worldWidth = ui.world.gridWidth(), worldHeight = ui.world.height();
     Picture picture{frame.left + 1, frame.top + 1, viewWidth, viewHeight};
     if (viewWidth + 2 * z > worldWidth * z) {
@@ -699,7 +715,8 @@ void paintBackground(const View& view, SDL_Surface* screen, const Picture& pictu
     const View::Frame& frame = ViewAccess::of(view);
     const int sw = screen->w, sh = screen->h;
     const ViewMode mode = ViewMode{view.v.view->value};
-    const bool keepsPicture = mode == ViewMode::Fade || (mode == ViewMode::Normal && view.v.alpha1->value <= 255);
+    const bool keepsPicture =
+        mode == ViewMode::Fade || (mode == ViewMode::Normal && view.v.alpha1->value <= 255);
     if (keepsPicture) {
         fillRect(screen, 0, 0, picture.screenX, sh, frame.backgroundColour);
         fillRect(screen, picture.screenX + picture.width, 0, sw - picture.screenX - picture.width, sh,

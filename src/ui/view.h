@@ -42,7 +42,9 @@ enum class ViewMode : int32_t {
     Glow = 12,
 };
 
-constexpr bool isHeatMap(ViewMode mode) { return mode >= ViewMode::Weight && mode <= ViewMode::Blue; }
+constexpr bool isHeatMap(ViewMode mode) {
+    return mode >= ViewMode::Weight && mode <= ViewMode::Blue;
+}
 constexpr bool isCustomColours(ViewMode mode) {
     return mode >= ViewMode::CustomColour3 && mode <= ViewMode::CustomColour1;
 }

@@ -25,7 +25,8 @@ constexpr int64_t kMaxStampCells = int64_t{64} * 1024 * 1024;
 // elements (-1), immovable ones (-2); other negative selectors allow nothing.
 class ReplaceSelector {
 public:
-    ReplaceSelector(const ElementTable& elements, int32_t selector) : elements_(elements), selector_(selector) {}
+    ReplaceSelector(const ElementTable& elements, int32_t selector)
+        : elements_(elements), selector_(selector) {}
     bool allows(uint16_t current) const {
         if (selector_ >= 0) return current == selector_;
         const Element* element = elements_.get(current);
@@ -79,16 +80,42 @@ public:
             case Shape::Line:
             case Shape::Point: simple([&](auto plot) { plotCellShape(shape, grid_, a, plot); }); break;
             case Shape::FilledRect: filledRect(a); break;
-            case Shape::Fill: floodFill(grid_, a[0], a[1], element_); bulk(); break;
-            case Shape::ReplaceFilledCircle: replacing(a[4], [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[2], plot); }); break;
-            case Shape::ReplaceFilledEllipse: replacing(a[4], [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::ReplaceLine: replacing(a[4], [&](auto plot) { forLine(grid_, a[0], a[1], a[2], a[3], plot); }); break;
-            case Shape::RandomFilledCircle: atRandom(grid_, a[3], [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[2], plot); }); bulk(); break;
-            case Shape::RandomFilledEllipse: atRandom(grid_, a[4], [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[3], plot); }); bulk(); break;
-            case Shape::CopyRect: copyRect(grid_, a); bulk(); break;
-            case Shape::Rotate: rotate(grid_, a); rotate(colours_, a); break;
+            case Shape::Fill:
+                floodFill(grid_, a[0], a[1], element_);
+                bulk();
+                break;
+            case Shape::ReplaceFilledCircle:
+                replacing(a[4], [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[2], plot); });
+                break;
+            case Shape::ReplaceFilledEllipse:
+                replacing(a[4], [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[3], plot); });
+                break;
+            case Shape::ReplaceLine:
+                replacing(a[4], [&](auto plot) { forLine(grid_, a[0], a[1], a[2], a[3], plot); });
+                break;
+            case Shape::RandomFilledCircle:
+                atRandom(grid_, a[3],
+                         [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[2], plot); });
+                bulk();
+                break;
+            case Shape::RandomFilledEllipse:
+                atRandom(grid_, a[4],
+                         [&](auto plot) { forFilledEllipse(grid_, a[0], a[1], a[2], a[3], plot); });
+                bulk();
+                break;
+            case Shape::CopyRect:
+                copyRect(grid_, a);
+                bulk();
+                break;
+            case Shape::Rotate:
+                rotate(grid_, a);
+                rotate(colours_, a);
+                break;
             case Shape::CopyStamp: copyStamp(a); break;
-            case Shape::PasteStamp: pasteStamp(grid_, a[4], element_, a, true); bulk(); break;
+            case Shape::PasteStamp:
+                pasteStamp(grid_, a[4], element_, a, true);
+                bulk();
+                break;
             case Shape::SwapPoints: swapPoints(a, true); break;
         }
         world_.markPresent(element_);
@@ -110,14 +137,23 @@ public:
             case Shape::Point: colourOnly([&](auto plot) { plotCellShape(shape, colours_, a, plot); }); break;
             case Shape::FilledRect: {
                 SDL_Rect rect;
-                if (paint && clipFilledRect(colours_, a[0], a[1], a[2], a[3], rect)) fillRect(colours_, rect, colour_);
+                if (paint && clipFilledRect(colours_, a[0], a[1], a[2], a[3], rect))
+                    fillRect(colours_, rect, colour_);
                 break;
             }
-            case Shape::RandomFilledCircle: atRandom(colours_, int64_t{a[3]} * 15, [&](auto plot) { forFilledEllipse(colours_, a[0], a[1], a[2], a[2], plot); }); break;
-            case Shape::RandomFilledEllipse: atRandom(colours_, int64_t{a[4]} * 15, [&](auto plot) { forFilledEllipse(colours_, a[0], a[1], a[2], a[3], plot); }); break;
+            case Shape::RandomFilledCircle:
+                atRandom(colours_, int64_t{a[3]} * 15,
+                         [&](auto plot) { forFilledEllipse(colours_, a[0], a[1], a[2], a[2], plot); });
+                break;
+            case Shape::RandomFilledEllipse:
+                atRandom(colours_, int64_t{a[4]} * 15,
+                         [&](auto plot) { forFilledEllipse(colours_, a[0], a[1], a[2], a[3], plot); });
+                break;
             case Shape::CopyRect: copyRect(colours_, a); break;
             case Shape::Rotate: rotate(colours_, a); break;
-            case Shape::PasteStamp: pasteStamp(colours_, int64_t{a[4]} + kColourStampOffset, colour_, a, false); break;
+            case Shape::PasteStamp:
+                pasteStamp(colours_, int64_t{a[4]} + kColourStampOffset, colour_, a, false);
+                break;
             case Shape::SwapPoints: swapPoints(a, false); break;
             default: break;  // fills, replacing shapes and stamp copies need the grid
         }
@@ -223,9 +259,14 @@ private:
                 switch (turn) {
                     case 1: target[(w - 1 - c) * w + r] = value; break;   // a quarter turn counter-clockwise
                     case -1: target[c * w + (w - 1 - r)] = value; break;  // a quarter turn clockwise
-                    case 2: case -2: case 3: case -3: target[(h - 1 - r) * w + (w - 1 - c)] = value; break;
-                    case 4: case -4: target[r * w + (w - 1 - c)] = value; break;
-                    case 5: case -5: target[(h - 1 - r) * w + c] = value; break;
+                    case 2:
+                    case -2:
+                    case 3:
+                    case -3: target[(h - 1 - r) * w + (w - 1 - c)] = value; break;
+                    case 4:
+                    case -4: target[r * w + (w - 1 - c)] = value; break;
+                    case 5:
+                    case -5: target[(h - 1 - r) * w + c] = value; break;
                     default: break;
                 }
             }
@@ -278,7 +319,9 @@ private:
 
     void swapPoints(const DrawArguments& a, bool intoGrid) {
         const int64_t x1 = a[0], y1 = a[1], x2 = a[2], y2 = a[3];
-        auto valid = [&](int64_t x, int64_t y) { return x > 0 && y > 0 && x < grid_.width && y < grid_.height; };
+        auto valid = [&](int64_t x, int64_t y) {
+            return x > 0 && y > 0 && x < grid_.width && y < grid_.height;
+        };
         if (!valid(x1, y1) || !valid(x2, y2)) return;
         if (intoGrid) {
             if (grid_.at(x1, y1) == kNothing || grid_.at(x2, y2) == kNothing) return;
@@ -298,7 +341,8 @@ private:
 
 }  // namespace
 
-void draw(World& world, Random& random, StampTable& stamps, uint16_t element, int shape, const DrawArguments& a) {
+void draw(World& world, Random& random, StampTable& stamps, uint16_t element, int shape,
+          const DrawArguments& a) {
     if (!world.exists() || shape < 0 || shape >= kShapeCount) return;
     world.rebuildIfRequested();
     Painter painter(world, random, stamps, element);

@@ -10,7 +10,9 @@ namespace {
 
 const std::string kEmptyName;
 
-uint8_t low8(int32_t value) { return static_cast<uint8_t>(value & 0xFF); }
+uint8_t low8(int32_t value) {
+    return static_cast<uint8_t>(value & 0xFF);
+}
 
 }  // namespace
 
@@ -38,7 +40,9 @@ const Element* ElementTable::get(uint32_t id) const {
     return &records_[id];
 }
 
-Element* ElementTable::getMutable(uint32_t id) { return const_cast<Element*>(get(id)); }
+Element* ElementTable::getMutable(uint32_t id) {
+    return const_cast<Element*>(get(id));
+}
 
 int ElementTable::definedCount() const {
     return static_cast<int>(std::count_if(records_.begin(), records_.end(),
@@ -92,7 +96,9 @@ uint16_t ElementTable::findOrCreateByName(std::string_view name, bool create) {
     return static_cast<uint16_t>(id);
 }
 
-Element* ElementTable::editable(uint16_t id) { return isEditable(id) ? &records_[id] : nullptr; }
+Element* ElementTable::editable(uint16_t id) {
+    return isEditable(id) ? &records_[id] : nullptr;
+}
 
 void ElementTable::setWeight(uint16_t id, int32_t value) {
     if (Element* element = editable(id)) {

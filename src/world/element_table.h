@@ -55,10 +55,10 @@ struct Rgb {
 // `partner`, with `chance` in kChanceScale the owner cell becomes `ownerResult` and the
 // partner cell `partnerResult`, or `trigger` runs instead.
 struct Interaction {
-    uint16_t partner = 0;        // kNothing means any element
+    uint16_t partner = 0;  // kNothing means any element
     uint16_t ownerResult = 0;
     uint16_t partnerResult = 0;
-    uint32_t chance = 0;         // 0..kChanceScale
+    uint32_t chance = 0;           // 0..kChanceScale
     uint16_t excepted = kNothing;  // wildcard rules: the neighbour must not hold this
     Trigger* trigger = nullptr;
     std::shared_ptr<Trigger> triggerOwner;  // set when the trigger is an anonymous inline one
@@ -86,9 +86,9 @@ struct Element {
 
 struct ElementGroup {
     std::string name;
-    IconPtr icon;                      // none until a GROUP statement gives one
-    std::vector<uint16_t> members;     // sorted by ascending member key
-    std::vector<int32_t> memberKeys;   // parallel to members
+    IconPtr icon;                     // none until a GROUP statement gives one
+    std::vector<uint16_t> members;    // sorted by ascending member key
+    std::vector<int32_t> memberKeys;  // parallel to members
     int32_t orderKey = kLastGroupOrder;
 };
 

@@ -37,15 +37,14 @@ struct ElementProperty {
 };
 
 ElementProperty customColour(std::string_view prefix, int colourNumber, int component) {
-    return ElementProperty{
-        prefix,
-        [colourNumber, component](ElementTable& table, uint16_t id, int32_t value) {
-            table.setCustomColour(id, colourNumber, component, value);
-        },
-        [colourNumber, component](const Element& element) -> int32_t {
-            const Rgb& colour = element.customColours[colourNumber - 1];
-            return component == 1 ? colour.r : component == 2 ? colour.g : colour.b;
-        }};
+    return ElementProperty{prefix,
+                           [colourNumber, component](ElementTable& table, uint16_t id, int32_t value) {
+                               table.setCustomColour(id, colourNumber, component, value);
+                           },
+                           [colourNumber, component](const Element& element) -> int32_t {
+                               const Rgb& colour = element.customColours[colourNumber - 1];
+                               return component == 1 ? colour.r : component == 2 ? colour.g : colour.b;
+                           }};
 }
 
 // The writable and readable element properties. DEATHRATE, ICONTYPE,
@@ -66,9 +65,15 @@ const std::vector<ElementProperty>& elementProperties() {
          [](const Element& e) -> int32_t { return e.colour.g; }},
         {"B:", [](ElementTable& t, uint16_t id, int32_t v) { t.setBlue(id, v); },
          [](const Element& e) -> int32_t { return e.colour.b; }},
-        customColour("CUSTOMR1:", 1, 1), customColour("CUSTOMG1:", 1, 2), customColour("CUSTOMB1:", 1, 3),
-        customColour("CUSTOMR2:", 2, 1), customColour("CUSTOMG2:", 2, 2), customColour("CUSTOMB2:", 2, 3),
-        customColour("CUSTOMR3:", 3, 1), customColour("CUSTOMG3:", 3, 2), customColour("CUSTOMB3:", 3, 3),
+        customColour("CUSTOMR1:", 1, 1),
+        customColour("CUSTOMG1:", 1, 2),
+        customColour("CUSTOMB1:", 1, 3),
+        customColour("CUSTOMR2:", 2, 1),
+        customColour("CUSTOMG2:", 2, 2),
+        customColour("CUSTOMB2:", 2, 3),
+        customColour("CUSTOMR3:", 3, 1),
+        customColour("CUSTOMG3:", 3, 2),
+        customColour("CUSTOMB3:", 3, 3),
     };
     return properties;
 }
@@ -106,7 +111,9 @@ bool writeElementProperty(const Names& names, std::string_view rest, int32_t val
     return false;
 }
 
-LookupResult number(int32_t value) { return LookupResult{ValueKind::Number, value, {}}; }
+LookupResult number(int32_t value) {
+    return LookupResult{ValueKind::Number, value, {}};
+}
 
 // Reads an element property; nothing when the name matches no reader.
 std::optional<LookupResult> readElementProperty(const Names& names, std::string_view rest) {
@@ -196,19 +203,20 @@ std::optional<LookupResult> readGroupName(const Names& names, std::string_view n
 }  // namespace
 
 bool isElementVariableName(std::string_view name) {
-    return name.starts_with(kElementPrefix) || name.starts_with("GROUP:") || name.starts_with("COUNT:GROUP:") ||
-           name.starts_with("COUNT:GROUPS");
+    return name.starts_with(kElementPrefix) || name.starts_with("GROUP:") ||
+           name.starts_with("COUNT:GROUP:") || name.starts_with("COUNT:GROUPS");
 }
 
 std::optional<LookupResult> readElementVariable(ScriptContext& context, ElementTable& elements,
                                                 std::string_view name) {
     const Names names{context, elements};
-    if (name.starts_with(kElementPrefix)) return readElementProperty(names, name.substr(kElementPrefix.size()));
+    if (name.starts_with(kElementPrefix))
+        return readElementProperty(names, name.substr(kElementPrefix.size()));
     return readGroupName(names, name);
 }
 
-bool writeElementVariable(ScriptContext& context, ElementTable& elements, std::string_view name, int32_t value,
-                          bool overwrite) {
+bool writeElementVariable(ScriptContext& context, ElementTable& elements, std::string_view name,
+                          int32_t value, bool overwrite) {
     if (!name.starts_with(kElementPrefix)) return false;
     if (!overwrite) return true;
     return writeElementProperty(Names{context, elements}, name.substr(kElementPrefix.size()), value);

@@ -34,7 +34,7 @@ std::optional<LookupResult> readElementVariable(ScriptContext& context, ElementT
 // True when `name` begins with "ELEMENT" and no variable may be made of it:
 // without `overwrite` it is never written, with it the property was written.
 // False for any other name, and for an "ELEMENT" name that names no property.
-bool writeElementVariable(ScriptContext& context, ElementTable& elements, std::string_view name, int32_t value,
-                          bool overwrite);
+bool writeElementVariable(ScriptContext& context, ElementTable& elements, std::string_view name,
+                          int32_t value, bool overwrite);
 
 }  // namespace ef2

@@ -61,7 +61,8 @@ private:
         }
         if (count == 0) return Step::Next;
         if (!noBias()) {
-            for (Neighbour n : {Neighbour::Minus_h, Neighbour::Plus_h, Neighbour::Plus_v, Neighbour::Minus_v}) {
+            for (Neighbour n :
+                 {Neighbour::Minus_h, Neighbour::Plus_h, Neighbour::Plus_v, Neighbour::Minus_v}) {
                 if (roll(rule.chance) && at(n) == rule.partner) {
                     if (apply(rule, n, false) == Step::Ended) return Step::Ended;
                 }
@@ -89,7 +90,8 @@ private:
     // element and walls.
     Step wildcardRule(const CachedRule& rule) {
         if (!noBias()) {
-            for (Neighbour n : {Neighbour::Minus_h, Neighbour::Plus_h, Neighbour::Plus_v, Neighbour::Minus_v}) {
+            for (Neighbour n :
+                 {Neighbour::Minus_h, Neighbour::Plus_h, Neighbour::Plus_v, Neighbour::Minus_v}) {
                 uint16_t id = at(n);
                 if (roll(rule.chance) && id != element_ && id != rule.excepted && id != kNothing) {
                     if (apply(rule, n, true) == Step::Ended) return Step::Ended;
@@ -167,7 +169,5 @@ private:
 InteractionOutcome interactionPhase(InteractionContext& context, uint16_t element) {
     return Phase(context, element).run();
 }
-
-
 
 }  // namespace ef2

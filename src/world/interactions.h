@@ -31,12 +31,12 @@ struct InteractionContext {
     int horizontal;  // -1 or +1 column
     int vertical;    // -stride or +stride
     bool edgeRow;
-    int endIndex;    // the row's end cell, which must hold element 1 again after a trigger
+    int endIndex;  // the row's end cell, which must hold element 1 again after a trigger
 };
 
 enum class InteractionOutcome {
-    None,          // no rule applied: death and movement follow
-    Applied,       // the cell's processing in this step ends
+    None,             // no rule applied: death and movement follow
+    Applied,          // the cell's processing in this step ends
     AppliedSkipNext,  // as Applied, and the scan skips the next cell
     WorldReplaced,    // a trigger resized the world: the step must stop
 };
@@ -87,7 +87,9 @@ inline uint32_t stateAfter(uint32_t state, int draws) {
 }
 
 // What the draw that leaves the generator in `state` returns.
-inline uint32_t drawnValue(uint32_t state) { return (state >> 16) & 0x7FFFu; }
+inline uint32_t drawnValue(uint32_t state) {
+    return (state >> 16) & 0x7FFFu;
+}
 
 // Bit k - 1 is set when the k-th of the next four draws from `state` (k = 1..4)
 // is below `chance`. Side by side in vector lanes on x86-64, which leaves the
@@ -96,18 +98,18 @@ inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
 #if defined(__SSE2__)
     const __m128i now = _mm_set1_epi32(static_cast<int>(state));
     // 32 x 32-bit products of lanes 0 and 2: draws 1 and 3, and draws 2 and 4.
-    const __m128i oddProducts = _mm_mul_epu32(
-        now, _mm_set_epi32(0, static_cast<int>(kDrawJumps[3].multiplier), 0,
-                           static_cast<int>(kDrawJumps[1].multiplier)));
-    const __m128i evenProducts = _mm_mul_epu32(
-        now, _mm_set_epi32(0, static_cast<int>(kDrawJumps[4].multiplier), 0,
-                           static_cast<int>(kDrawJumps[2].multiplier)));
+    const __m128i oddProducts =
+        _mm_mul_epu32(now, _mm_set_epi32(0, static_cast<int>(kDrawJumps[3].multiplier), 0,
+                                         static_cast<int>(kDrawJumps[1].multiplier)));
+    const __m128i evenProducts =
+        _mm_mul_epu32(now, _mm_set_epi32(0, static_cast<int>(kDrawJumps[4].multiplier), 0,
+                                         static_cast<int>(kDrawJumps[2].multiplier)));
     __m128i states = _mm_unpacklo_epi32(_mm_shuffle_epi32(oddProducts, _MM_SHUFFLE(3, 3, 2, 0)),
                                         _mm_shuffle_epi32(evenProducts, _MM_SHUFFLE(3, 3, 2, 0)));
-    states = _mm_add_epi32(states, _mm_set_epi32(static_cast<int>(kDrawJumps[4].increment),
-                                                 static_cast<int>(kDrawJumps[3].increment),
-                                                 static_cast<int>(kDrawJumps[2].increment),
-                                                 static_cast<int>(kDrawJumps[1].increment)));
+    states = _mm_add_epi32(
+        states,
+        _mm_set_epi32(static_cast<int>(kDrawJumps[4].increment), static_cast<int>(kDrawJumps[3].increment),
+                      static_cast<int>(kDrawJumps[2].increment), static_cast<int>(kDrawJumps[1].increment)));
     const __m128i drawn = _mm_and_si128(_mm_srli_epi32(states, 16), _mm_set1_epi32(0x7FFF));
     // Every draw is below a chance above 32767: such a chance acts as 32768,
     // which the signed comparison can hold.
@@ -177,8 +179,8 @@ inline unsigned rollsBelow(uint32_t state, uint32_t chance) {
 // neighbour's low 8 bits are in the element's filter. Kept out of line: inlined
 // into the step, the compiler spills the four ids and reloads them wider, which
 // stalls every cell (measured: 12 ns instead of 8.5 ns per cell).
-[[gnu::noinline]] inline bool anyNeighbourFlagged(const NeighbourFilter& filter, const uint16_t* cells, int index,
-                                                   int horizontal, int vertical) {
+[[gnu::noinline]] inline bool anyNeighbourFlagged(const NeighbourFilter& filter, const uint16_t* cells,
+                                                  int index, int horizontal, int vertical) {
     const uint32_t a = cells[index - horizontal] & 0xFFu, b = cells[index + horizontal] & 0xFFu;
     const uint32_t c = cells[index + vertical] & 0xFFu, d = cells[index - vertical] & 0xFFu;
     const uint64_t bits = (filter[a >> 6] >> (a & 63u)) | (filter[b >> 6] >> (b & 63u)) |

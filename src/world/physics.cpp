@@ -247,7 +247,8 @@ constexpr Slide slideEnd(Slide choice, bool& higherOpen, bool& lowerOpen) {
 // A slide's outcome as one byte: the choice in bits 0-1 (None when the slide
 // looks further), the open flags after it in bits 2 and 3.
 constexpr uint8_t slideOutcome(Slide choice, bool higherOpen, bool lowerOpen) {
-    return static_cast<uint8_t>(static_cast<unsigned>(choice) | (higherOpen ? 4u : 0u) | (lowerOpen ? 8u : 0u));
+    return static_cast<uint8_t>(static_cast<unsigned>(choice) | (higherOpen ? 4u : 0u) |
+                                (lowerOpen ? 8u : 0u));
 }
 
 // The first look (one column away, always inside the framed row) for every
@@ -278,14 +279,14 @@ struct Movement {
     uint16_t* colours;
     const ElementPhysics* physics;
     const uint16_t* sinkLimits;  // see PhysicsCaches
-    const int32_t* magnitudes;  // fall magnitudes by element
+    const int32_t* magnitudes;   // fall magnitudes by element
     int32_t* marks;
     int row;
     int markedRow;  // what a no-bias particle writes into its column's mark
     int width;
     bool edgeRow;
     int64_t higherThreshold, lowerThreshold;
-    uint32_t r;  // the row's random value; a 16-bit quantity
+    uint32_t r;     // the row's random value; a 16-bit quantity
     unsigned open;  // the slide's open flags: bit 0 toward higher columns, bit 1 toward lower ones
 
     // kMovable: the caller knows the particle moves (a plain mover).
@@ -312,8 +313,9 @@ struct Movement {
         // world, so the draw and the test are made without a branch.
         // The grid only holds ids the caches know, so an id below the table's
         // side is one it was computed for.
-        const uint32_t limit = (element | below) < kSinkTableSide ? sinkLimits[element * kSinkTableSide + below]
-                                                                  : sinkLimit(particle, physics[below]);
+        const uint32_t limit = (element | below) < kSinkTableSide
+                                   ? sinkLimits[element * kSinkTableSide + below]
+                                   : sinkLimit(particle, physics[below]);
         const bool heavier = (limit != 0) & (marks[x] != row);
         const uint32_t drawn = advanceMovement(r);
         const bool sinks = heavier & (drawn + 1 < limit);
@@ -356,11 +358,14 @@ struct Movement {
         const uint16_t* below = here + toward;
         const int32_t* weights = magnitudes;
         // A cell is passable when it holds something lighter.
-        auto passable = [weights, fall](const uint16_t* at, int d) -> unsigned { return weights[at[d]] < fall; };
+        auto passable = [weights, fall](const uint16_t* at, int d) -> unsigned {
+            return weights[at[d]] < fall;
+        };
         const unsigned key = passable(here, 1) | passable(below, 1) << 1 | passable(here, -1) << 2 |
                              passable(below, -1) << 3 | evenR << 4 | open << 5;
         // Staying keeps the open flags as they are.
-        unsigned outcome = pick(stays, static_cast<unsigned>(Slide::Fail) | open << 2, kSlideTable.outcome[key]);
+        unsigned outcome =
+            pick(stays, static_cast<unsigned>(Slide::Fail) | open << 2, kSlideTable.outcome[key]);
         int reach = 1;
         if ((outcome & 3u) == 0) {
             outcome = slideFurther(magnitudes, x - width - 1, x, here, below, fall, evenR != 0);
@@ -474,7 +479,8 @@ private:
         std::size_t count = static_cast<std::size_t>(world_.cacheSize());
         uint8_t* current = world_.presence().data();
         uint8_t* previous = world_.previousPresence().data();
-        if (world_.rebuildRequest().level() < kRebuildPresence && std::memcmp(current, previous, count) != 0) {
+        if (world_.rebuildRequest().level() < kRebuildPresence &&
+            std::memcmp(current, previous, count) != 0) {
             world_.requestRebuild(kRebuildPresence);
         }
         std::memcpy(previous, current, count);
@@ -839,7 +845,8 @@ private:
 
     // Particles that left through the bottom frame row come back in the top
     // interior row when it has room there, and the other way round.
-    void wrapAround(uint16_t* top, uint16_t* bottom, uint16_t* topColour, uint16_t* bottomColour, int gridWidth) {
+    void wrapAround(uint16_t* top, uint16_t* bottom, uint16_t* topColour, uint16_t* bottomColour,
+                    int gridWidth) {
         uint16_t* firstRow = cells_ + stride_;
         uint16_t* lastRow = cells_ + height_ * stride_;
         uint16_t* firstColour = colours_ + stride_;

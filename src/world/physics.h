@@ -18,14 +18,18 @@ struct Trigger;
 
 // Runs an interaction trigger for the acting cell (x1, y1) holding `acting`
 // and its neighbour (x2, y2) holding `neighbour`, in framed coordinates.
-using InteractionTriggerRunner =
-    std::function<void(Trigger* trigger, uint16_t acting, uint16_t neighbour, int x1, int y1, int x2, int y2)>;
+using InteractionTriggerRunner = std::function<void(Trigger* trigger, uint16_t acting, uint16_t neighbour,
+                                                    int x1, int y1, int x2, int y2)>;
 
 void physicsStep(World& world, Random& random, const InteractionTriggerRunner& runTrigger);
 
 // Death generator, movement generator: the 15-bit generators of the step.
-inline uint32_t advanceDeath(uint32_t r) { return (r * 3723u + 6u) & 0x7FFFu; }
-inline uint32_t advanceMovement(uint32_t r) { return (r * 7u) & 0x7FFFu; }
+inline uint32_t advanceDeath(uint32_t r) {
+    return (r * 3723u + 6u) & 0x7FFFu;
+}
+inline uint32_t advanceMovement(uint32_t r) {
+    return (r * 7u) & 0x7FFFu;
+}
 
 // a when `condition` holds, else b, without a branch: the step uses it where
 // the condition is a coin toss, and left to itself the compiler branches.

@@ -27,14 +27,20 @@ bool lineRange(int64_t start, int64_t delta, int64_t n, int64_t limit, int64_t& 
     int64_t low = 0, high = n + 1;  // first i with reachedNear
     while (low < high) {
         int64_t middle = low + (high - low) / 2;
-        if (reachedNear(middle)) high = middle; else low = middle + 1;
+        if (reachedNear(middle))
+            high = middle;
+        else
+            low = middle + 1;
     }
     first = low;
     low = first;
     high = n + 1;  // first i beyond the far edge
     while (low < high) {
         int64_t middle = low + (high - low) / 2;
-        if (beyondFar(middle)) high = middle; else low = middle + 1;
+        if (beyondFar(middle))
+            high = middle;
+        else
+            low = middle + 1;
     }
     last = low - 1;
     return first <= last && inside(first);

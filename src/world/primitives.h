@@ -29,7 +29,9 @@ struct Layer {
 Layer layerOf(SDL_Surface* surface);
 
 // The integer nearest to v, halves away from zero.
-inline int64_t nearest(double v) { return static_cast<int64_t>(std::llround(v)); }
+inline int64_t nearest(double v) {
+    return static_cast<int64_t>(std::llround(v));
+}
 
 // Points (x + i*dx/n, y + i*dy/n) for i = 0..n, n = nearest(sqrt(dx^2 + dy^2)),
 // with integer division; one point when n is 0.
@@ -93,7 +95,8 @@ void forFilledEllipse(const Layer& layer, int64_t x, int64_t y, int64_t rx, int6
         const double dy = static_cast<double>(row - y);
         const double span = static_cast<double>(ry) * static_cast<double>(ry) - dy * dy;
         const int64_t half = nearest(std::sqrt(std::max(span, 0.0)) * factor);
-        const int64_t left = std::max<int64_t>(0, x - half), right = std::min<int64_t>(layer.width - 1, x + half);
+        const int64_t left = std::max<int64_t>(0, x - half),
+                      right = std::min<int64_t>(layer.width - 1, x + half);
         for (int64_t column = left; column <= right; ++column) plot(column, row);
     }
 }

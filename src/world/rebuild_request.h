@@ -12,10 +12,10 @@ namespace ef2 {
 // effect of 3; 5 only records why.
 enum RebuildLevel : int {
     kRebuildNone = 0,
-    kRebuildFrame = 1,        // restore the frame columns
-    kRebuildPresence = 2,     // the set of present elements changed
-    kRebuildElements = 3,     // an element, rule or option changed
-    kRebuildTableGrown = 5,   // the element table grew
+    kRebuildFrame = 1,       // restore the frame columns
+    kRebuildPresence = 2,    // the set of present elements changed
+    kRebuildElements = 3,    // an element, rule or option changed
+    kRebuildTableGrown = 5,  // the element table grew
 };
 
 class RebuildRequest {

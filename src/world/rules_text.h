@@ -7,6 +7,7 @@
 
 namespace ef2 {
 
-std::string interactionText(const ElementTable& elements, const Interaction& rule, const std::string& ownerName);
+std::string interactionText(const ElementTable& elements, const Interaction& rule,
+                            const std::string& ownerName);
 
 }  // namespace ef2

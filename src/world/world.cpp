@@ -142,7 +142,8 @@ void World::compileElement(uint16_t id) {
     int sign = physics.signedFall > 0 ? 1 : -1;
     physics.fallStep = sign == state_.direction ? 1 : -1;
     physics.spray = element->spray != 0 ? element->spray : 1;
-    physics.slideSpan = static_cast<int32_t>(std::clamp<int64_t>(int64_t{element->slide} * 2 + 1, -65537, 65537));
+    physics.slideSpan =
+        static_cast<int32_t>(std::clamp<int64_t>(int64_t{element->slide} * 2 + 1, -65537, 65537));
     physics.slideMultiple = ~uint64_t{0} / static_cast<uint64_t>(std::abs(physics.slideSpan)) + 1;
     physics.viscosity = element->viscosity;
     physics.totalDeathRate = state_.cachedDeath != 0 ? element->totalDeathRate : 0;
@@ -150,12 +151,13 @@ void World::compileElement(uint16_t id) {
     compileRules(id, *element);
     compileDeathTable(id, *element);
     physics.hasRules = caches_.ruleTables[id].empty() ? 0 : 1;
-    physics.plainRules = !physics.noBias && std::all_of(caches_.ruleTables[id].begin(), caches_.ruleTables[id].end(),
-                                                        [](const CachedRule& rule) {
-                                                            return !rule.trigger && rule.partner != kNothing;
-                                                        });
+    physics.plainRules =
+        !physics.noBias &&
+        std::all_of(caches_.ruleTables[id].begin(), caches_.ruleTables[id].end(),
+                    [](const CachedRule& rule) { return !rule.trigger && rule.partner != kNothing; });
     physics.fallOffset = physics.fallStep * stride_;
-    physics.plainMover = !physics.hasRules && physics.totalDeathRate == 0 && !staysInPlace(physics.fallMagnitude);
+    physics.plainMover =
+        !physics.hasRules && physics.totalDeathRate == 0 && !staysInPlace(physics.fallMagnitude);
 
     caches_.elements[id] = physics;
     caches_.fallMagnitude[id] = physics.fallMagnitude;
@@ -251,7 +253,8 @@ void World::compileDeathTable(uint16_t id, const Element& element) {
     table.clear();
     if (state_.cachedDeath == 0 || element.totalDeathRate == 0) return;
     for (const DeathRule& rule : element.deathRules) {
-        uint32_t chance = std::min<uint32_t>(uint32_t{rule.rate} * kChanceScale / element.totalDeathRate, kChanceScale);
+        uint32_t chance =
+            std::min<uint32_t>(uint32_t{rule.rate} * kChanceScale / element.totalDeathRate, kChanceScale);
         if (chance == 0) break;
         table.push_back(DeathEntry{chance, rule.target});
     }

@@ -62,8 +62,8 @@ struct ElementPhysics {
     // multiple of the span when n * slideMultiple <= slideMultiple - 1.
     uint64_t slideMultiple = 0;
     int32_t viscosity = 1;
-    int32_t fallStep = 1;   // +1 row (down) or -1 row (up)
-    int32_t fallOffset = 0; // fallStep rows, in cells of the current grid
+    int32_t fallStep = 1;    // +1 row (down) or -1 row (up)
+    int32_t fallOffset = 0;  // fallStep rows, in cells of the current grid
     uint16_t totalDeathRate = 0;
     uint8_t noBias = 0;
     uint8_t hasRules = 0;
@@ -148,8 +148,8 @@ struct PhysicsCaches {
     std::vector<uint16_t> sinkLimits;
     int sinkTableIds = 0;
     std::vector<ScanEntry> scan;
-    std::vector<int32_t> fallMagnitude;  // as in ElementPhysics, packed for the slide's looks
-    std::vector<uint16_t> displayColour;   // RGB565
+    std::vector<int32_t> fallMagnitude;   // as in ElementPhysics, packed for the slide's looks
+    std::vector<uint16_t> displayColour;  // RGB565
     std::vector<std::vector<DeathEntry>> deathTables;
     std::vector<std::vector<CachedRule>> ruleTables;
     std::vector<NeighbourFilter> neighbourFilters;

@@ -4,7 +4,9 @@
 #include "fuzz_support.h"
 #include "io/pictures.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return ef2::fuzz::initialize(false); }
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return ef2::fuzz::initialize(false);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     ef2::fuzz::clearScratchFolder();

@@ -9,7 +9,9 @@
 #include "app/exit_request.h"
 #include "fuzz_support.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return ef2::fuzz::initialize(true); }
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return ef2::fuzz::initialize(true);
+}
 
 namespace {
 

@@ -3,7 +3,9 @@
 #include "app/file_loading.h"
 #include "fuzz_support.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return ef2::fuzz::initialize(false); }
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return ef2::fuzz::initialize(false);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     ef2::fuzz::clearScratchFolder();

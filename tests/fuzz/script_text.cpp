@@ -4,7 +4,9 @@
 #include "app/exit_request.h"
 #include "fuzz_support.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return ef2::fuzz::initialize(true); }
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return ef2::fuzz::initialize(true);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     ef2::fuzz::clearScratchFolder();

@@ -89,7 +89,9 @@ ActionPtr parseAssignment(StatementReader& reader) {
     return std::make_shared<AssignStatement>(reader.firstWord, std::move(value));
 }
 
-ActionPtr parseBareCall(StatementReader& reader) { return parseCallOf(reader, reader.firstWord); }
+ActionPtr parseBareCall(StatementReader& reader) {
+    return parseCallOf(reader, reader.firstWord);
+}
 
 const std::vector<Keyword>& testKeywords() {
     static const std::vector<Keyword> table = {
@@ -138,16 +140,17 @@ using Lines = std::vector<std::string>;
 
 TEST(ScriptAlone, LinesTakeTheFormsOfTheProgramsKeywordTable) {
     TestContext context;
-    context.run("X = 2\n"
-                "SAY (X * 3 + 1)\n"
-                "BLOCK TWICE {\n"
-                "SAY ($0 + $0)\n"
-                "}\n"
-                "CALL TWICE 21\n"
-                "web:anything\n"
-                "TWICE 4\n"
-                "AUTOEXEC = 1\n"
-                "TWICE 4\n");
+    context.run(
+        "X = 2\n"
+        "SAY (X * 3 + 1)\n"
+        "BLOCK TWICE {\n"
+        "SAY ($0 + $0)\n"
+        "}\n"
+        "CALL TWICE 21\n"
+        "web:anything\n"
+        "TWICE 4\n"
+        "AUTOEXEC = 1\n"
+        "TWICE 4\n");
     EXPECT_EQ(context.lines, (Lines{"0: 7", "0: 42", "0: 7", "0: ERROR in line 8: TWICE 4", "0: 8"}));
 
     context.lines.clear();
@@ -158,16 +161,18 @@ TEST(ScriptAlone, LinesTakeTheFormsOfTheProgramsKeywordTable) {
 
 TEST(ScriptAlone, ExpressionsReachTheProgramOnlyThroughTheContext) {
     TestContext context;
-    context.run("SAY (2 PIXEL 3)\n"
-                "SAY (5 INGROUP 1)\n"
-                "SAY (4 INGROUP 1)\n"
-                "SAY (0 RAND 100)\n"
-                "SAY (THING:SIZE + 1)\n"
-                "THING:SIZE = 9\n"
-                "SAY THING:SIZE\n"
-                "SAY 50%\n");
+    context.run(
+        "SAY (2 PIXEL 3)\n"
+        "SAY (5 INGROUP 1)\n"
+        "SAY (4 INGROUP 1)\n"
+        "SAY (0 RAND 100)\n"
+        "SAY (THING:SIZE + 1)\n"
+        "THING:SIZE = 9\n"
+        "SAY THING:SIZE\n"
+        "SAY 50%\n");
     EXPECT_EQ(context.lines, (Lines{"0: 203", "0: 1", "0: 0", "0: 50", "0: 5", "0: 9", "0: 16384"}));
-    EXPECT_EQ(context.variables.find("THING:SIZE"), nullptr) << "a name of the program never becomes a variable";
+    EXPECT_EQ(context.variables.find("THING:SIZE"), nullptr)
+        << "a name of the program never becomes a variable";
 }
 
 TEST(ScriptAlone, RunawaysAreStoppedAndTimersRunThroughTheContext) {

@@ -44,7 +44,8 @@ const std::vector<Keyword>& assignmentsOnly() {
 
 class WorldContext final : public ScriptContext, private ElementNameContext {
 public:
-    WorldContext() : ScriptContext(assignmentsOnly()), elements(rebuild, *this), world(variables, elements, rebuild) {
+    WorldContext()
+        : ScriptContext(assignmentsOnly()), elements(rebuild, *this), world(variables, elements, rebuild) {
         parameters.push(ParameterFrame{});
     }
 

@@ -81,7 +81,8 @@ std::string run(const std::vector<std::string>& arguments, int& status) {
     std::string output;
     char buffer[4096];
     ssize_t got;
-    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(got));
+    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, static_cast<std::size_t>(got));
     close(pipeEnds[0]);
     int raw = 0;
     waitpid(child, &raw, 0);
@@ -97,7 +98,8 @@ void copyProgramFiles(const std::string& program, const std::string& workdir) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         const fs::path& path = entry.path();
         const std::string name = path.filename().string();
-        if (entry.is_regular_file() && (path.extension() == ".ef2" || name == "font.ttf" || name == "icon.bmp")) {
+        if (entry.is_regular_file() &&
+            (path.extension() == ".ef2" || name == "font.ttf" || name == "icon.bmp")) {
             fs::copy_file(path, fs::path(workdir) / name);
         } else if (entry.is_directory() && name == "img") {
             fs::copy(path, fs::path(workdir) / name, fs::copy_options::recursive);
@@ -107,7 +109,8 @@ void copyProgramFiles(const std::string& program, const std::string& workdir) {
 
 std::vector<std::string> outputLines(std::string output, const std::string& scriptPath) {
     std::string name = scriptPath.substr(scriptPath.rfind('/') + 1);
-    for (std::size_t at; (at = output.find(scriptPath)) != std::string::npos;) output.replace(at, scriptPath.size(), name);
+    for (std::size_t at; (at = output.find(scriptPath)) != std::string::npos;)
+        output.replace(at, scriptPath.size(), name);
     std::vector<std::string> lines;
     std::istringstream stream(output);
     std::string line;

@@ -16,7 +16,8 @@ namespace ef2::reference {
 
 std::unique_ptr<ReferenceParameterList> referenceParameterList(Runtime& runtime, Tokenizer& tokens);
 std::unique_ptr<ReferenceParameterList> referenceParameterList(Runtime& runtime, Tokenizer& tokens,
-                                                               std::string_view terminator, bool& terminatorFound);
+                                                               std::string_view terminator,
+                                                               bool& terminatorFound);
 
 namespace {
 
@@ -37,18 +38,22 @@ struct NamedOp {
 };
 
 constexpr NamedOp kOperators[] = {
-    {"+", Expression::Op::Add},          {"-", Expression::Op::Subtract},   {"*", Expression::Op::Multiply},
-    {"/", Expression::Op::Divide},       {"%", Expression::Op::Remainder},  {"&", Expression::Op::BitAnd},
-    {"&&", Expression::Op::LogicalAnd},  {"|", Expression::Op::BitOr},      {"||", Expression::Op::LogicalOr},
-    {"!=", Expression::Op::NotEqual},    {"==", Expression::Op::Equal},     {"<", Expression::Op::Less},
-    {"<=", Expression::Op::LessEqual},   {">", Expression::Op::Greater},    {">=", Expression::Op::GreaterEqual},
-    {"RAND", Expression::Op::Rand},      {"PIXEL", Expression::Op::Pixel},  {"INGROUP", Expression::Op::InGroup},
-    {"MIN", Expression::Op::Min},        {"MAX", Expression::Op::Max},      {"^", Expression::Op::Power},
+    {"+", Expression::Op::Add},           {"-", Expression::Op::Subtract},
+    {"*", Expression::Op::Multiply},      {"/", Expression::Op::Divide},
+    {"%", Expression::Op::Remainder},     {"&", Expression::Op::BitAnd},
+    {"&&", Expression::Op::LogicalAnd},   {"|", Expression::Op::BitOr},
+    {"||", Expression::Op::LogicalOr},    {"!=", Expression::Op::NotEqual},
+    {"==", Expression::Op::Equal},        {"<", Expression::Op::Less},
+    {"<=", Expression::Op::LessEqual},    {">", Expression::Op::Greater},
+    {">=", Expression::Op::GreaterEqual}, {"RAND", Expression::Op::Rand},
+    {"PIXEL", Expression::Op::Pixel},     {"INGROUP", Expression::Op::InGroup},
+    {"MIN", Expression::Op::Min},         {"MAX", Expression::Op::Max},
+    {"^", Expression::Op::Power},
 };
 
 constexpr NamedOp kFunctions[] = {
-    {"SIN", Expression::Op::Sin},       {"COS", Expression::Op::Cos},       {"SQRT", Expression::Op::Sqrt},
-    {"TAN", Expression::Op::Tan},       {"SIN-1", Expression::Op::ArcSin},  {"COS-1", Expression::Op::ArcCos},
+    {"SIN", Expression::Op::Sin},      {"COS", Expression::Op::Cos},      {"SQRT", Expression::Op::Sqrt},
+    {"TAN", Expression::Op::Tan},      {"SIN-1", Expression::Op::ArcSin}, {"COS-1", Expression::Op::ArcCos},
     {"TAN-1", Expression::Op::ArcTan},
 };
 
@@ -73,7 +78,9 @@ std::optional<int32_t> wholeInteger(std::string_view token) {
     return scanned->value;
 }
 
-int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+int32_t wrapAdd(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
 int32_t wrapSubtract(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
@@ -95,7 +102,8 @@ int32_t wrapPower(int32_t base, int32_t exponent) {
 // A floating-point result truncated toward zero; not-a-number and values
 // outside 32 bits become the lowest integer, as the hardware conversion does.
 int32_t truncated(double value) {
-    if (std::isnan(value) || value >= 2147483648.0 || value <= -2147483649.0) return std::numeric_limits<int32_t>::min();
+    if (std::isnan(value) || value >= 2147483648.0 || value <= -2147483649.0)
+        return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
 }
 
@@ -134,7 +142,8 @@ std::optional<Expression::Op> referenceOperatorOf(std::string_view token) {
 ReferenceExpression::ReferenceExpression(Runtime& runtime, std::string_view text, int32_t percentBase)
     : ReferenceExpression(runtime, text, percentBase, 0) {}
 
-ReferenceExpression::ReferenceExpression(Runtime& runtime, std::string_view text, int32_t percentBase, int depth) {
+ReferenceExpression::ReferenceExpression(Runtime& runtime, std::string_view text, int32_t percentBase,
+                                         int depth) {
     if (text.size() > kMaxExpressionLength) return;
     source_ = std::string(text);
     hasSource_ = true;
@@ -171,13 +180,15 @@ void ReferenceExpression::parse(Runtime& runtime, std::string_view text, int32_t
 
 // SIN x [op rest]: the function of one token, then optionally an operator and
 // the rest of the line as its right operand.
-bool ReferenceExpression::parseFunction(Runtime& runtime, Tokenizer& tokens, const std::string& first, int depth) {
+bool ReferenceExpression::parseFunction(Runtime& runtime, Tokenizer& tokens, const std::string& first,
+                                        int depth) {
     std::optional<Op> function = functionOf(first);
     if (!function) return false;
     std::optional<std::string> argument = tokens.nextToken(true);
     auto inner = std::unique_ptr<ReferenceExpression>(new ReferenceExpression());
     inner->op_ = *function;
-    inner->left_.reset(new ReferenceExpression(runtime, argument.value_or(""), kDefaultPercentBase, depth + 1));
+    inner->left_.reset(
+        new ReferenceExpression(runtime, argument.value_or(""), kDefaultPercentBase, depth + 1));
     if (!inner->left_->isValid()) return true;  // this node stays invalid
 
     std::optional<std::string> operatorToken = tokens.nextToken(true);
@@ -199,7 +210,8 @@ bool ReferenceExpression::parseFunction(Runtime& runtime, Tokenizer& tokens, con
 }
 
 // *NAME p1 p2 ...: run trigger NAME with the parameters; its RETURN is the value.
-void ReferenceExpression::parseTriggerCall(Runtime& runtime, Tokenizer& tokens, const std::string& first, int) {
+void ReferenceExpression::parseTriggerCall(Runtime& runtime, Tokenizer& tokens, const std::string& first,
+                                           int) {
     trigger_ = runtime.interpreter.findTrigger(std::string_view(first).substr(1), 0);
     parameters_ = referenceParameterList(runtime, tokens);
     op_ = Op::TriggerCall;
@@ -237,9 +249,12 @@ void ReferenceExpression::parseBinary(Runtime& runtime, Tokenizer& tokens, int32
 }
 
 // A formula with an operand that cannot be parsed cannot be parsed either.
-void ReferenceExpression::setBinary(Op op) { op_ = left_->isValid() && right_->isValid() ? op : Op::Invalid; }
+void ReferenceExpression::setBinary(Op op) {
+    op_ = left_->isValid() && right_->isValid() ? op : Op::Invalid;
+}
 
-void ReferenceExpression::parseLeaf(Runtime& runtime, const std::string& token, int32_t percentBase, int depth) {
+void ReferenceExpression::parseLeaf(Runtime& runtime, const std::string& token, int32_t percentBase,
+                                    int depth) {
     if (token.size() >= 1 && token[0] == '$') {
         if (token.size() >= 2 && token[1] >= '0' && token[1] <= '9') {
             op_ = Op::Parameter;
@@ -272,7 +287,8 @@ void ReferenceExpression::parseLeaf(Runtime& runtime, const std::string& token, 
     if (open != std::string::npos && close != std::string::npos && close > open) {
         op_ = Op::Array;
         left_.reset(new ReferenceExpression(runtime, token.substr(0, open), kDefaultPercentBase, depth + 1));
-        right_.reset(new ReferenceExpression(runtime, token.substr(open + 1, close - open - 1), kDefaultPercentBase, depth + 1));
+        right_.reset(new ReferenceExpression(runtime, token.substr(open + 1, close - open - 1),
+                                             kDefaultPercentBase, depth + 1));
         // "A[]" reads A0, and "[I]" reads the number alone: no part needs a text.
         return;
     }
@@ -313,9 +329,13 @@ int32_t ReferenceExpression::compute(Runtime& runtime) const {
         }
         case Op::TriggerCall: return callTrigger(runtime);
         case Op::Grouping: return left_->evaluate(runtime);
-        case Op::Sin: case Op::Cos: case Op::Tan: case Op::ArcSin: case Op::ArcCos: case Op::ArcTan:
-        case Op::Sqrt:
-            return applyFunction(op_, left_->evaluate(runtime));
+        case Op::Sin:
+        case Op::Cos:
+        case Op::Tan:
+        case Op::ArcSin:
+        case Op::ArcCos:
+        case Op::ArcTan:
+        case Op::Sqrt: return applyFunction(op_, left_->evaluate(runtime));
         case Op::LogicalAnd:
             if (left_->evaluate(runtime) == 0) return 0;
             return right_->evaluate(runtime) != 0 ? 1 : 0;
@@ -387,7 +407,8 @@ std::unique_ptr<ReferenceParameterList> referenceParameterList(Runtime& runtime,
 }
 
 std::unique_ptr<ReferenceParameterList> referenceParameterList(Runtime& runtime, Tokenizer& tokens,
-                                                  std::string_view terminator, bool& terminatorFound) {
+                                                               std::string_view terminator,
+                                                               bool& terminatorFound) {
     terminatorFound = false;
     auto list = std::make_unique<ReferenceParameterList>();
     bool first = true;

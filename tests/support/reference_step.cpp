@@ -27,7 +27,9 @@ struct Grid {
     }
 };
 
-bool hasCachedRules(World& world, int id) { return !world.caches().ruleTables[id].empty(); }
+bool hasCachedRules(World& world, int id) {
+    return !world.caches().ruleTables[id].empty();
+}
 
 }  // namespace
 
@@ -102,8 +104,8 @@ public:
         if (options.reverse->value == 1) direction = -1;
         if (direction != state.direction) world.requestRebuild(3);
         state.direction = direction;
-        if (options.interactions->value != state.cachedInteractions || options.death->value != state.cachedDeath ||
-            options.gravity->value != state.cachedGravity) {
+        if (options.interactions->value != state.cachedInteractions ||
+            options.death->value != state.cachedDeath || options.gravity->value != state.cachedGravity) {
             world.requestRebuild(3);
             state.cachedInteractions = options.interactions->value;
             state.cachedDeath = options.death->value;
@@ -302,8 +304,8 @@ private:
         }
         int neighbour = grid.at(mx, my);
         if (E != 1 && neighbour != 1 && runTrigger) {
-            runTrigger(rule.trigger, static_cast<uint16_t>(E), static_cast<uint16_t>(neighbour), x, currentRow + 1, mx,
-                       my + 1);
+            runTrigger(rule.trigger, static_cast<uint16_t>(E), static_cast<uint16_t>(neighbour), x,
+                       currentRow + 1, mx, my + 1);
         }
         if (world.gridGeneration() != generation) return Outcome::Aborted;
         grid.put(endColumn, currentRow, 1, grid.colourAt(endColumn, currentRow));
@@ -322,7 +324,8 @@ private:
                 std::vector<int> chances, targets;
                 if (element && state.cachedDeath != 0) {
                     for (const DeathRule& rule : element->deathRules) {
-                        int chance = static_cast<int>(static_cast<long long>(rule.rate) * 32768 / element->totalDeathRate);
+                        int chance = static_cast<int>(static_cast<long long>(rule.rate) * 32768 /
+                                                      element->totalDeathRate);
                         if (chance > 32768) chance = 32768;
                         if (chance == 0) break;
                         chances.push_back(chance);

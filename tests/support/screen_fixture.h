@@ -14,7 +14,8 @@ namespace ef2::test {
 
 class ScreenFixture : public ::testing::Test {
 protected:
-    explicit ScreenFixture(int worldWidth = 420, int worldHeight = 420, int screenWidth = 486, int screenHeight = 504) {
+    explicit ScreenFixture(int worldWidth = 420, int worldHeight = 420, int screenWidth = 486,
+                           int screenHeight = 504) {
         runtime.fonts.open(std::string(EF2_BUILD_DIR) + "/font.ttf");
         runtime.console.setFont(runtime.fonts.console());
         runtime.interpreter.pushFrame(ParameterFrame{});

@@ -2,8 +2,8 @@
 
 namespace ef2::test {
 
-uint16_t defineElement(Runtime& runtime, const std::string& name, int32_t weight, int32_t spray, int32_t slide,
-                       int32_t viscosity) {
+uint16_t defineElement(Runtime& runtime, const std::string& name, int32_t weight, int32_t spray,
+                       int32_t slide, int32_t viscosity) {
     ElementTable& elements = runtime.elements;
     uint16_t id = elements.idOfName(name, true);
     elements.setWeight(id, weight);

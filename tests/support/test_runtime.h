@@ -9,7 +9,9 @@
 namespace ef2::test {
 
 // A fresh runtime whose world is `width` x `height`.
-inline void createWorld(Runtime& runtime, int width, int height) { runtime.world.create(width, height); }
+inline void createWorld(Runtime& runtime, int width, int height) {
+    runtime.world.create(width, height);
+}
 
 // Defines an element with the given weight, spray, slide and viscosity.
 uint16_t defineElement(Runtime& runtime, const std::string& name, int32_t weight, int32_t spray = 1,

@@ -45,7 +45,8 @@ protected:
         FileError error = readWholeFile(name, text, confinement);
         return error == FileError::None ? text : "<error " + std::to_string(static_cast<int>(error)) + ">";
     }
-    static bool writeText(const std::string& name, const std::string& text, WriteMode mode = WriteMode::Replace) {
+    static bool writeText(const std::string& name, const std::string& text,
+                          WriteMode mode = WriteMode::Replace) {
         StreamPtr file = openForWriting(name, mode, Confinement::WorkingFolder).intoStream("wb");
         if (!file) return false;
         std::fwrite(text.data(), 1, text.size(), file.get());

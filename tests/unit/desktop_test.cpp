@@ -49,7 +49,8 @@ TEST(Links, StrictNamesStayInsideTheWorkingDirectory) {
     for (const char* name : {"world.png", "sub/dir/a.ef2", "a.b.c", "http://example.com/a.ef2"}) {
         EXPECT_TRUE(fileNameAllowed(name, LinkRules::Strict)) << name;
     }
-    for (const char* name : {"../a.ef2", "a/../../b", "/etc/passwd", "\\server\\share", "C:\\autoexec.bat", "x:y"}) {
+    for (const char* name :
+         {"../a.ef2", "a/../../b", "/etc/passwd", "\\server\\share", "C:\\autoexec.bat", "x:y"}) {
         EXPECT_FALSE(fileNameAllowed(name, LinkRules::Strict)) << name;
     }
     for (const char* name : {"dl.dll", "get wget now", "notepad.ef2", "start", "start.bat"}) {
@@ -120,7 +121,8 @@ TEST_F(DroppedFiles, ScriptsWorldsAndPackagesLoad) {
     EXPECT_EQ(runtime.variables.obtain("DROPPED", 0, false)->value, 1);
 
     test::put(runtime, 5, 5, sand);
-    runtime.parser.parseText("SAVE SAND world.png\nDRAW ELEMENT:Clear FILLEDRECT 1 1 20 20\n", 0, std::nullopt);
+    runtime.parser.parseText("SAVE SAND world.png\nDRAW ELEMENT:Clear FILLEDRECT 1 1 20 20\n", 0,
+                             std::nullopt);
     EXPECT_EQ(test::countCells(runtime, sand), 0);
     loadDroppedFile(runtime, folder + "/world.png");
     EXPECT_EQ(test::countCells(runtime, sand), 1);

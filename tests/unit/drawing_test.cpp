@@ -166,7 +166,8 @@ TEST_F(Drawn, RotateMirrorsAndTurnsTheRegion) {
         shape(Shape::Point, {3, 3, 0, 0, 0, 0}, 5);
         shape(Shape::Rotate, {2, 2, 2, 2, c.turn, 0});
         std::string picture = grid();
-        std::string square = {picture[2 * 12 + 2], picture[2 * 12 + 3], picture[3 * 12 + 2], picture[3 * 12 + 3]};
+        std::string square = {picture[2 * 12 + 2], picture[2 * 12 + 3], picture[3 * 12 + 2],
+                              picture[3 * 12 + 3]};
         EXPECT_EQ(square, c.rows) << "turn " << c.turn;
         EXPECT_TRUE(coloursFollowGrid()) << "turn " << c.turn;
     }
@@ -260,9 +261,10 @@ TEST_F(Drawn, PreviewPaintsOnlyTheColourLayer) {
 }
 
 TEST_F(Drawn, HugeArgumentsAreClippedQuickly) {
-    for (Shape kind : {Shape::FilledCircle, Shape::Circle, Shape::Line, Shape::Rect, Shape::FilledRect,
-                       Shape::FilledEllipse, Shape::Ellipse, Shape::CopyRect, Shape::Rotate, Shape::ReplaceLine,
-                       Shape::CopyStamp, Shape::PasteStamp, Shape::RandomFilledEllipse, Shape::SwapPoints}) {
+    for (Shape kind :
+         {Shape::FilledCircle, Shape::Circle, Shape::Line, Shape::Rect, Shape::FilledRect,
+          Shape::FilledEllipse, Shape::Ellipse, Shape::CopyRect, Shape::Rotate, Shape::ReplaceLine,
+          Shape::CopyStamp, Shape::PasteStamp, Shape::RandomFilledEllipse, Shape::SwapPoints}) {
         shape(kind, {INT_MIN, INT_MAX, INT_MAX, INT_MIN, 5, INT_MAX});
         shape(kind, {INT_MAX, INT_MIN, INT_MIN, INT_MAX, -1, INT_MIN});
         shape(kind, {4, 4, INT_MAX, INT_MAX, 3, 3});
@@ -286,7 +288,8 @@ TEST(FloodFill, FillsABigWorldWithBoundedMemory) {
         draw(runtime.world, runtime.random, runtime.stamps, wall, static_cast<int>(Shape::Line),
              {x, top, 0, 1996, 0, 0});
     }
-    draw(runtime.world, runtime.random, runtime.stamps, water, static_cast<int>(Shape::Fill), {1, 1, 0, 0, 0, 0});
+    draw(runtime.world, runtime.random, runtime.stamps, water, static_cast<int>(Shape::Fill),
+         {1, 1, 0, 0, 0, 0});
     EXPECT_EQ(test::countCells(runtime, kClear), 0);
 }
 

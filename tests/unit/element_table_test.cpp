@@ -54,7 +54,8 @@ TEST(ElementTable, GroupQualifiedNames) {
     Runtime runtime;
     ElementTable& elements = runtime.elements;
     int group = elements.findGroup("G", true);
-    for (const char* name : {"A", "B", "C", "D", "E"}) elements.addToGroup(group, elements.idOfName(name, true), 0);
+    for (const char* name : {"A", "B", "C", "D", "E"})
+        elements.addToGroup(group, elements.idOfName(name, true), 0);
     EXPECT_EQ(elements.idOfName("G:2", true), elements.idOfName("B", false));
     uint16_t g0 = elements.idOfName("G:0", true);  // looks up an element named G
     EXPECT_EQ(elements.nameOf(g0), "G");

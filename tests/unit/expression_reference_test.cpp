@@ -29,10 +29,14 @@ public:
             case 0: return atom();
             case 1: return chain(depth);
             case 2: return group(depth);
-            case 3: return pick(4) == 0 ? "SQRT " + operand(depth) : pick(kFunctions) + " " + operand(depth) +
-                                                                           (pick(2) ? blank() + pick(kOperators) + blank() + chain(depth) : "");
-            case 4: return "*T" + std::string(pick(2) ? "" : "U") + (pick(2) ? blank() + atom() : "") +
-                           (pick(2) ? blank() + operand(depth) : "");
+            case 3:
+                return pick(4) == 0
+                           ? "SQRT " + operand(depth)
+                           : pick(kFunctions) + " " + operand(depth) +
+                                 (pick(2) ? blank() + pick(kOperators) + blank() + chain(depth) : "");
+            case 4:
+                return "*T" + std::string(pick(2) ? "" : "U") + (pick(2) ? blank() + atom() : "") +
+                       (pick(2) ? blank() + operand(depth) : "");
             case 5: return "\"" + chain(depth) + "\"";
             default: return chain(depth);
         }
@@ -40,18 +44,48 @@ public:
 
 private:
     static inline const std::vector<std::string> kAtoms = {
-        "A", "B", "C", "I", "7", "-3", "0x10", "010", "50%", "12.5%", "$0", "$1", "$x", "A[I]", "A[]", "[2]",
-        "ELEMENTWEIGHT:Sand", "GROUP:Stuff:0", "X1)", "(B", ")", "(", "2+3", "SIN", "\"A\"", "\"B\\\"C\"", "<A",
-        "B>", "NEW1", "Q",
+        "A",
+        "B",
+        "C",
+        "I",
+        "7",
+        "-3",
+        "0x10",
+        "010",
+        "50%",
+        "12.5%",
+        "$0",
+        "$1",
+        "$x",
+        "A[I]",
+        "A[]",
+        "[2]",
+        "ELEMENTWEIGHT:Sand",
+        "GROUP:Stuff:0",
+        "X1)",
+        "(B",
+        ")",
+        "(",
+        "2+3",
+        "SIN",
+        "\"A\"",
+        "\"B\\\"C\"",
+        "<A",
+        "B>",
+        "NEW1",
+        "Q",
     };
     static inline const std::vector<std::string> kOperators = {
-        "+", "-", "*", "/", "%", "&", "&&", "|", "||", "!=", "==", "<", "<=", ">", ">=", "RAND", "PIXEL",
-        "INGROUP", "MIN", "MAX", "^", "+", "-", "*", "foo",
+        "+", "-",  "*",    "/",     "%",       "&",   "&&",  "|", "||", "!=", "==", "<",   "<=",
+        ">", ">=", "RAND", "PIXEL", "INGROUP", "MIN", "MAX", "^", "+",  "-",  "*",  "foo",
     };
-    static inline const std::vector<std::string> kFunctions = {"SIN", "COS", "TAN", "SIN-1", "COS-1", "TAN-1", "SQRT"};
+    static inline const std::vector<std::string> kFunctions = {"SIN",   "COS",   "TAN", "SIN-1",
+                                                               "COS-1", "TAN-1", "SQRT"};
 
     int pick(int count) { return static_cast<int>(random_() % static_cast<unsigned>(count)); }
-    const std::string& pick(const std::vector<std::string>& from) { return from[pick(static_cast<int>(from.size()))]; }
+    const std::string& pick(const std::vector<std::string>& from) {
+        return from[pick(static_cast<int>(from.size()))];
+    }
     std::string blank() {
         switch (pick(12)) {
             case 0: return "  ";
@@ -93,9 +127,10 @@ void prepare(Runtime& runtime) {
     runtime.world.create(10, 10);
     runtime.interpreter.pushFrame(ParameterFrame{4, 9});
     test::defineElement(runtime, "Sand", 300);
-    runtime.parser.parseText("A = 5\nB = -3\nC = 7\nI = 2\nA2 = 11\nA0 = 13\nGROUP Stuff ADD Sand 0\n"
-                             "TRIGGER T {\nRETURN ($0 + $1)\n}\nTRIGGER TU {\nINC SIDE\nRETURN -1\n}\n",
-                             0, std::nullopt);
+    runtime.parser.parseText(
+        "A = 5\nB = -3\nC = 7\nI = 2\nA2 = 11\nA0 = 13\nGROUP Stuff ADD Sand 0\n"
+        "TRIGGER T {\nRETURN ($0 + $1)\n}\nTRIGGER TU {\nINC SIDE\nRETURN -1\n}\n",
+        0, std::nullopt);
 }
 
 std::vector<std::string> variableNames(const Runtime& runtime) {
@@ -129,7 +164,8 @@ public:
         const std::string expectedTrace = testing::internal::GetCapturedStdout();
         valid = parsed.isValid();
         if (parsed.isValid() != expected.isValid()) return "validity " + std::to_string(parsed.isValid());
-        if (value != expectedValue) return "value " + std::to_string(value) + " not " + std::to_string(expectedValue);
+        if (value != expectedValue)
+            return "value " + std::to_string(value) + " not " + std::to_string(expectedValue);
         if (trace != expectedTrace) return "trace\n" + trace + "not\n" + expectedTrace;
         if (variableNames(current_) != variableNames(reference_)) return "variables";
         if (parsed.text() != expected.text()) return "text";

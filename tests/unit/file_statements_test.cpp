@@ -77,7 +77,8 @@ TEST_F(FileStatements, LinksOutOfTheFolderReachNothing) {
     EXPECT_FALSE(printed("secret"));
     EXPECT_TRUE(printed("Error opening file \"lnk/x.ef2\""));
     EXPECT_EQ(value("LEAKED"), -999999);
-    for (const char* name : {"w.png", "w.ef2", "st.bmp", "out.txt"}) EXPECT_FALSE(fs::exists(outside(name))) << name;
+    for (const char* name : {"w.png", "w.ef2", "st.bmp", "out.txt"})
+        EXPECT_FALSE(fs::exists(outside(name))) << name;
     EXPECT_EQ(contents(outside("victim.txt")), "victim");
 
     // A world outside does not load either.

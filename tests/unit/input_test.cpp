@@ -113,7 +113,8 @@ TEST_F(Mouse, ButtonsLatchAndDraggableButtonsDrag) {
 
 TEST_F(Mouse, SubmenusOpenNextToTheirButtonAndCloseOnAPressElsewhere) {
     const std::string hex(256, 'F');
-    run("MENU SUB ADD TEXT Inside HEX " + hex + " <INC INSIDE>\nMENU TOP ADD TEXT Open HEX " + hex + " <SUBMENU>\n");
+    run("MENU SUB ADD TEXT Inside HEX " + hex + " <INC INSIDE>\nMENU TOP ADD TEXT Open HEX " + hex +
+        " <SUBMENU>\n");
     compose();
     const MenuButton& opener = *runtime.menus.list(kTopPanel)[0];
     const int openerX = runtime.view.left() + opener.x + 5, openerY = opener.y + 5;
@@ -172,7 +173,8 @@ TEST_F(Mouse, ASubmenuAtAFixedPlaceOpensAtTheNextPress) {
 }
 
 TEST_F(Mouse, KeysRunTheirTriggersWithRepeats) {
-    run("KEYCODE 27 ESC\nKEYCODE 97 A\nON KEY_A INC DOWN\nON KEYREPEAT_A INC REPEAT\nON KEYUP_A INC UP\nKEYREPEATDELAY = 3\n"
+    run("KEYCODE 27 ESC\nKEYCODE 97 A\nON KEY_A INC DOWN\nON KEYREPEAT_A INC REPEAT\nON KEYUP_A INC "
+        "UP\nKEYREPEATDELAY = 3\n"
         "KEYREPEATRATE = 2\nKEYCODE 27 ESCAPE\n");
     for (int poll = 0; poll < 8; ++poll) keyDown(ui, 97);
     keyUp(ui, 97);

@@ -125,10 +125,27 @@ TEST_F(Scripted, LongChainsWorkAndHostileExpressionsAreRejectedQuickly) {
 // (the sanitizer build checks the last two).
 TEST_F(Scripted, RandomAndMutatedLinesNeverCrashTheParser) {
     const std::vector<std::string> seeds = {
-        "SET X 5", "IF (X > 3) <GET X> ELSE <GET Y>", "FOR I FROM 1 TO 3 DO <INC J>", "TRIGGER T {", "}",
-        "} ELSE {", "EXEC T 1 2 3", "ON KEY_A SET X 1", "TIMER 0 FRAMES T", "LIST ACTIONS T", "X = \"SIN 45 + 1\"",
-        "A[I] = (I * 2)", "WHILE (N > 0) <SET N (N - 1)>", "RETURN *T 1", "GET ELEMENTWEIGHT:Sand", "EXEC {",
-        "TRIGGER U EXTENDS T {", "INC A[-1]", "KEYCODE 27 ESC", "LIST TRIGGEREXECS", "TIMER REMOVEALL T",
+        "SET X 5",
+        "IF (X > 3) <GET X> ELSE <GET Y>",
+        "FOR I FROM 1 TO 3 DO <INC J>",
+        "TRIGGER T {",
+        "}",
+        "} ELSE {",
+        "EXEC T 1 2 3",
+        "ON KEY_A SET X 1",
+        "TIMER 0 FRAMES T",
+        "LIST ACTIONS T",
+        "X = \"SIN 45 + 1\"",
+        "A[I] = (I * 2)",
+        "WHILE (N > 0) <SET N (N - 1)>",
+        "RETURN *T 1",
+        "GET ELEMENTWEIGHT:Sand",
+        "EXEC {",
+        "TRIGGER U EXTENDS T {",
+        "INC A[-1]",
+        "KEYCODE 27 ESC",
+        "LIST TRIGGEREXECS",
+        "TIMER REMOVEALL T",
     };
     const std::string alphabet = "{}()<>\"$[]%*:;=+-/ \t\\ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::mt19937 random(1234);
@@ -141,14 +158,17 @@ TEST_F(Scripted, RandomAndMutatedLinesNeverCrashTheParser) {
             std::size_t at = line.empty() ? 0 : random() % line.size();
             switch (random() % 3) {
                 case 0: line.insert(at, 1, alphabet[random() % alphabet.size()]); break;
-                case 1: if (!line.empty()) line.erase(at, 1); break;
+                case 1:
+                    if (!line.empty()) line.erase(at, 1);
+                    break;
                 default: line.insert(at, seeds[random() % seeds.size()]); break;
             }
         }
         runtime.parser.parseLine(line, lines, 0, "fuzz");
     }
     // Close whatever blocks the random lines left open.
-    for (int i = 0; i < 1000 && runtime.parser.blockDepth() > 0; ++i) runtime.parser.parseLine("}", 0, 0, "fuzz");
+    for (int i = 0; i < 1000 && runtime.parser.blockDepth() > 0; ++i)
+        runtime.parser.parseLine("}", 0, 0, "fuzz");
     EXPECT_EQ(runtime.parser.blockDepth(), 0u);
 }
 

@@ -45,9 +45,21 @@ TEST(DownloadNames, AddressesBecomeNamesBelowWebdls) {
     EXPECT_EQ(downloadName("http://example.com/mods/m.ef2"), "webdls/example.com/mods/m.ef2");
     EXPECT_EQ(downloadName("http://127.0.0.1:8080/m.ef2?v=1&x=2"), "webdls/127.0.0.1:8080/m.ef2@v=1&x=2");
     for (const char* refused : {
-             "http://h/../../myconfig.ef2", "http://h/a/./b", "http://h//b", "http://h/", "http://h",
-             "http://user@h/m.ef2", "http://h:port/m.ef2", "http://h:123456/m", "http:///m.ef2", "http://h_x/m",
-             "http://h/a\\b", "http://h/a\x01", "ftp://h/m.ef2", "http://../m.ef2", "http://h/..",
+             "http://h/../../myconfig.ef2",
+             "http://h/a/./b",
+             "http://h//b",
+             "http://h/",
+             "http://h",
+             "http://user@h/m.ef2",
+             "http://h:port/m.ef2",
+             "http://h:123456/m",
+             "http:///m.ef2",
+             "http://h_x/m",
+             "http://h/a\\b",
+             "http://h/a\x01",
+             "ftp://h/m.ef2",
+             "http://../m.ef2",
+             "http://h/..",
          }) {
         EXPECT_EQ(downloadName(refused), "") << refused;
     }

@@ -38,7 +38,8 @@ int openDescriptors() {
 // One peer: a blocking client socket whose reads keep the server polled.
 class Peer {
 public:
-    Peer(Runtime& server, int port, const char* fromAddress = nullptr, int receiveBuffer = 0) : server_(server) {
+    Peer(Runtime& server, int port, const char* fromAddress = nullptr, int receiveBuffer = 0)
+        : server_(server) {
         socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
         if (receiveBuffer) setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         if (fromAddress) {
@@ -265,7 +266,8 @@ TEST_F(NetworkTest, ManyClientsLoseNothingAndRunNothingTwice) {
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
                 std::string text;
-                for (int line = 0; line < kLines; ++line) text += "INC C" + std::to_string(client) + "\nINC TOTAL\n";
+                for (int line = 0; line < kLines; ++line)
+                    text += "INC C" + std::to_string(client) + "\nINC TOTAL\n";
                 std::mt19937 random(static_cast<unsigned>(client));
                 std::size_t at = 0;
                 while (at < text.size()) {
@@ -364,8 +366,9 @@ TEST_F(NetworkTest, ConnectDrivesAnotherInstance) {
     ASSERT_TRUE(other.network.listen({0, "127.0.0.1"}));
     other.parser.parseText("TRIGGER T {\nINC RAN\n}\n", 0, std::nullopt);
 
-    std::string script = "CONNECT \"127.0.0.1\" " + std::to_string(other.network.port()) +
-                         " C\nREMOTE C SET Y 7\nREMOTE C EXEC T\nREMOTE C SET BAD (1 / 0\nREMOTE 0 SET LOCALLY 3\n";
+    std::string script =
+        "CONNECT \"127.0.0.1\" " + std::to_string(other.network.port()) +
+        " C\nREMOTE C SET Y 7\nREMOTE C EXEC T\nREMOTE C SET BAD (1 / 0\nREMOTE 0 SET LOCALLY 3\n";
     runtime.parser.parseText(script, 0, std::nullopt);
     EXPECT_GT(value("C"), 0);
     EXPECT_TRUE(consoleHas("SET \"LOCALLY\" 3"));

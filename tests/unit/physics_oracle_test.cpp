@@ -64,11 +64,16 @@ void addRules(Runtime& runtime, ScenarioRandom& random, const std::vector<uint16
         Interaction rule;
         uint16_t owner = ids[random.below(static_cast<int>(ids.size()))];
         rule.partner = random.chance(25) ? kNothing : ids[random.below(static_cast<int>(ids.size()))];
-        rule.ownerResult = random.chance(20) ? kNothing : random.chance(30) ? 0 : ids[random.below(static_cast<int>(ids.size()))];
-        rule.partnerResult = random.chance(20) ? kNothing : random.chance(30) ? 0 : ids[random.below(static_cast<int>(ids.size()))];
+        rule.ownerResult = random.chance(20)   ? kNothing
+                           : random.chance(30) ? 0
+                                               : ids[random.below(static_cast<int>(ids.size()))];
+        rule.partnerResult = random.chance(20)   ? kNothing
+                             : random.chance(30) ? 0
+                                                 : ids[random.below(static_cast<int>(ids.size()))];
         rule.chance = random.pick<uint32_t>({0, 100, 3000, 16384, 32768});
         rule.excepted = random.chance(50) ? kNothing : ids[random.below(static_cast<int>(ids.size()))];
-        if (random.chance(35)) rule.trigger = runtime.interpreter.triggers().find(triggerNames[random.below(3)]);
+        if (random.chance(35))
+            rule.trigger = runtime.interpreter.triggers().find(triggerNames[random.below(3)]);
         elements.addInteraction(owner, rule, random.chance(20) ? 0 : -1);
     }
     for (uint16_t id : ids) {
@@ -126,8 +131,8 @@ Scenario buildScenario(Runtime& runtime, int number, bool withRules, Fill fill =
         }
         uint16_t id = elements.idOfName("E" + std::to_string(i), true);
         ids.push_back(id);
-        elements.setWeight(id, random.pick<int32_t>({0, 1, 5, 50, 100, 300, 1000, 1000, 3000, -100, -1000, 100000,
-                                                     -100000, 2000000000, -2000000000,
+        elements.setWeight(id, random.pick<int32_t>({0, 1, 5, 50, 100, 300, 1000, 1000, 3000, -100, -1000,
+                                                     100000, -100000, 2000000000, -2000000000,
                                                      static_cast<int32_t>(random.below(4000)) - 1000}));
         elements.setSpray(id, random.pick<int32_t>({1, 1, 2, 3, 5, 7, -2}));
         elements.setSlide(id, random.pick<int32_t>({0, 0, 1, 2, 3, 5, 20, -1, 2000000000}));
@@ -190,11 +195,12 @@ std::string firstDifference(World& real, World& reference) {
     for (int y = 0; y < real.gridHeight(); ++y) {
         for (int x = 0; x < real.gridWidth(); ++x) {
             int index = y * real.stride() + x;
-            if (real.cells()[index] != reference.cells()[index] || real.colours()[index] != reference.colours()[index]) {
+            if (real.cells()[index] != reference.cells()[index] ||
+                real.colours()[index] != reference.colours()[index]) {
                 std::ostringstream out;
-                out << "cell (" << x << ", " << y << "): expected id " << reference.cells()[index] << " colour "
-                    << reference.colours()[index] << ", saw id " << real.cells()[index] << " colour "
-                    << real.colours()[index];
+                out << "cell (" << x << ", " << y << "): expected id " << reference.cells()[index]
+                    << " colour " << reference.colours()[index] << ", saw id " << real.cells()[index]
+                    << " colour " << real.colours()[index];
                 return out.str();
             }
         }
@@ -216,16 +222,20 @@ void compareOnRandomWorlds(bool withRules, Fill fill = Fill::Scattered, int scen
             real.physicsStep();
             referenceStep(reference.world, reference.random, reference.interactionRunner());
             std::string difference = firstDifference(real.world, reference.world);
-            ASSERT_EQ(difference, "") << "scenario " << number << " (" << scenario.width << " x " << scenario.height
-                                      << "), after step " << stepNumber + 1;
+            ASSERT_EQ(difference, "") << "scenario " << number << " (" << scenario.width << " x "
+                                      << scenario.height << "), after step " << stepNumber + 1;
         }
         EXPECT_EQ(real.variables.find("SEED")->value, reference.variables.find("SEED")->value);
     }
 }
 
-TEST(PhysicsOracle, RealStepMatchesReferenceOnRandomWorlds) { compareOnRandomWorlds(false); }
+TEST(PhysicsOracle, RealStepMatchesReferenceOnRandomWorlds) {
+    compareOnRandomWorlds(false);
+}
 
-TEST(PhysicsOracle, RealStepMatchesReferenceWithRandomRulesAndTriggers) { compareOnRandomWorlds(true); }
+TEST(PhysicsOracle, RealStepMatchesReferenceWithRandomRulesAndTriggers) {
+    compareOnRandomWorlds(true);
+}
 
 // Blocks and layers of one element: settled runs, runs of inert elements and
 // of empty space, reactive blocks next to their partners, rows from 1 to 150

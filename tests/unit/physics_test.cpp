@@ -17,7 +17,9 @@ int findRow(Runtime& runtime, int x, uint16_t id) {
     return -1;
 }
 
-void setOption(Runtime& runtime, const char* name, int32_t value) { runtime.variables.find(name)->value = value; }
+void setOption(Runtime& runtime, const char* name, int32_t value) {
+    runtime.variables.find(name)->value = value;
+}
 
 TEST(Physics, SameSeedReplaysTheSameWorldAndSeedCountsSteps) {
     auto run = [](int32_t seed) {
@@ -26,7 +28,8 @@ TEST(Physics, SameSeedReplaysTheSameWorldAndSeedCountsSteps) {
         uint16_t sand = test::defineElement(runtime, "Sand", 300, 2, 2);
         uint16_t water = test::defineElement(runtime, "Water", 100, 1, 5);
         for (int y = 1; y <= 20; ++y) {
-            for (int x = 1; x <= 40; ++x) put(runtime, x, y, (x + y) % 3 == 0 ? sand : (x * y) % 4 == 0 ? water : 0);
+            for (int x = 1; x <= 40; ++x)
+                put(runtime, x, y, (x + y) % 3 == 0 ? sand : (x * y) % 4 == 0 ? water : 0);
         }
         setOption(runtime, "SEED", seed);
         test::step(runtime, 60);
@@ -149,7 +152,8 @@ TEST(Physics, WindHoldsBackSlidingTowardOneSide) {
         if (wind > 0) {
             EXPECT_LT(after, before - 5) << "positive wind favours lower columns\n" << test::picture(runtime);
         } else {
-            EXPECT_GT(after, before + 5) << "negative wind favours higher columns\n" << test::picture(runtime);
+            EXPECT_GT(after, before + 5) << "negative wind favours higher columns\n"
+                                         << test::picture(runtime);
         }
     }
 }
@@ -164,7 +168,8 @@ TEST(Physics, HeavyParticlesSinkThroughLighterOnesButNeverThroughWalls) {
     put(runtime, 1, 20, kNothing);
     put(runtime, 1, 19, sand);
     test::step(runtime, 400);
-    for (int y = 16; y <= 20; ++y) EXPECT_EQ(runtime.world.interiorCell(2, y), sand) << test::picture(runtime);
+    for (int y = 16; y <= 20; ++y)
+        EXPECT_EQ(runtime.world.interiorCell(2, y), sand) << test::picture(runtime);
     EXPECT_EQ(runtime.world.interiorCell(1, 20), kNothing) << "element 1 is an immovable wall";
     EXPECT_EQ(runtime.world.interiorCell(1, 19), sand);
 }

@@ -45,7 +45,8 @@ TEST_F(Runaway, LoopsThatPrintDrawOrResizeEndAfterTheirTime) {
     for (const char* body : {"PRINT", "PAINT", "GROW"}) {
         const auto started = std::chrono::steady_clock::now();
         run(std::string("WHILE (N > 0) ") + body + "\nSET AFTER 1\n");
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         EXPECT_EQ(runtime.console.recentLines().back(), kTimeUp) << body;
         EXPECT_EQ(value("AFTER"), 1) << "the next statement runs";
         // Far above the limit, so that only a pass that does not stop fails.

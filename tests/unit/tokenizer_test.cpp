@@ -11,7 +11,8 @@ namespace {
 std::vector<std::pair<std::string, TokenKind>> allTokens(std::string_view text, bool allowAngle = true) {
     Tokenizer tokens(text);
     std::vector<std::pair<std::string, TokenKind>> result;
-    while (std::optional<std::string> token = tokens.nextToken(allowAngle)) result.emplace_back(*token, tokens.lastKind());
+    while (std::optional<std::string> token = tokens.nextToken(allowAngle))
+        result.emplace_back(*token, tokens.lastKind());
     return result;
 }
 

@@ -102,7 +102,7 @@ TEST(Variables, DeathRateNamesAddressRulesByIndex) {
     elements.addDeathRule(fire, 0, 200);
     getVariable(runtime, "ELEMENTDEATHRATE:1:FIRE", 50, true);
     EXPECT_EQ(lookupValue(runtime, "ELEMENTDEATHRATE:1:FIRE").value, 50);
-    EXPECT_EQ(elements.get(fire)->totalDeathRate, 150);  // the total follows the rates
+    EXPECT_EQ(elements.get(fire)->totalDeathRate, 150);         // the total follows the rates
     getVariable(runtime, "ELEMENTDEATHRATE:9:FIRE", 70, true);  // out of range writes the first rule
     EXPECT_EQ(lookupValue(runtime, "ELEMENTDEATHRATE:0:FIRE").value, 70);
     EXPECT_EQ(lookupValue(runtime, "ELEMENTDEATHRATE:5:FIRE").value, 70);

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "statements/interface.h"
 #include "support/screen_fixture.h"
 #include "support/test_runtime.h"
 #include "ui/icons.h"
 #include "ui/menus.h"
 #include "ui/text.h"
-#include "statements/interface.h"
 
 namespace ef2 {
 namespace {
@@ -19,7 +19,9 @@ namespace {
 using test::ScreenFixture;
 
 // A 32 x 32 HEX icon: every digit F.
-std::string solidHex() { return std::string(256, 'F'); }
+std::string solidHex() {
+    return std::string(256, 'F');
+}
 
 ButtonPtr button(const std::string& type, const std::string& argument = "") {
     auto made = std::make_shared<MenuButton>();
@@ -32,8 +34,9 @@ ButtonPtr button(const std::string& type, const std::string& argument = "") {
 class Panels : public ScreenFixture {};
 
 TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
-    std::vector<ButtonPtr> row = {button("HEX", solidHex()), button("SEPARATOR", "5"), button("HEX", solidHex()),
-                                  button("SEPARATOR", "-8"), button("HEX", solidHex())};
+    std::vector<ButtonPtr> row = {button("HEX", solidHex()), button("SEPARATOR", "5"),
+                                  button("HEX", solidHex()), button("SEPARATOR", "-8"),
+                                  button("HEX", solidHex())};
     SurfacePtr picture = buildPanel(ui, row, Orientation::Horizontal, 10, 10, true);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(row[2]->x, 37);
@@ -41,7 +44,8 @@ TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
     EXPECT_EQ(picture->w, 93);
     EXPECT_EQ(picture->h, 32);
 
-    std::vector<ButtonPtr> centred = {button("SEPARATOR", "0"), button("HEX", solidHex()), button("SEPARATOR", "0")};
+    std::vector<ButtonPtr> centred = {button("SEPARATOR", "0"), button("HEX", solidHex()),
+                                      button("SEPARATOR", "0")};
     buildPanel(ui, centred, Orientation::Horizontal, 100, 32, false);
     EXPECT_EQ(centred[1]->x, 34);
 
@@ -73,8 +77,8 @@ TEST_F(Panels, SeparatorsNewlinesAndOverlapsPlaceTheButtons) {
 }
 
 TEST_F(Panels, MenuStatementsBuildPanelsThatShowOnScreen) {
-    run("MENU LEFT ADD TEXT Red HEX " + solidHex() + " <SET HIT 1>\nMENU LEFT ADD TEXT Red2 HEX " + solidHex() +
-        " <SET HIT 2>\n");
+    run("MENU LEFT ADD TEXT Red HEX " + solidHex() + " <SET HIT 1>\nMENU LEFT ADD TEXT Red2 HEX " +
+        solidHex() + " <SET HIT 2>\n");
     compose();
     const PanelState& left = runtime.menus.panels[kLeftPanel];
     ASSERT_NE(left.picture, nullptr);
@@ -129,8 +133,8 @@ TEST_F(Frames, EveryViewShowsTheWorldInItsColours) {
 
     run("VIEW = 1\n");  // weight: 0 in VIEWR/G/B, heavier saturating toward VIEWPOS
     compose();
-    EXPECT_EQ(at(1, 1), rgb565(255, 0, 0));                   // weight 0
-    EXPECT_EQ(at(2, 1), rgb565(0, 0, 255 * 1199 / 1200));     // beyond VIEWMAXPOS
+    EXPECT_EQ(at(1, 1), rgb565(255, 0, 0));                // weight 0
+    EXPECT_EQ(at(2, 1), rgb565(0, 0, 255 * 1199 / 1200));  // beyond VIEWMAXPOS
     run("VIEW = -1\n");
     compose();
     EXPECT_EQ(at(2, 1), rgb565(0, 255, 0));
@@ -316,7 +320,8 @@ TEST_F(Frames, HexIconsTextClippingAndWrite) {
     IconRecord icon;
     icon.type = "HEX";
     icon.argument = "F0";
-    runtime.parser.parseText("ELEMENT G Lit 1 2 3 0 1 1 1 0 \"\" 0 HEX \"F0\" 255 255 255\n", 0, std::nullopt);
+    runtime.parser.parseText("ELEMENT G Lit 1 2 3 0 1 1 1 0 \"\" 0 HEX \"F0\" 255 255 255\n", 0,
+                             std::nullopt);
     const Element* lit = runtime.elements.get(runtime.elements.idOfName("Lit", false));
     ASSERT_NE(lit, nullptr);
     SurfacePtr picture = renderIcon(ui, *lit->icon);

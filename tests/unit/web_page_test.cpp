@@ -27,7 +27,8 @@ std::vector<std::string> literalBlocks(std::string page) {
             ++contentStart;
             std::size_t end = page.find(close, contentStart);
             if (end == std::string::npos) return;
-            std::string decoded = page.substr(contentStart, restOfPage ? std::string::npos : end - contentStart);
+            std::string decoded =
+                page.substr(contentStart, restOfPage ? std::string::npos : end - contentStart);
             decodeHtmlEntities(decoded);
             page.replace(contentStart, decoded.size(), decoded);
             if (restOfPage) end = page.find(close, contentStart);
@@ -44,7 +45,8 @@ std::vector<std::string> literalBlocks(std::string page) {
 
 std::vector<std::string> fastBlocks(const std::string& page, std::size_t pieceBytes = kWebPagePieceBytes) {
     std::vector<std::string> blocks;
-    forEachCodeBlock(page, [&](std::string_view content) { blocks.emplace_back(content); }, pieceBytes);
+    forEachCodeBlock(
+        page, [&](std::string_view content) { blocks.emplace_back(content); }, pieceBytes);
     return blocks;
 }
 
@@ -56,24 +58,61 @@ TEST(WebPage, AnEncodedClosingTagStaysInsideItsBlock) {
 
 TEST(WebPage, CellsDecodeTheRestOfThePageOncePerEarlierCell) {
     // One decoding turns "&amp;lt;" into "&lt;", the second into "<".
-    const std::string page = "<td class=\"code\">1 &amp;lt;</td><td class=\"code\">2 &amp;lt;</td>"
-                             "<td class=\"code\">3 &amp;lt;</td>";
+    const std::string page =
+        "<td class=\"code\">1 &amp;lt;</td><td class=\"code\">2 &amp;lt;</td>"
+        "<td class=\"code\">3 &amp;lt;</td>";
     const std::vector<std::string> expected = {"1 &lt;", "2 <", "3 <"};
     EXPECT_EQ(literalBlocks(page), expected);
     EXPECT_EQ(fastBlocks(page), expected);
 }
 
 TEST(WebPage, RandomPagesGiveTheBlocksOfTheLiteralRule) {
-    static const std::vector<std::string> kPieces = {
-        "<pre>", "</pre>", "<pre class=x>", "<code>", "</code>", "<td class=\"code\">", "</td>", "<td", "<",
-        ">", "&lt;", "&gt;", "&amp;", "&amp;amp;", "&amp;lt;", "&lt;/td&gt;", "&lt;/pre&gt;", "&lt;td class=&quot;code&quot;&gt;",
-        "&#40;", "&#41;", "&#46;", "&#58;", "&quot;", "<br>", "<br />", "&", "amp;", "lt;", "br", " ", "\n",
-        "SET X 1", "e", "x", "/", "t", ";", "&l", "&#4", "6;"};
+    static const std::vector<std::string> kPieces = {"<pre>",
+                                                     "</pre>",
+                                                     "<pre class=x>",
+                                                     "<code>",
+                                                     "</code>",
+                                                     "<td class=\"code\">",
+                                                     "</td>",
+                                                     "<td",
+                                                     "<",
+                                                     ">",
+                                                     "&lt;",
+                                                     "&gt;",
+                                                     "&amp;",
+                                                     "&amp;amp;",
+                                                     "&amp;lt;",
+                                                     "&lt;/td&gt;",
+                                                     "&lt;/pre&gt;",
+                                                     "&lt;td class=&quot;code&quot;&gt;",
+                                                     "&#40;",
+                                                     "&#41;",
+                                                     "&#46;",
+                                                     "&#58;",
+                                                     "&quot;",
+                                                     "<br>",
+                                                     "<br />",
+                                                     "&",
+                                                     "amp;",
+                                                     "lt;",
+                                                     "br",
+                                                     " ",
+                                                     "\n",
+                                                     "SET X 1",
+                                                     "e",
+                                                     "x",
+                                                     "/",
+                                                     "t",
+                                                     ";",
+                                                     "&l",
+                                                     "&#4",
+                                                     "6;"};
     std::mt19937 random(12345);
     for (int round = 0; round < 3000; ++round) {
         std::string page;
         // Some pages are long enough to be read in several pieces.
-        const int pieces = round % 100 == 0 ? 800 + static_cast<int>(random() % 400) : 1 + static_cast<int>(random() % 60);
+        const int pieces =
+            round % 100 == 0 ? 800 + static_cast<int>(random() % 400) : 1 + static_cast<int>(random() % 60);
         for (int i = 0; i < pieces; ++i) page += kPieces[random() % kPieces.size()];
         const std::vector<std::string> literal = literalBlocks(page);
         ASSERT_EQ(fastBlocks(page), literal) << "page: " << page;

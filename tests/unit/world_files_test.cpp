@@ -98,7 +98,8 @@ void defineManyElements(Runtime& runtime) {
 void fillWithPattern(Runtime& runtime, int seed) {
     World& world = runtime.world;
     for (int y = 1; y <= world.height(); ++y) {
-        for (int x = 1; x <= world.width(); ++x) test::put(runtime, x, y, static_cast<uint16_t>((x * 7 + y * 13 + seed) % 300));
+        for (int x = 1; x <= world.width(); ++x)
+            test::put(runtime, x, y, static_cast<uint16_t>((x * 7 + y * 13 + seed) % 300));
     }
 }
 
@@ -106,7 +107,8 @@ void fillRandomly(Runtime& runtime, unsigned seed) {
     std::mt19937 random(seed);
     World& world = runtime.world;
     for (int y = 1; y <= world.height(); ++y) {
-        for (int x = 1; x <= world.width(); ++x) test::put(runtime, x, y, static_cast<uint16_t>(random() % 300));
+        for (int x = 1; x <= world.width(); ++x)
+            test::put(runtime, x, y, static_cast<uint16_t>(random() % 300));
     }
 }
 
@@ -133,7 +135,9 @@ TEST(WorldFiles, PngRoundTripRestoresEveryCellAndAnyViewerSeesTheColours) {
     // a channel by less than one step).
     const uint16_t id = runtime.world.interiorCell(9, 4);
     const Rgb colour = runtime.elements.get(id)->colour;
-    std::string pixel = commandOutput("convert '" + path + "[1x1+9+4]' -depth 8 -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' info:");
+    std::string pixel = commandOutput(
+        "convert '" + path +
+        "[1x1+9+4]' -depth 8 -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' info:");
     int r = -1, g = -1, b = -1;
     std::istringstream(pixel) >> r >> g >> b;
     EXPECT_NEAR(r, colour.r, 1) << pixel;
@@ -163,10 +167,11 @@ TEST(WorldFiles, InterlacedCopyMadeByAnotherProgramLoadsExactly) {
 
 TEST(WorldFiles, PngFromAnotherProgramSetsTheSizeAndLeavesMostCellsEmpty) {
     TempFolder folder;
-    for (const char* options : {"-depth 8 ", "-depth 16 ", "-colorspace Gray -depth 8 ",
-                                "-colors 100 -type Palette "}) {
+    for (const char* options :
+         {"-depth 8 ", "-depth 16 ", "-colorspace Gray -depth 8 ", "-colors 100 -type Palette "}) {
         const std::string path = folder.file("foreign.png");
-        ASSERT_EQ(std::system(("convert -seed 3 -size 40x30 plasma: " + std::string(options) + path).c_str()), 0);
+        ASSERT_EQ(std::system(("convert -seed 3 -size 40x30 plasma: " + std::string(options) + path).c_str()),
+                  0);
         Runtime runtime;
         test::createWorld(runtime, 20, 20);
         ASSERT_TRUE(loadWorldFile(runtime, path)) << options;
@@ -275,7 +280,8 @@ TEST(WorldFiles, BmpColoursMapToTheNearestElementAndTiesToTheLowerId) {
     ASSERT_EQ(runtime.world.gridWidth(), 5);
     const uint16_t* row = runtime.world.cells() + runtime.world.stride();
     // Black is nearest to the frame element, which loads as empty space.
-    EXPECT_EQ((std::vector<uint16_t>(row, row + 5)), (std::vector<uint16_t>{red, dim, bright, kClear, kClear}));
+    EXPECT_EQ((std::vector<uint16_t>(row, row + 5)),
+              (std::vector<uint16_t>{red, dim, bright, kClear, kClear}));
 }
 
 TEST(WorldFiles, ScriptFormWritesTheHeaderAndOneLinePerElementAndLoadsBack) {
@@ -339,7 +345,8 @@ TEST_F(CorruptFiles, TruncatedFilesOfBothFormsLeaveTheWorldUnchanged) {
         // Every length in the headers, then a few hundred through the rest.
         const std::size_t stride = intact.size() / 300 + 1;
         for (std::size_t length = 0; length < intact.size(); length += length < 80 ? 1 : stride) {
-            ASSERT_TRUE(loadLeavesWorld(intact.substr(0, length), name)) << name << " cut to " << length << " bytes";
+            ASSERT_TRUE(loadLeavesWorld(intact.substr(0, length), name))
+                << name << " cut to " << length << " bytes";
         }
     }
 }
@@ -384,7 +391,8 @@ std::string bigEndian(uint32_t value) {
 // A PNG signature and a valid header chunk, and nothing after them.
 std::string pngHeaderOnly(uint32_t width, uint32_t height) {
     std::string chunk = "IHDR" + bigEndian(width) + bigEndian(height) + std::string{16, 2, 0, 0, 0};
-    const auto crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(chunk.data()), chunk.size()));
+    const auto crc =
+        static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(chunk.data()), chunk.size()));
     return std::string("\x89PNG\r\n\x1a\n", 8) + bigEndian(13) + chunk + bigEndian(crc);
 }
 

@@ -11,7 +11,8 @@ void expectFrameColumnsAreWalls(Runtime& runtime) {
     World& world = runtime.world;
     for (int y = 1; y <= world.height(); ++y) {
         ASSERT_EQ(world.cells()[y * world.stride()], kNothing) << "left frame, row " << y;
-        ASSERT_EQ(world.cells()[y * world.stride() + world.width() + 1], kNothing) << "right frame, row " << y;
+        ASSERT_EQ(world.cells()[y * world.stride() + world.width() + 1], kNothing)
+            << "right frame, row " << y;
     }
 }
 
@@ -91,7 +92,7 @@ TEST(World, FallRatesFollowGravityWithoutOverflow) {
     EXPECT_EQ(fallRateOf(0, 1, 1000), 32);
     EXPECT_EQ(fallRateOf(5, 3048, 0), 2);  // gravity 0: everything barely moves
     EXPECT_EQ(fallRateOf(0, 1, 0), 1);
-    EXPECT_EQ(fallRateOf(5, 100, 20000), 32800);     // a divisor of 0 acts as 1
+    EXPECT_EQ(fallRateOf(5, 100, 20000), 32800);  // a divisor of 0 acts as 1
     EXPECT_EQ(fallRateOf(5, INT32_MAX, 1000), kMaxFallRate);
     EXPECT_EQ(fallRateOf(5, INT32_MIN, 1000), kMinFallRate);  // negative rates are not cut at the mark
     EXPECT_EQ(fallRateOf(5, -100, 1000), -3280);
