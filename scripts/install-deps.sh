@@ -10,7 +10,8 @@ packages=(
   libpng-dev libcurl4-openssl-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool x11-utils imagemagick
+  xfonts-base
   netcat-openbsd telnet curl iproute2 python3
   zip xdg-utils desktop-file-utils libglib2.0-bin
 )

@@ -75,15 +75,16 @@ bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std
     return shown && pressed == 1;
 }
 
-void showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption) {
+bool showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption) {
     if (desktop.headless) {
         printOnStandardOutput(text);
-        return;
+        return true;
     }
-    if (videoAvailable(desktop)) {
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), nullptr);
-        afterModal(desktop);
-    }
+    if (!videoAvailable(desktop)) return false;
+    const bool shown =
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), nullptr) == 0;
+    afterModal(desktop);
+    return shown;
 }
 
 std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters,

@@ -37,7 +37,10 @@ enum class Asker { LocalScript, NetworkPeer };
 // True for yes. Without a window to ask in, the answer is --assume-yes.
 bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption,
               Asker asker = Asker::LocalScript);
-void showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
+// False when no box could be shown: no window, or the window system could not
+// draw one (on X11 it needs the core fonts, or else zenity). Headless, the text
+// goes to standard output and counts as shown.
+bool showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
 
 // Set, when asked for, to false when no dialog could be shown because
 // neither program exists (they are optional).

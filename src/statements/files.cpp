@@ -38,7 +38,13 @@ std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog,
     DialogShown shown = true;
     std::string chosen = dialog == Dialog::Open ? openFileDialog(runtime.desktop, filters, &shown)
                                                 : saveFileDialog(runtime.desktop, filters, &shown);
-    if (!shown) runtime.printLine("No file dialog could be shown: install zenity or kdialog", 0);
+    if (!shown) {
+        // The person clicked for a dialog and is looking at the window, not
+        // at the console: the reason comes up where they are looking.
+        const std::string reason = "No file dialog could be shown: install zenity or kdialog";
+        runtime.printLine(reason, 0);
+        showMessage(runtime.desktop, reason, "File dialog");
+    }
     return chosen;
 }
 

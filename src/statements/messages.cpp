@@ -27,7 +27,8 @@ void runAfterAsking(Runtime& runtime, const std::string& commands, int32_t messa
 
 void showMessageBox(Runtime& runtime, const std::string& text) {
     Interpreter::UntimedWait waiting(runtime.interpreter);
-    showMessage(runtime.desktop, text, kMessageCaption);
+    // A box that cannot be shown leaves its text on the console, not nowhere.
+    if (!showMessage(runtime.desktop, text, kMessageCaption)) runtime.printLine(text, 0);
 }
 
 // The kinds of MESSAGE; the numbers are the kind numbers of the language.

@@ -4,7 +4,9 @@
 # - with --scale 2 a click lands on the cell under the pointer: the same cell
 #   as a click at half the position in an unscaled window;
 # - the open console takes typed lines (no key trigger runs meanwhile), runs
-#   them, keeps their history, and Escape gives the keys back to the game.
+#   them, keeps their history, and Escape gives the keys back to the game;
+# - asked for a file dialog with neither dialog program on the PATH, the
+#   window says so in a box, and once it is closed the game goes on.
 # Usage: window_behaviour.sh PROGRAM CLOSE_WINDOW_TOOL PROGRAM_FOLDER
 set -euo pipefail
 if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
@@ -22,7 +24,7 @@ fail() { echo "FAILED: $*"; cat "$work/console.txt" 2>/dev/null; exit 1; }
 
 # Starts the program on a script and waits for its window.
 start() {
-  "$program" --no-network --workdir "$work" "$@" &
+  env ${program_path:+PATH="$program_path"} "$program" --no-network --workdir "$work" "$@" &
   pid=$!
   # A search can meet a window that is gone the next moment (the toolkit
   # makes and drops one while it starts): search again until one stays.
@@ -123,4 +125,32 @@ finish
 [ "$(reported TYPED)" = 42 ] || fail "the typed line did not run"
 [ "$(reported CLEARED)" = 1 ] || fail "KEY_C ran $(reported CLEARED) times: keys reached the game while the console had them, or not after"
 grep -qxF "SET TYPED (40 + 2)" "$work/console_history.txt" || fail "the history file lacks the line"
-echo "clicks, scale and the console: ok"
+
+cat > "$work/dialog.ef2" <<'SCRIPT'
+SPEED = 0
+KEYCODE 115 S
+ON KEY_S SAVE SAND FILEDIALOG
+ON KEY_S INC SAVES
+ON KEY_S GET SAVES
+REMOVETRIGGER QUIT
+ON QUIT EXIT
+GET READY
+SCRIPT
+mkdir "$work/no-programs"
+program_path="$work/no-programs" start "$work/dialog.ef2"
+xdotool key s
+# The box's title is a UTF-8 name, which xdotool's search does not read.
+box=
+for _ in $(seq 50); do
+  box=$(xwininfo -root -tree | sed -n 's/^ *\(0x[0-9a-f]*\) "File dialog".*/\1/p' | head -n 1)
+  [ -n "$box" ] && break
+  sleep 0.2
+done
+[ -n "$box" ] || fail "no box said that there is no file dialog"
+[ -z "$(reported SAVES)" ] || fail "the game went on while the box was open"
+xdotool windowfocus --sync "$box" key Return
+await "[SAVES] 1"
+grep -qxF "No file dialog could be shown: install zenity or kdialog" "$work/console.txt" ||
+  fail "the console lacks the reason"
+finish
+echo "clicks, scale, the console and the file dialog box: ok"

@@ -74,13 +74,26 @@ TEST(Desktop, WithoutAWindowQuestionsTakeTheAssumeYesAnswerAndDialogsGiveNothing
     testing::internal::CaptureStdout();
     EXPECT_FALSE(askYesNo(headless, "Run it?", "Run Command?"));
     EXPECT_TRUE(askYesNo(headlessYes, "Really?", "Run Command?"));
-    showMessage(headless, "Hello", "Message");
+    EXPECT_TRUE(showMessage(headless, "Hello", "Message"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Run it?\nReally?\nHello\n");
     EXPECT_EQ(openFileDialog(headless, {{"PNG File", "*.png"}}), "");
     EXPECT_EQ(saveFileDialog(headless, {{"PNG File", "*.png"}}), "");
     // No video subsystem: no clipboard and no question asked.
     EXPECT_FALSE(clipboardGetText());
     EXPECT_FALSE(askYesNo(DesktopSettings{false, false, {}}, "Run it?", "Run Command?"));
+    EXPECT_FALSE(showMessage(DesktopSettings{false, false, {}}, "Hello", "Message"));
+}
+
+TEST(Desktop, AMessageBoxThatCannotBeShownLeavesItsTextOnTheConsole) {
+    Runtime runtime;
+    runtime.desktop = DesktopSettings{false, false, {}};
+    runtime.parser.parseText(
+        "Message Look here\nMESSAGE CLEAR\nMESSAGE ADDTEXT \"and here\"\nMESSAGE MESSAGEBOX\n", 0,
+        std::nullopt);
+    const auto& lines = runtime.console.recentLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Look here");
+    EXPECT_EQ(lines.back(), "and here");
 }
 
 class Shell : public InTempFolder {};
