@@ -22,11 +22,14 @@ void loadScriptFile(Runtime& runtime, const std::string& fileName, int32_t messa
 
 bool loadWorldFile(Runtime& runtime, const std::string& name, Confinement confinement) {
     switch (worldFileForm(name)) {
-        case WorldFileForm::Script: try { loadScriptText(runtime, name, 0, confinement);
+        case WorldFileForm::Script: {
+            try {
+                loadScriptText(runtime, name, 0, confinement);
             } catch (const std::bad_alloc&) {
                 return false;  // as a picture too large for memory is
             }
             return true;
+        }
         case WorldFileForm::Bmp:
         case WorldFileForm::Png: return loadWorldPicture(runtime.world, runtime.elements, name, confinement);
         case WorldFileForm::None: return false;

@@ -48,6 +48,15 @@ std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog,
     return chosen;
 }
 
+// A world file the person at the window picked that could not be saved or
+// loaded says so, on the console and in a box, since they are looking at the
+// window. A name a script gives fails silently: scripts and peers count on
+// the lines they get back.
+void reportPickedFileFailure(Runtime& runtime, const std::string& line) {
+    runtime.printLine(line, 0);
+    showMessage(runtime.desktop, line, "Emberfall 2");
+}
+
 // The link check for a name that may be empty: an empty name passes, and the
 // file operation it reaches then fails on its own. `messageId` is where the
 // name came from (a peer's links are asked about).
@@ -192,7 +201,11 @@ private:
         } else if (!resolveName(runtime, parts_.argument, name, messageId)) {
             return;
         }
-        loadWorldFile(runtime, name, confinement);
+        if (name.empty()) return;  // a cancelled dialog
+        const bool loaded = loadWorldFile(runtime, name, confinement);
+        if (!loaded && parts_.argument == kDialogWord) {
+            reportPickedFileFailure(runtime, "Could not load the world from " + quoted(name));
+        }
     }
 
     void loadStampFile(Runtime& runtime) {
@@ -247,11 +260,17 @@ private:
         if (parts_.argument == kDialogWord) {
             name = pickFile(runtime, messageId, Dialog::Save, kWorldFilters);
             if (name.empty()) return;
+            // A name typed without one of the forms' endings would save
+            // nothing at all: it gets the dialog's first form.
+            if (worldFileForm(name) == WorldFileForm::None) name += ".png";
             confinement = Confinement::None;
         } else if (!resolveName(runtime, parts_.argument, name, messageId)) {
             return;
         }
-        saveWorldFile(runtime.world, runtime.elements, name, confinement);
+        const bool saved = saveWorldFile(runtime.world, runtime.elements, name, confinement);
+        if (!saved && parts_.argument == kDialogWord) {
+            reportPickedFileFailure(runtime, "Could not save the world to " + quoted(name));
+        }
     }
 
     void saveStampFile(Runtime& runtime) {

@@ -96,6 +96,59 @@ TEST(Desktop, AMessageBoxThatCannotBeShownLeavesItsTextOnTheConsole) {
     EXPECT_EQ(lines.back(), "and here");
 }
 
+// World files picked in a dialog, with a stand-in for zenity first on the
+// PATH that answers with a given path (or, given nothing, cancels).
+class PickedWorldFiles : public InTempFolder {
+protected:
+    void SetUp() override {
+        InTempFolder::SetUp();
+        previousPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+        fs::create_directory("bin");
+        setenv("PATH", (fs::current_path() / "bin").string().append(":").append(previousPath_).c_str(), 1);
+    }
+    void TearDown() override {
+        setenv("PATH", previousPath_.c_str(), 1);
+        InTempFolder::TearDown();
+    }
+    static void answerDialogsWith(const std::string& path) {
+        std::ofstream("bin/zenity") << (path.empty() ? "#!/bin/sh\nexit 1\n"
+                                                     : "#!/bin/sh\nprintf '%s\\n' '" + path + "'\n");
+        fs::permissions("bin/zenity", fs::perms::owner_all);
+    }
+    static std::string here(const std::string& name) { return (fs::current_path() / name).string(); }
+
+private:
+    std::string previousPath_;
+};
+
+TEST_F(PickedWorldFiles, ANameWithoutAnEndingSavesAPngAndAFailureIsSaid) {
+    Runtime runtime;
+    runtime.desktop = DesktopSettings{false, false, {}};
+    test::createWorld(runtime, 20, 20);
+    auto run = [&](const std::string& line) { runtime.parser.parseText(line, 0, std::nullopt); };
+    auto lastLine = [&] { return runtime.console.recentLines().back(); };
+
+    answerDialogsWith(here("picked"));
+    run("SAVE SAND FILEDIALOG");
+    EXPECT_EQ(contents("picked.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_FALSE(fs::exists("picked"));
+
+    answerDialogsWith(here("gone/world.png"));
+    run("SAVE SAND FILEDIALOG");
+    EXPECT_EQ(lastLine(), "Could not save the world to \"" + here("gone/world.png") + "\"");
+
+    std::ofstream("broken.png") << "not a picture";
+    answerDialogsWith(here("broken.png"));
+    run("LOAD SAND FILEDIALOG");
+    EXPECT_EQ(lastLine(), "Could not load the world from \"" + here("broken.png") + "\"");
+
+    // A cancelled dialog is no failure.
+    answerDialogsWith("");
+    const std::size_t lines = runtime.console.recentLines().size();
+    run("LOAD SAND FILEDIALOG\nSAVE SAND FILEDIALOG");
+    EXPECT_EQ(runtime.console.recentLines().size(), lines);
+}
+
 class Shell : public InTempFolder {};
 class SystemStatement : public InTempFolder {};
 
