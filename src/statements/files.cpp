@@ -54,6 +54,7 @@ std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog,
 // the lines they get back.
 void reportPickedFileFailure(Runtime& runtime, const std::string& line) {
     runtime.printLine(line, 0);
+    Interpreter::UntimedWait waiting(runtime.interpreter);
     showMessage(runtime.desktop, line, "Emberfall 2");
 }
 
