@@ -61,7 +61,11 @@ void Runtime::reportLink(std::string_view line) {
 
 bool Runtime::askAboutLink(const std::string& text, const std::string& caption, int32_t origin) {
     const bool fromPeer = actsForPeer(origin);
-    return askYesNo(desktop, text, caption, fromPeer ? Asker::NetworkPeer : Asker::LocalScript);
+    DialogShown shown = true;
+    const bool yes =
+        askYesNo(desktop, text, caption, fromPeer ? Asker::NetworkPeer : Asker::LocalScript, &shown);
+    if (!shown) printLine("No box could be shown to ask \"" + caption + "\": taken as no", 0);
+    return yes;
 }
 
 void Runtime::showLinkProgress(std::string_view line) {

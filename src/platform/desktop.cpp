@@ -55,14 +55,18 @@ std::string runDialog(DialogKind kind, const std::vector<FileFilter>& filters, D
 }  // namespace
 
 bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption,
-              Asker asker) {
+              Asker asker, DialogShown* shown) {
+    if (shown) *shown = true;
     const bool mayAssume = asker == Asker::LocalScript && desktop.assumeYes;
     if (desktop.headless) {
         printOnStandardOutput(text);
         return mayAssume;
     }
     if (mayAssume) return true;
-    if (!videoAvailable(desktop)) return false;
+    if (!videoAvailable(desktop)) {
+        if (shown) *shown = false;
+        return false;
+    }
     const SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
@@ -70,9 +74,10 @@ bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std
     const SDL_MessageBoxData box{
         SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(), 2, buttons, nullptr};
     int pressed = 0;
-    const bool shown = SDL_ShowMessageBox(&box, &pressed) == 0;
+    const bool boxShown = SDL_ShowMessageBox(&box, &pressed) == 0;
     afterModal(desktop);
-    return shown && pressed == 1;
+    if (shown) *shown = boxShown;
+    return boxShown && pressed == 1;
 }
 
 bool showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption) {

@@ -34,20 +34,21 @@ struct FileFilter {
 // without a window to ask in it is answered no.
 enum class Asker { LocalScript, NetworkPeer };
 
-// True for yes. Without a window to ask in, the answer is --assume-yes.
+// Set, when asked for, to false when no box or dialog could be shown.
+using DialogShown = bool;
+
+// True for yes. Headless, the answer is --assume-yes. With a window but no box
+// to ask in (see showMessage), the answer is no and `shown` says so.
 bool askYesNo(const DesktopSettings& desktop, const std::string& text, const std::string& caption,
-              Asker asker = Asker::LocalScript);
+              Asker asker = Asker::LocalScript, DialogShown* shown = nullptr);
 // False when no box could be shown: no window, or the window system could not
 // draw one (on X11 it needs the core fonts, or else zenity). Headless, the text
 // goes to standard output and counts as shown.
 bool showMessage(const DesktopSettings& desktop, const std::string& text, const std::string& caption);
 
-// Set, when asked for, to false when no dialog could be shown because
-// neither program exists (they are optional).
-using DialogShown = bool;
-
 // The chosen path, through zenity or else kdialog. Empty when the dialog was
-// cancelled, when neither program exists and when headless.
+// cancelled, when neither program exists (then `shown` is false; they are
+// optional) and when headless.
 std::string openFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters,
                            DialogShown* shown = nullptr);
 std::string saveFileDialog(const DesktopSettings& desktop, const std::vector<FileFilter>& filters,

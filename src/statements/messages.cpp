@@ -22,7 +22,11 @@ constexpr const char* kCommandCaption = "Run Command?";
 void runAfterAsking(Runtime& runtime, const std::string& commands, int32_t messageId) {
     const Asker asker = runtime.actsForPeer(messageId) ? Asker::NetworkPeer : Asker::LocalScript;
     Interpreter::UntimedWait waiting(runtime.interpreter);
-    if (askYesNo(runtime.desktop, commands, kCommandCaption, asker)) runCommandFile(commands);
+    DialogShown shown = true;
+    if (askYesNo(runtime.desktop, commands, kCommandCaption, asker, &shown)) runCommandFile(commands);
+    if (!shown)
+        runtime.printLine(
+            std::string("No box could be shown to ask \"") + kCommandCaption + "\": taken as no", 0);
 }
 
 void showMessageBox(Runtime& runtime, const std::string& text) {

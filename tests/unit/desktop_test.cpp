@@ -175,6 +175,15 @@ TEST_F(SystemStatement, RunsItsLinesOnlyWhenTheAnswerIsYes) {
     EXPECT_FALSE(fs::exists(kCommandFileName));
 }
 
+TEST_F(SystemStatement, WithNoBoxToAskInNothingRunsAndTheConsoleSaysWhy) {
+    Runtime runtime;
+    runtime.desktop = DesktopSettings{false, false, {}};
+    runtime.parser.parseText("SYSTEM \"echo one > ran.txt\"", 0, std::nullopt);
+    EXPECT_FALSE(fs::exists("ran.txt"));
+    EXPECT_EQ(runtime.console.recentLines().back(),
+              "No box could be shown to ask \"Run Command?\": taken as no");
+}
+
 class DroppedFiles : public InTempFolder {};
 
 TEST_F(DroppedFiles, ScriptsWorldsAndPackagesLoad) {
