@@ -7,15 +7,11 @@
 # none, then as many as before.
 # Usage: circle_undo_and_redo.sh PROGRAM CLOSE_WINDOW_TOOL PROGRAM_FOLDER
 set -euo pipefail
-if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
-  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1366x768x24" "$0" "$@"
-fi
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+. "$(dirname "$0")/common.sh"
+in_private_x_server 1366x768 "$@"
 program=$1
 close_window=$2
 folder=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$folder"/*.ef2 "$folder/font.ttf" "$folder/icon.bmp" "$work/"
 # Paused, so that nothing moves; F12 has no job of its own (it is one of the
 # keys that only close the help screen), so it reports the count.

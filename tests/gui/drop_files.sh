@@ -4,17 +4,12 @@
 # unpacks beside itself and its script runs.
 # Usage: drop_files.sh PROGRAM CLOSE_WINDOW_TOOL DROP_FILE_TOOL PROGRAM_FOLDER
 set -euo pipefail
-if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
-  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
-fi
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+. "$(dirname "$0")/common.sh"
+in_private_x_server 800x600 "$@"
 program=$1
 close_window=$2
 drop_file=$3
 folder=$4
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*"; cat "$work/toy/console.txt" 2>/dev/null; exit 1; }
 mkdir "$work/toy" "$work/files" "$work/files/pack"
 cp "$folder/font.ttf" "$work/toy/"

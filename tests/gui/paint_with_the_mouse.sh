@@ -5,15 +5,11 @@
 # status must be 0.
 # Usage: paint_with_the_mouse.sh PROGRAM CLOSE_WINDOW_TOOL PROGRAM_FOLDER
 set -euo pipefail
-if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
-  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1366x768x24" "$0" "$@"
-fi
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+. "$(dirname "$0")/common.sh"
+in_private_x_server 1366x768 "$@"
 program=$1
 close_window=$2
 folder=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$folder"/*.ef2 "$folder/font.ttf" "$folder/icon.bmp" "$work/"
 # When the window closes, count the water and report it before exiting. The
 # opening scene's lake and rain are cleared away first.

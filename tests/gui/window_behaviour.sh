@@ -9,16 +9,11 @@
 #   window says so in a box, and once it is closed the game goes on.
 # Usage: window_behaviour.sh PROGRAM CLOSE_WINDOW_TOOL PROGRAM_FOLDER
 set -euo pipefail
-if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
-  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1100x24" "$0" "$@"
-fi
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+. "$(dirname "$0")/common.sh"
+in_private_x_server 1280x1100 "$@"
 program=$1
 close_window=$2
 folder=$3
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 cp "$folder/font.ttf" "$work/"
 fail() { echo "FAILED: $*"; cat "$work/console.txt" 2>/dev/null; exit 1; }
 

@@ -3,17 +3,10 @@
 # closing the window ends it with status 0.
 # Usage: window_closes_cleanly.sh PROGRAM CLOSE_WINDOW_TOOL
 set -euo pipefail
-if [ -z "${EF2_GUI_DISPLAY:-}" ]; then
-  # Run again inside a private X server.
-  EF2_GUI_DISPLAY=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
-fi
-# The X and GL driver libraries that SDL loads keep allocations they never
-# free; leak checking of the program itself is done by the unit tests.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+. "$(dirname "$0")/common.sh"
+in_private_x_server 800x600 "$@"
 program=$1
 close_window=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 "$program" --workdir "$work" &
 pid=$!
