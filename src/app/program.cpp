@@ -11,6 +11,7 @@
 #include "app/exit_request.h"
 #include "app/file_loading.h"
 #include "app/version.h"
+#include "io/bmp_file.h"
 #include "io/network.h"
 #include "io/png_file.h"
 #include "io/world_files.h"
@@ -422,11 +423,11 @@ void Program::presentIfChanged() {
     display_->present();
 }
 
+// Read like any file a script names: a FIFO named so must not hold up the
+// start, nor a link lead out of the folder.
 void Program::setWindowIcon() {
-    if (SDL_Surface* icon = SDL_LoadBMP("icon.bmp")) {
-        display_->setIcon(icon);
-        SDL_FreeSurface(icon);
-    }
+    if (SurfacePtr icon = loadBmp("icon.bmp", SDL_PIXELFORMAT_ARGB8888, pictureSizeAllowed))
+        display_->setIcon(icon.get());
 }
 
 // A new video mode: the screen, the layout and every panel are made anew.

@@ -43,11 +43,7 @@ bool Runtime::refusedForPeer(int32_t messageId, std::string_view what) {
 }
 
 void Runtime::runReceivedLine(std::string_view line, int lineNumber, int32_t connectionId) {
-    ++peerLinesRunning_;
-    struct Done {
-        int& count;
-        ~Done() { --count; }
-    } done{peerLinesRunning_};
+    PeerRun peer(*this, true);
     parser.parseLine(line, lineNumber, connectionId, "Network");
 }
 

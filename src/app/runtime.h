@@ -89,8 +89,9 @@ public:
     std::function<void(std::string_view)> showNow;
 
     // True when a statement of origin `messageId` acts for a network peer:
-    // a peer defined it, or a peer's line is running right now.
-    bool actsForPeer(int32_t messageId) const { return messageId != 0 || peerLinesRunning_ > 0; }
+    // its output goes to a peer, or the program acts for one right now (a
+    // peer's line, or a statement or timer a peer set, is running).
+    bool actsForPeer(int32_t messageId) const { return messageId != 0 || actingForPeer(); }
     // Peers may address only themselves and the local console. False, with
     // a console line, when `origin` may not reach `target`.
     bool peerMayReach(int32_t origin, int32_t target);
@@ -118,7 +119,6 @@ private:
     void reportLink(std::string_view line) override;
     bool askAboutLink(const std::string& text, const std::string& caption, int32_t origin) override;
     void showLinkProgress(std::string_view line) override;
-    int peerLinesRunning_ = 0;
     Variable* allowAllIps_ = nullptr;
 
     std::string messageText() override;

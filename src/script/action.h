@@ -5,6 +5,9 @@
 // owns what it parsed (texts, expressions, parameter lists) and carries the
 // origin of the text it came from (`messageId`: 0 for the local user, otherwise
 // a network connection), so that its output goes back where the text came from.
+// Whether a peer wrote it is kept apart (`byPeer`): a peer may send text to
+// origin 0 (`MESSAGE EXEC 0`, a world script it saved), and what that text
+// defines must not gain the local user's rights.
 
 #include <cstdint>
 #include <memory>
@@ -26,6 +29,9 @@ public:
     virtual std::string text() const { return "NO ACTION"; }
 
     int32_t messageId;
+    // Parsed while the program acted for a network peer; it acts for one
+    // whenever it runs, whoever runs it.
+    bool byPeer = false;
 };
 
 // Statements are shared: several triggers may hold the same statement.

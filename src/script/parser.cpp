@@ -181,7 +181,10 @@ ActionPtr Parser::parseStatement(Tokenizer& tokens, int32_t messageId) {
     } else {
         statement = parseOtherForms(reader);
     }
-    if (statement) statement->messageId = messageId;
+    if (statement) {
+        statement->messageId = messageId;
+        statement->byPeer = messageId != 0 || context_.actingForPeer();
+    }
     return statement;
 }
 

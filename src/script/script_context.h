@@ -65,6 +65,33 @@ public:
     // property was written (only with `overwrite`) or the name is read-only
     // here. False when `name` is an ordinary variable name.
     virtual bool writeWorldName(std::string_view name, int32_t value, bool overwrite) = 0;
+
+    // True while the program acts for a network peer: a peer's line, a
+    // statement a peer wrote, or a timer a peer set is running. Statements
+    // parsed and timers set meanwhile are the peer's as well, whatever origin
+    // their output goes to, so no chain of triggers, timers and texts sent to
+    // origin 0 turns a peer's wish into the local user's.
+    bool actingForPeer() const { return peerRuns_ > 0; }
+
+    // Counts a run on behalf of a peer for as long as it lives (nothing when
+    // `forPeer` is false).
+    class PeerRun {
+    public:
+        PeerRun(ScriptContext& context, bool forPeer) : runs_(forPeer ? &context.peerRuns_ : nullptr) {
+            if (runs_) ++*runs_;
+        }
+        ~PeerRun() {
+            if (runs_) --*runs_;
+        }
+        PeerRun(const PeerRun&) = delete;
+        PeerRun& operator=(const PeerRun&) = delete;
+
+    private:
+        int* runs_;
+    };
+
+private:
+    int peerRuns_ = 0;
 };
 
 }  // namespace ef2

@@ -29,6 +29,7 @@ void TimerQueue::schedule(const TriggerRef& trigger, int32_t delay, std::optiona
     record->trigger = trigger.trigger;
     record->owner = trigger.owned;
     record->frame = frame;
+    record->byPeer = context_.actingForPeer();
     record->due = static_cast<uint32_t>(delay) + frameCounter_;
     record->sequence = nextSequence_++;
     queue_.insert(record);
@@ -101,6 +102,7 @@ void TimerQueue::runDue() {
             RunningScope scope{*this};
             running_ = record;
             runningDropped_ = false;
+            ScriptContext::PeerRun peer(context_, record->byPeer);
             if (record->frame) {
                 interpreter.runWithFrame(record->trigger, *record->frame);
             } else {

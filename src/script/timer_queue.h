@@ -27,6 +27,7 @@ struct TimerRecord {
     Trigger* trigger = nullptr;
     std::shared_ptr<Trigger> owner;  // keeps an anonymous inline trigger alive
     std::optional<ParameterFrame> frame;
+    bool byPeer = false;  // set while acting for a network peer: its trigger runs for the peer
 };
 
 class TimerQueue {

@@ -26,7 +26,10 @@ inline Runtime& runtimeOf(StatementReader& reader) {
 class Statement : public Action {
 public:
     using Action::Action;
-    void execute(ScriptContext& context) final { run(runtimeOf(context)); }
+    void execute(ScriptContext& context) final {
+        ScriptContext::PeerRun peer(context, byPeer);
+        run(runtimeOf(context));
+    }
 
 protected:
     // What the statement does each time it runs.

@@ -20,6 +20,7 @@
 #include "app/runtime.h"
 #include "io/network.h"
 #include "script/variables.h"
+#include "support/scratch_folder.h"
 
 namespace ef2 {
 namespace {
@@ -102,9 +103,10 @@ private:
     std::string received_;
 };
 
-class NetworkTest : public ::testing::Test {
+class NetworkTest : public test::InScratchFolder {
 protected:
     void SetUp() override {
+        InScratchFolder::SetUp();
         runtime.desktop = DesktopSettings{true, true, {}};
         ASSERT_TRUE(runtime.network.listen({0, "127.0.0.1"}));
         port = runtime.network.port();
@@ -342,6 +344,35 @@ TEST_F(NetworkTest, PeersReachOnlyThemselvesAndNeverTheDesktop) {
     EXPECT_TRUE(consoleHas("console"));
     EXPECT_TRUE(consoleHas("Refused the clipboard for a network connection"));
     EXPECT_TRUE(consoleHas("Refused a file dialog for a network connection"));
+}
+
+// A peer may send text to the console's origin and load a world script it
+// wrote; neither that text nor a timer it sets may later run as the local
+// user's, when --assume-yes would run a command without asking.
+TEST_F(NetworkTest, WhatAPeerSetsUpLaterRunsAsThePeer) {
+    runtime.parser.parseText("ON MINE SYSTEM \"echo mine > mine.txt\"\n", 0, std::nullopt);
+    Peer peer(runtime, port);
+    EXPECT_EQ(peer.line(), "Emberfall2");
+    peer.send("MESSAGE CLEAR\nMESSAGE ADDTEXT \"ON SENT SYSTEM \\\"echo x > sent.txt\\\"\"\nMESSAGE EXEC 0\n"
+              "FILE OPEN \"peer.ef2\"\nMESSAGE CLEAR\n"
+              "MESSAGE ADDTEXT \"ON SAVED SYSTEM \\\"echo x > saved.txt\\\"\"\nMESSAGE SAVE\nFILE CLOSE\n"
+              "LOAD SAND \"peer.ef2\"\nTIMER 1 FRAMES MINE\nGET DONE\n");
+    EXPECT_EQ(peer.line(), "[DONE] 0");
+
+    Interpreter& interpreter = runtime.interpreter;
+    ASSERT_EQ(interpreter.triggers().obtain("SENT")->actions.size(), 1u);
+    ASSERT_EQ(interpreter.triggers().obtain("SAVED")->actions.size(), 1u);
+    interpreter.runTrigger(interpreter.triggers().obtain("SENT"));
+    interpreter.runTrigger(interpreter.triggers().obtain("SAVED"));
+    runtime.timers.runTimers();
+    runtime.timers.runTimers();
+    EXPECT_EQ(runtime.timers.size(), 0u);
+    for (const char* file : {"sent.txt", "saved.txt", "mine.txt"}) {
+        EXPECT_NE(access(file, F_OK), 0) << file << " was written by a command a peer set up";
+    }
+    // The local user's own trigger still runs its command.
+    interpreter.runTrigger(interpreter.triggers().obtain("MINE"));
+    EXPECT_EQ(contents("mine.txt"), "mine\n");
 }
 
 TEST_F(NetworkTest, OtherHostsOnlyWhenScriptsAllowThem) {
