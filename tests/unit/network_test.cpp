@@ -353,10 +353,11 @@ TEST_F(NetworkTest, WhatAPeerSetsUpLaterRunsAsThePeer) {
     runtime.parser.parseText("ON MINE SYSTEM \"echo mine > mine.txt\"\n", 0, std::nullopt);
     Peer peer(runtime, port);
     EXPECT_EQ(peer.line(), "Emberfall2");
-    peer.send("MESSAGE CLEAR\nMESSAGE ADDTEXT \"ON SENT SYSTEM \\\"echo x > sent.txt\\\"\"\nMESSAGE EXEC 0\n"
-              "FILE OPEN \"peer.ef2\"\nMESSAGE CLEAR\n"
-              "MESSAGE ADDTEXT \"ON SAVED SYSTEM \\\"echo x > saved.txt\\\"\"\nMESSAGE SAVE\nFILE CLOSE\n"
-              "LOAD SAND \"peer.ef2\"\nTIMER 1 FRAMES MINE\nGET DONE\n");
+    peer.send(
+        "MESSAGE CLEAR\nMESSAGE ADDTEXT \"ON SENT SYSTEM \\\"echo x > sent.txt\\\"\"\nMESSAGE EXEC 0\n"
+        "FILE OPEN \"peer.ef2\"\nMESSAGE CLEAR\n"
+        "MESSAGE ADDTEXT \"ON SAVED SYSTEM \\\"echo x > saved.txt\\\"\"\nMESSAGE SAVE\nFILE CLOSE\n"
+        "LOAD SAND \"peer.ef2\"\nTIMER 1 FRAMES MINE\nGET DONE\n");
     EXPECT_EQ(peer.line(), "[DONE] 0");
 
     Interpreter& interpreter = runtime.interpreter;
