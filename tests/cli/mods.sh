@@ -92,6 +92,25 @@ for package in climb absolute link zeros; do
 done
 [ ! -e /tmp/ef2-absolute1 ] || fail "the absolute entry was written"
 
+# 9,999 one-byte entries 500 folders deep: each would be walked to folder by
+# folder several times (minutes). Refused before anything is written.
+python3 - site/deep.zip <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as package:
+    for i in range(9999):
+        package.writestr("a/" * 500 + "f%d" % i, b"x")
+PY
+touch stamp
+set +e
+out=$(timeout 30 "$program" --headless --steps 0 --no-network --workdir "$work/toy" "$base/deep.zip" 2>&1)
+status=$?
+set -e
+[ "$status" = 0 ] || fail "the deep package took too long or failed (status $status): ${out:0:300}"
+grep -q "Refused package \"$local_base/deep.zip\": folders nested too deep" <<< "$out" ||
+  fail "deep.zip: $out"
+[ -z "$(find toy -newer stamp ! -name deep.zip ! -name console.txt ! -type d)" ] ||
+  fail "deep.zip wrote files"
+
 # Names that would leave webdls are refused; a forbidden name on the command
 # line ends the program with status 1.
 out=$(run "http://127.0.0.1:$port/../../config.ef2" || true)
