@@ -61,9 +61,10 @@ void loadScriptText(ScriptContext& context, const std::string& fileName, int32_t
             loadXml(context, text, messageId);
             return;
         }
-        forEachCodeBlock(std::move(text), [&](std::string_view content) {
+        const bool whole = forEachCodeBlock(std::move(text), [&](std::string_view content) {
             parseLinesOf(context, content, messageId, fileName);
         });
+        if (!whole) context.printLine("Skipped nested code blocks of \"" + fileName + "\"", messageId);
         return;
     }
     parseLinesOf(context, text, messageId, fileName);

@@ -10,18 +10,35 @@ namespace {
 
 using BlockTaker = std::function<void(std::string_view content)>;
 
+// What the blocks of one kind may still hand over (kWebPageOverlapBytes).
+class OverlapBudget {
+public:
+    explicit OverlapBudget(std::size_t pageBytes) : left_(pageBytes + kWebPageOverlapBytes) {}
+    // False once the blocks so far hold more than the budget.
+    bool spend(std::size_t bytes) {
+        if (bytes > left_) return false;
+        left_ -= bytes;
+        return true;
+    }
+
+private:
+    std::size_t left_;
+};
+
 // Pre and code blocks: the closing marker is found before the content is
 // decoded, and the decoded content (which keeps its length) replaces it.
-void takeBlocks(std::string& page, std::string_view open, std::string_view close, const BlockTaker& take) {
+bool takeBlocks(std::string& page, std::string_view open, std::string_view close, const BlockTaker& take) {
+    OverlapBudget budget(page.size());
     std::size_t searchFrom = 0;
     while (true) {
         const std::size_t marker = page.find(open, searchFrom);
-        if (marker == std::string::npos) return;
+        if (marker == std::string::npos) return true;
         std::size_t contentStart = page.find('>', marker);
-        if (contentStart == std::string::npos) return;
+        if (contentStart == std::string::npos) return true;
         ++contentStart;
         const std::size_t end = page.find(close, contentStart);
-        if (end == std::string::npos) return;
+        if (end == std::string::npos) return true;
+        if (!budget.spend(end - contentStart)) return false;
         std::string content = page.substr(contentStart, end - contentStart);
         decodeHtmlEntities(content);
         page.replace(contentStart, content.size(), content);
@@ -93,20 +110,24 @@ private:
     int owed_ = 0;
 };
 
-void takeCells(std::string_view page, const BlockTaker& take, std::size_t pieceBytes) {
+bool takeCells(std::string_view page, const BlockTaker& take, std::size_t pieceBytes) {
     constexpr std::string_view open = "<td class=\"code\"", close = "</td>";
     LazyPage lazy(page, pieceBytes);
+    // The decoded page is never longer than the page, so cells that do not
+    // overlap stay within the budget.
+    OverlapBudget budget(page.size());
     std::size_t searchFrom = 0;
     while (true) {
         const std::size_t marker = lazy.find(open, searchFrom);
-        if (marker == std::string::npos) return;
+        if (marker == std::string::npos) return true;
         std::size_t contentStart = lazy.find(">", marker);
-        if (contentStart == std::string::npos) return;
+        if (contentStart == std::string::npos) return true;
         ++contentStart;
-        if (lazy.find(close, contentStart) == std::string::npos) return;
+        if (lazy.find(close, contentStart) == std::string::npos) return true;
         lazy.decodeFrom(contentStart);
         const std::size_t end = lazy.find(close, contentStart);
-        if (end == std::string::npos) return;
+        if (end == std::string::npos) return true;
+        if (!budget.spend(end - contentStart)) return false;
         if (end > contentStart) take(lazy.text(contentStart, end));
         searchFrom = contentStart;
     }
@@ -114,12 +135,12 @@ void takeCells(std::string_view page, const BlockTaker& take, std::size_t pieceB
 
 }  // namespace
 
-void forEachCodeBlock(std::string page, const BlockTaker& take, std::size_t pieceBytes) {
+bool forEachCodeBlock(std::string page, const BlockTaker& take, std::size_t pieceBytes) {
     // The page ends at its first NUL byte, as a C string would.
     page.resize(std::min(page.find('\0'), page.size()));
-    takeBlocks(page, "<pre", "</pre>", take);
-    takeBlocks(page, "<code", "</code>", take);
-    takeCells(page, take, pieceBytes);
+    bool whole = takeBlocks(page, "<pre", "</pre>", take);
+    whole = takeBlocks(page, "<code", "</code>", take) && whole;
+    return takeCells(page, take, pieceBytes) && whole;
 }
 
 }  // namespace ef2

@@ -24,9 +24,18 @@ namespace ef2 {
 // How much of the rest of the page the table-cell pass reads at a time.
 constexpr std::size_t kWebPagePieceBytes = 1024;
 
-// Hands every non-empty block content to `take`, in the order above. Tests
-// read the page in tiny pieces to reach every place a piece may end.
-void forEachCodeBlock(std::string page, const std::function<void(std::string_view content)>& take,
-                      std::size_t pieceBytes = kWebPagePieceBytes);
+// A block that opens inside an earlier block of its kind is read again after
+// it, so a page of nested blocks would hand over text quadratic in its size
+// (a 100 kB page of "<pre>" markers, over a gigabyte). The blocks of one kind
+// hand over at most the page's size plus this much; the rest of that kind is
+// skipped. Blocks that do not overlap never come near the limit.
+constexpr std::size_t kWebPageOverlapBytes = 1 << 20;
+
+// Hands every non-empty block content to `take`, in the order above. False
+// when blocks were skipped for overlapping too much. Tests read the page in
+// tiny pieces to reach every place a piece may end.
+[[nodiscard]] bool forEachCodeBlock(std::string page,
+                                    const std::function<void(std::string_view content)>& take,
+                                    std::size_t pieceBytes = kWebPagePieceBytes);
 
 }  // namespace ef2

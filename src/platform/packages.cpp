@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -55,6 +56,7 @@ bool listEntries(zip_t* archive, const PackageLimits& limits, std::vector<Entry>
         return false;
     }
     int64_t declared = 0;
+    int64_t folderSteps = 0;
     std::set<std::string> names;
     for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
         zip_stat_t stat;
@@ -78,6 +80,12 @@ bool listEntries(zip_t* archive, const PackageLimits& limits, std::vector<Entry>
         }
         const bool folder = name.back() == '/';
         if (folder) name.pop_back();
+        folderSteps += std::count(name.begin(), name.end(), '/') + 1;
+        if (folderSteps > limits.maxFolderSteps) {
+            error = "folders nested too deep (more than " + std::to_string(limits.maxFolderSteps) +
+                    " on the ways of all entries)";
+            return false;
+        }
         if (!names.insert(name).second) {
             error = "the entry \"" + name + "\" is there twice";
             return false;

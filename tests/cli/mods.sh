@@ -92,6 +92,25 @@ for package in climb absolute link zeros; do
 done
 [ ! -e /tmp/ef2-absolute1 ] || fail "the absolute entry was written"
 
+# 9,999 one-byte entries 500 folders deep: each would be walked to folder by
+# folder several times (minutes). Refused before anything is written.
+python3 - site/deep.zip <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as package:
+    for i in range(9999):
+        package.writestr("a/" * 500 + "f%d" % i, b"x")
+PY
+touch stamp
+set +e
+out=$(timeout 30 "$program" --headless --steps 0 --no-network --workdir "$work/toy" "$base/deep.zip" 2>&1)
+status=$?
+set -e
+[ "$status" = 0 ] || fail "the deep package took too long or failed (status $status): ${out:0:300}"
+grep -q "Refused package \"$local_base/deep.zip\": folders nested too deep" <<< "$out" ||
+  fail "deep.zip: $out"
+[ -z "$(find toy -newer stamp ! -name deep.zip ! -name console.txt ! -type d)" ] ||
+  fail "deep.zip wrote files"
+
 # Names that would leave webdls are refused; a forbidden name on the command
 # line ends the program with status 1.
 out=$(run "http://127.0.0.1:$port/../../config.ef2" || true)
@@ -114,6 +133,17 @@ printf 'INCLUDE no%%20eol.ef2\nINCLUDE no%%2a.ef2\n' > toy/escapes.ef2
 out=$(run "$work/toy/escapes.ef2")
 grep -qx "\[SPACED\] 1" <<< "$out" || fail "%20 was not decoded: $out"
 grep -qF 'Error opening file "no%2a.ef2"' <<< "$out" || fail "a lower-case escape was decoded: $out"
+
+# A downloaded page of a million nested code blocks would hand over its rest
+# once per block; the loader skips what overlaps and goes on in good time.
+python3 -c 'import sys; open(sys.argv[1], "w").write("<html>" + "<pre>" * 1000000 + "</pre>")' site/nested.ef2
+set +e
+out=$(timeout 30 "$program" --headless --steps 0 --no-network --workdir "$work/toy" "$base/nested.ef2" 2>&1)
+status=$?
+set -e
+[ "$status" = 0 ] || fail "the nested page took too long or failed (status $status): ${out:0:300}"
+grep -qF "Skipped nested code blocks of \"$local_base/nested.ef2\"" <<< "$out" ||
+  fail "nested page: ${out:0:300}"
 
 # A stalled server is given up on.
 touch stamp

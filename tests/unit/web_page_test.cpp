@@ -45,8 +45,9 @@ std::vector<std::string> literalBlocks(std::string page) {
 
 std::vector<std::string> fastBlocks(const std::string& page, std::size_t pieceBytes = kWebPagePieceBytes) {
     std::vector<std::string> blocks;
-    forEachCodeBlock(
+    const bool whole = forEachCodeBlock(
         page, [&](std::string_view content) { blocks.emplace_back(content); }, pieceBytes);
+    EXPECT_TRUE(whole) << "blocks were skipped; page: " << page;
     return blocks;
 }
 
@@ -64,6 +65,29 @@ TEST(WebPage, CellsDecodeTheRestOfThePageOncePerEarlierCell) {
     const std::vector<std::string> expected = {"1 &lt;", "2 <", "3 <"};
     EXPECT_EQ(literalBlocks(page), expected);
     EXPECT_EQ(fastBlocks(page), expected);
+}
+
+TEST(WebPage, NestedBlocksHandOverAtMostThePageAndTheOverlapLimit) {
+    // Each block runs to the one closing marker, so every opening marker
+    // starts another copy of the rest of the page: 2,000 of them would hand
+    // over megabytes. The blocks before the nest still come whole.
+    for (const std::string opening : {"<pre>", "<code>", "<td class=\"code\">"}) {
+        const std::string closing = opening == "<pre>" ? "</pre>" : opening == "<code>" ? "</code>" : "</td>";
+        std::string page = opening + "GET A" + closing;
+        for (int i = 0; i < 2000; ++i) page += opening;
+        page += "GET B" + closing;
+        std::vector<std::string> blocks;
+        std::size_t handed = 0;
+        const bool whole = forEachCodeBlock(page, [&](std::string_view content) {
+            handed += content.size();
+            if (blocks.size() < 2) blocks.emplace_back(content);
+        });
+        EXPECT_FALSE(whole) << opening;
+        EXPECT_LE(handed, page.size() + kWebPageOverlapBytes) << opening;
+        ASSERT_EQ(blocks.size(), 2u) << opening;
+        EXPECT_EQ(blocks[0], "GET A") << opening;
+        EXPECT_TRUE(blocks[1].ends_with("GET B")) << opening << " gave " << blocks[1].substr(0, 40);
+    }
 }
 
 TEST(WebPage, RandomPagesGiveTheBlocksOfTheLiteralRule) {
