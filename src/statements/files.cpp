@@ -28,34 +28,33 @@ const std::vector<FileFilter> kScriptFilters = {
 
 enum class Dialog { Open, Save };
 
+// What the person at the window must see: it goes to the console and comes
+// up in a box, since they are looking at the window, not at the console. The
+// time the box stays open does not count against the script's pass.
+void tellPersonAtWindow(Runtime& runtime, const std::string& line, const std::string& caption) {
+    runtime.printLine(line, 0);
+    Interpreter::UntimedWait waiting(runtime.interpreter);
+    showMessage(runtime.desktop, line, caption);
+}
+
 // File dialogs and the clipboard belong to the person at the toy: a
 // statement acting for a network peer never opens them, and gets no name.
 // The time a dialog stays open does not count against the script's pass.
 std::string pickFile(Runtime& runtime, int32_t messageId, Dialog dialog,
                      const std::vector<FileFilter>& filters) {
     if (runtime.refusedForPeer(messageId, "a file dialog")) return {};
-    Interpreter::UntimedWait waiting(runtime.interpreter);
     DialogShown shown = true;
-    std::string chosen = dialog == Dialog::Open ? openFileDialog(runtime.desktop, filters, &shown)
-                                                : saveFileDialog(runtime.desktop, filters, &shown);
+    std::string chosen;
+    {
+        Interpreter::UntimedWait waiting(runtime.interpreter);
+        chosen = dialog == Dialog::Open ? openFileDialog(runtime.desktop, filters, &shown)
+                                        : saveFileDialog(runtime.desktop, filters, &shown);
+    }
     if (!shown) {
-        // The person clicked for a dialog and is looking at the window, not
-        // at the console: the reason comes up where they are looking.
-        const std::string reason = "No file dialog could be shown: install zenity or kdialog";
-        runtime.printLine(reason, 0);
-        showMessage(runtime.desktop, reason, "File dialog");
+        tellPersonAtWindow(runtime, "No file dialog could be shown: install zenity or kdialog",
+                           "File dialog");
     }
     return chosen;
-}
-
-// A world file the person at the window picked that could not be saved or
-// loaded says so, on the console and in a box, since they are looking at the
-// window. A name a script gives fails silently: scripts and peers count on
-// the lines they get back.
-void reportPickedFileFailure(Runtime& runtime, const std::string& line) {
-    runtime.printLine(line, 0);
-    Interpreter::UntimedWait waiting(runtime.interpreter);
-    showMessage(runtime.desktop, line, "Emberfall 2");
 }
 
 // The link check for a name that may be empty: an empty name passes, and the
@@ -195,7 +194,8 @@ private:
     void loadSand(Runtime& runtime) {
         std::string name;
         Confinement confinement = Confinement::WorkingFolder;
-        if (parts_.argument == kDialogWord) {
+        const bool picked = parts_.argument == kDialogWord;
+        if (picked) {
             name = pickFile(runtime, messageId, Dialog::Open, kWorldFilters);
             if (!linkAllows(runtime, name, LinkRules::Lenient, messageId)) return;
             confinement = Confinement::None;
@@ -203,9 +203,11 @@ private:
             return;
         }
         if (name.empty()) return;  // a cancelled dialog
+        // Only a picked file's failure is told: scripts and peers count on the
+        // lines they get back, and a name a script gives fails silently.
         const bool loaded = loadWorldFile(runtime, name, confinement);
-        if (!loaded && parts_.argument == kDialogWord) {
-            reportPickedFileFailure(runtime, "Could not load the world from " + quoted(name));
+        if (!loaded && picked) {
+            tellPersonAtWindow(runtime, "Could not load the world from " + quoted(name), "Emberfall 2");
         }
     }
 
@@ -258,7 +260,8 @@ private:
     void saveSand(Runtime& runtime) {
         std::string name;
         Confinement confinement = Confinement::WorkingFolder;
-        if (parts_.argument == kDialogWord) {
+        const bool picked = parts_.argument == kDialogWord;
+        if (picked) {
             name = pickFile(runtime, messageId, Dialog::Save, kWorldFilters);
             if (name.empty()) return;
             // A name typed without one of the forms' endings would save
@@ -268,9 +271,10 @@ private:
         } else if (!resolveName(runtime, parts_.argument, name, messageId)) {
             return;
         }
+        // As in loadSand, only a picked file's failure is told.
         const bool saved = saveWorldFile(runtime.world, runtime.elements, name, confinement);
-        if (!saved && parts_.argument == kDialogWord) {
-            reportPickedFileFailure(runtime, "Could not save the world to " + quoted(name));
+        if (!saved && picked) {
+            tellPersonAtWindow(runtime, "Could not save the world to " + quoted(name), "Emberfall 2");
         }
     }
 

@@ -47,7 +47,12 @@ for _ in $(seq 100); do [ -s port.txt ] && break; sleep 0.05; done
 port=$(cat port.txt)
 base="http://127.0.0.1:$port"
 local_base="webdls/127.0.0.1:$port"
-run() { timeout 120 "$program" --headless --steps 0 --no-network --workdir "$work/toy" "$@" 2>&1; }
+run_within() {
+  local seconds=$1
+  shift
+  timeout "$seconds" "$program" --headless --steps 0 --no-network --workdir "$work/toy" "$@" 2>&1
+}
+run() { run_within 120 "$@"; }
 requests() { grep -c -x "$1" requests.log || true; }
 
 # A web address on the command line is downloaded once, byte for byte, and
@@ -101,11 +106,7 @@ with zipfile.ZipFile(sys.argv[1], "w") as package:
         package.writestr("a/" * 500 + "f%d" % i, b"x")
 PY
 touch stamp
-set +e
-out=$(timeout 30 "$program" --headless --steps 0 --no-network --workdir "$work/toy" "$base/deep.zip" 2>&1)
-status=$?
-set -e
-[ "$status" = 0 ] || fail "the deep package took too long or failed (status $status): ${out:0:300}"
+out=$(run_within 30 "$base/deep.zip") || fail "the deep package took too long or failed (status $?): ${out:0:300}"
 grep -q "Refused package \"$local_base/deep.zip\": folders nested too deep" <<< "$out" ||
   fail "deep.zip: $out"
 [ -z "$(find toy -newer stamp ! -name deep.zip ! -name console.txt ! -type d)" ] ||
@@ -137,11 +138,7 @@ grep -qF 'Error opening file "no%2a.ef2"' <<< "$out" || fail "a lower-case escap
 # A downloaded page of a million nested code blocks would hand over its rest
 # once per block; the loader skips what overlaps and goes on in good time.
 python3 -c 'import sys; open(sys.argv[1], "w").write("<html>" + "<pre>" * 1000000 + "</pre>")' site/nested.ef2
-set +e
-out=$(timeout 30 "$program" --headless --steps 0 --no-network --workdir "$work/toy" "$base/nested.ef2" 2>&1)
-status=$?
-set -e
-[ "$status" = 0 ] || fail "the nested page took too long or failed (status $status): ${out:0:300}"
+out=$(run_within 30 "$base/nested.ef2") || fail "the nested page took too long or failed (status $?): ${out:0:300}"
 grep -qF "Skipped nested code blocks of \"$local_base/nested.ef2\"" <<< "$out" ||
   fail "nested page: ${out:0:300}"
 
